@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds varnox-patch and runs every test: first a build with warnings as
+# errors and the whole suite (the real-time runs included), then the suite
+# again under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/setup.sh
+
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+cmake -S . -B build/check -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNOX_WERROR=ON
+cmake --build build/check -j "$jobs"
+ctest --test-dir build/check --output-on-failure -j "$jobs"
+
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNOX_WERROR=ON -DVARNOX_SANITIZE=ON
+cmake --build build/sanitize -j "$jobs"
+# The real-time runs prove timing, not memory safety; they ran above.
+ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -LE realtime
