@@ -3,6 +3,7 @@
 // the working image into which a selection copies it.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -18,13 +19,14 @@ struct CatalogueEntry {
 
 extern const std::array<CatalogueEntry, 22> FirmwareCatalogue;
 
-// The bytes of a carried image by its name; empty when there is none.
+// The bytes of a carried firmware image by its name; empty when there is none.
 std::span<const uint8_t> CarriedImage(const std::string& image_name);
-// The names of the 21 carried firmware images.
+// The names of the 21 carried firmware images, in catalogue order.
 std::vector<std::string> CarriedImageNames();
 
 // The microKernel, a 65536-byte memory image indexed by panel address.
 std::span<const uint8_t> MicroKernelImage();
+inline constexpr std::size_t kMicroKernelSize = 0x10000;
 
 inline constexpr std::size_t kImageBufferSize = 215004;
 
@@ -43,7 +45,8 @@ public:
     // Copies the image that `name` selects into ImageBuffer and sets ImageEnd;
     // ImageEnd 0 means no entry matched (ImageBuffer then untouched). The bytes
     // above the new ImageEnd are cleared, so a smaller image never carries
-    // leftovers of a larger one selected before.
+    // leftovers of a larger one selected before: the EEPROM phase's last chunk
+    // reads up to 16 bytes past ImageEnd and sends them to the panel.
     void SelectFirmwareImage(const std::string& name);
 
     std::vector<uint8_t> ImageBuffer;

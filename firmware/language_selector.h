@@ -1,6 +1,8 @@
 #pragma once
 // The language selector's entries, in their order, with the variant code each
-// puts into the firmware name. The window shows the texts; the naming uses the codes.
+// puts into the firmware name in place of the panel's own language set. The
+// window shows the texts; the naming uses the codes. This is the one place
+// both take them from.
 
 #include <array>
 
@@ -8,8 +10,8 @@ namespace varnox {
 
 struct SelectorEntry {
     const char* Text;
-    const char* VariantCode;        // the code for every family...
-    const char* VariantCodeFamily2; // ...but family 2 (KC), where it may differ
+    const char* VariantCode;         // the code for every family...
+    const char* VariantCodeFamily2;  // ...but family 2 (KC), where Spanish and Portuguese differ
 };
 
 inline constexpr std::array<SelectorEntry, 20> kLanguageSelector = {{
