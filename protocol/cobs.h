@@ -9,6 +9,8 @@ namespace varnox {
 
 // Largest packet that fits: the frame (packet + 2) must be countable in the length byte.
 inline constexpr unsigned kMaxPacketLength = 253;
+// Largest frame: what the length byte can count.
+inline constexpr unsigned kMaxFrameLength = kMaxPacketLength + 2;
 
 // Stuffs the packet in place into a frame; the length byte grows by 2.
 // A packet longer than kMaxPacketLength cannot be framed and is left unchanged.

@@ -2,7 +2,7 @@
 // The four requests of the panel's service protocol: read and write of the
 // panel's memory and of its EEPROM. Each is one request frame and one reply
 // frame, with fixed waits. Every request returns true when it failed and then
-// leaves the reason in LinkErrorText.
+// leaves the reason in LinkErrorText (and its kind in LastFailure).
 
 #include <cstdint>
 #include <string>
@@ -21,21 +21,49 @@ enum RequestCode : uint8_t {
 };
 
 // Why the last request failed. The texts are shown to the user verbatim.
-enum class LinkFailure { None, NoAnswer, BadData, BadChecksum };
+enum class LinkFailure {
+    None,
+    NoAnswer,       // fewer bytes waiting than the reply needs
+    BadData,        // the input is not exactly one well-formed frame
+    BadChecksum,    // the reply's check byte differs
+    CountTooLarge,  // the caller asked for more than kMaxRequestCount bytes; nothing was sent
+};
 
 inline constexpr const char* kNoAnswerText = "Errore Lettura da centrale : No Answer";
 inline constexpr const char* kBadDataText = "Errore Lettura da centrale : BAD DATA       ";
 inline constexpr const char* kBadChecksumText = "Errore Lettura da centrale : BAD CKSUM";
+inline constexpr const char* kCountTooLargeText = "Errore Lettura da centrale : COUNT > 247";
 
 const char* LinkFailureText(LinkFailure failure);
+
+// A write request and a read reply carry count + 6 packet bytes, which must fit
+// a 255-byte frame.
+inline constexpr uint8_t kMaxRequestCount = 247;
 
 // The selector value of WriteMemory that sends a WriteEeprom request.
 inline constexpr uint8_t kSelectEeprom = 1;
 
+// Waits of an exchange, in milliseconds.
+inline constexpr int kReadReplyPauseMs = 250;
+inline constexpr int kAckFirstLookMs = 150;
+inline constexpr int kAckSecondLookMs = 20;
+inline constexpr int kAckThirdLookMs = 40;
+inline constexpr int kAckTailMs = 100;
+inline constexpr int kAckLateTailMs = 1000;
+
+// Bytes that must be waiting for a reply to be read: two fewer than the whole
+// frame (count + 8 for a read reply, 7 for a write acknowledgement).
+inline constexpr int ReadReplyThreshold(uint8_t count) { return count + 6; }
+inline constexpr int kAckThreshold = 6;
+
 class MemoryRequests {
 public:
     MemoryRequests(SharedPort& port, Clock& clock) : port_(port), clock_(clock) {}
+    MemoryRequests(const MemoryRequests&) = delete;
+    MemoryRequests& operator=(const MemoryRequests&) = delete;
 
+    // On success the `count` data bytes of the reply are in `destination`;
+    // on failure `destination` is left as it was.
     bool ReadMemory(uint16_t address, uint8_t* destination, uint8_t count);
     bool ReadEeprom(uint16_t address, uint8_t* destination, uint8_t count);
     // One routine for both writes: selector 1 sends WriteEeprom, anything else WriteMemory.
@@ -45,13 +73,27 @@ public:
         return WriteMemory(address, data, count, kSelectEeprom);
     }
 
+    // A success leaves the last failure standing; an update clears it before
+    // its first request.
+    void ClearLinkError()
+    {
+        LinkErrorText.clear();
+        LastFailure = LinkFailure::None;
+    }
+
     TPacketBuffer PacketBuffer;
     std::string LinkErrorText;
     LinkFailure LastFailure = LinkFailure::None;  // the kind behind LinkErrorText
 
 private:
     bool Read(uint8_t code, uint16_t address, uint8_t* destination, uint8_t count);
-    bool Fail(LinkFailure failure, bool close_port);
+    void BuildHeader(uint8_t code, uint16_t address, uint8_t count);
+    void SendFrame();
+    int LookWaiting();
+    // Takes the `waiting` bytes as the reply frame and unstuffs it. Returns the
+    // failure, or None when PacketBuffer now holds the decoded reply.
+    LinkFailure TakeReply(int waiting, int threshold);
+    bool Fail(LinkFailure failure);
 
     SharedPort& port_;
     Clock& clock_;
