@@ -33,6 +33,7 @@ enum class UpdateEnding {
     MicroKernelFailed,
     FlashFailed,
     Completed,
+    Interrupted,        // RequestStop ended the run early; the port is closed
 };
 
 class UpdateEngine {
@@ -42,17 +43,26 @@ public:
     UpdateEngine& operator=(const UpdateEngine&) = delete;
 
     // Runs one whole update. Returns at once (ending Refused) when another
-    // run is under way, whatever thread calls it.
+    // run is under way, whatever thread calls it, and then touches nothing.
     UpdateEnding Button5Click();
     bool Running() const { return running_.load(); }
+
+    // Asks the run under way (or, when none is, the next one) to end at its
+    // next packet, chunk or pause boundary: no further request is sent, the
+    // common end closes the port, and the ending is Interrupted. Any thread.
+    // Front-ends that must leave mid-run (a console's second Ctrl-C) use it so
+    // that the port is closed by the thread that uses it.
+    void RequestStop() { stop_.store(true); }
+    bool StopRequested() const { return stop_.load(); }
 
     // EEPROM phase; each true = failed.
     bool NormalizeEepromWord();
     bool WriteAddress15();
     bool DownloadEeprom();
 
-    // Bootloader and flash phase.
-    void RunBootloaderPhase();
+    // Bootloader and flash phase; its ending is one of HandshakeFailed,
+    // MicroKernelFailed, FlashFailed, Completed or Interrupted.
+    UpdateEnding RunBootloaderPhase();
     bool BootHandshake();
     bool DownloadMicroKernel();
     bool WriteFlash();
@@ -60,19 +70,32 @@ public:
     // Common end: gauge hidden, port closed, one pass of the message pump.
     void FinishUpdate();
 
+    // The port the next run opens. A run reads it once at its start and keeps
+    // that port for every re-open, so a choice made in the menu during a run
+    // applies to the next run instead of switching ports mid-EEPROM.
     std::atomic<int> SelectedPort{1};
     SharedPort Port;
     MemoryRequests Requests;
     WorkingImage Image;
     uint8_t BlockBuffer[2048] = {};
-    UpdateEnding LastEnding = UpdateEnding::NotRun;
+    std::atomic<UpdateEnding> LastEnding{UpdateEnding::NotRun};
 
 private:
     UpdateEnding RunUpdate();
+    UpdateEnding Interrupt();
+    // The shared port record every exchange of the bootloader phase uses.
+    TComm& Comm();
+    // One 66-byte microKernel (or closing) packet, up to 4 attempts; true = failed.
+    bool ExchangeKernelPacket(const uint8_t* packet, uint8_t expected);
+    // One 132-byte flash packet from BlockBuffer, up to 4 attempts; true = failed.
+    bool ExchangeFlashPacket(uint8_t expected);
+    void ShowPacketFailure(const char* text);
 
     Clock& clock_;
     WindowOps& window_;
+    int run_port_ = 1;  // SelectedPort as it was when the run started
     std::atomic<bool> running_{false};
+    std::atomic<bool> stop_{false};
 };
 
 }  // namespace varnox

@@ -1,0 +1,88 @@
+// The EEPROM phase: the word at 0x2820, the byte at 15, and the EEPROM part of
+// the working image in 20-byte chunks.
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "update/update_engine.h"
+
+namespace varnox {
+
+namespace {
+
+// The word at EEPROM 0x2820 (low byte first) must lie in 0x7FE0..0x8030;
+// anything else is replaced by 0x8000.
+constexpr uint16_t kNormalizedWordAddress = 0x2820;
+constexpr uint16_t kWordLowest = 0x7FE0;
+constexpr uint16_t kWordHighest = 0x8030;
+constexpr uint16_t kWordReplacement = 0x8000;
+
+constexpr uint16_t kAddress15 = 15;
+constexpr uint8_t kAddress15Value = 0xFF;
+
+constexpr uint32_t kChunkLength = 20;
+constexpr int kChunkAttempts = 6;
+
+}  // namespace
+
+bool UpdateEngine::NormalizeEepromWord()
+{
+    uint8_t stored[2] = {};
+    if (Requests.ReadEeprom(kNormalizedWordAddress, stored, sizeof stored)) return true;
+    uint16_t word = static_cast<uint16_t>(stored[0] | stored[1] << 8);
+    if (word > kWordHighest || word < kWordLowest) word = kWordReplacement;
+    // Written back even when unchanged.
+    const uint8_t written[2] = {static_cast<uint8_t>(word & 0xFF), static_cast<uint8_t>(word >> 8)};
+    return Requests.WriteEeprom(kNormalizedWordAddress, written, sizeof written);
+}
+
+bool UpdateEngine::WriteAddress15()
+{
+    const uint8_t value = kAddress15Value;
+    return Requests.WriteEeprom(kAddress15, &value, 1);
+}
+
+bool UpdateEngine::DownloadEeprom()
+{
+    const uint32_t end = Image.ImageEnd;
+    // Without an EEPROM part in the working image there is nothing sound to
+    // write; say so rather than report an empty download as done.
+    if (end < kEepromImageStart || end >= Image.ImageBuffer.size()) return true;
+
+    window_.SetGaugeProgress(0);
+    window_.SetGaugeMaximum(static_cast<int>(end - kEepromImageStart));
+    // Counts every failed attempt of this download, never reset between chunks.
+    int retries = 0;
+    for (uint32_t offset = kEepromImageStart; offset <= end; offset += kChunkLength) {
+        window_.SetGaugeProgress(static_cast<int>(offset - kEepromImageStart));
+        window_.RepaintGauge();
+        window_.PumpMessages();
+
+        // The last chunk is sent whole, with what the buffer holds past ImageEnd.
+        std::memset(BlockBuffer, 0, kChunkLength);
+        const std::size_t available = std::min<std::size_t>(kChunkLength, Image.ImageBuffer.size() - offset);
+        std::memcpy(BlockBuffer, Image.ImageBuffer.data() + offset, available);
+
+        bool acknowledged = false;
+        for (int attempt = 0; attempt < kChunkAttempts && !acknowledged; ++attempt) {
+            if (StopRequested()) return true;
+            // The wire address is the low 16 bits of the offset: 0x24000 goes out as 0x4000.
+            if (!Requests.WriteEeprom(static_cast<uint16_t>(offset & 0xFFFF), BlockBuffer,
+                                      static_cast<uint8_t>(kChunkLength))) {
+                acknowledged = true;
+                break;
+            }
+            // A failed request may have closed the port; re-open it before the next attempt.
+            Port.OpenDefaultPort(run_port_);
+            ++retries;
+            window_.SetFieldText(Field::ErrorCounter, std::to_string(retries));
+            window_.PumpMessages();
+        }
+        if (!acknowledged) return true;
+        window_.SetFieldText(Field::Address, std::to_string(offset - kEepromImageOffset));
+    }
+    return false;
+}
+
+}  // namespace varnox
