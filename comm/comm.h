@@ -43,16 +43,22 @@ struct TComm {
     // open failed in the system's own words (shown as a box's detail text).
     std::unique_ptr<SerialDevice> Device;
     std::string OpenFailureReason;
-    // Error flags seen by BytesWaiting, kept for the next CommErrorText.
-    uint32_t PendingErrorFlags = 0;
 };
 
+inline constexpr const char* kOpenFailedText = "Device identifier is invalid or unsupported";
+inline constexpr const char* kCloseFailedText = "can't close the comm !!";
+
 // Opens and configures the port `comm.Port` through `opener`; true = opened.
+// A device the record still holds is released first; a device that opened
+// but could not be configured is closed again (OpenFailureReason says why).
 bool OpenComm(TComm& comm, PortOpener& opener);
 void CloseComm(TComm& comm);
+// Sends `count` bytes; a failure (also on a closed record) sets ErrorText.
 void WriteComm(TComm& comm, const uint8_t* bytes, uint16_t count);
-// Reads `count` bytes into `destination`; returns how many were actually read.
+// Reads at most `count` waiting bytes into `destination`; returns how many
+// were actually delivered (0 on a closed record or a failure).
 long ReadComm(TComm& comm, uint8_t* destination, uint16_t count);
+// Received bytes waiting; 0 when closed or when the device failed.
 int32_t BytesWaiting(TComm& comm);
 // Discards what is waiting; bounded (1 s or 64 KiB) so a chattering line cannot hold it.
 void FlushInput(TComm& comm, Clock& clock);

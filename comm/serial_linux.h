@@ -1,5 +1,5 @@
 #pragma once
-// The Linux serial backend: termios on a device path.
+// The Linux serial backend: termios on a device path, ports found through a PortMap.
 
 #include <memory>
 #include <string>
@@ -9,9 +9,16 @@
 
 namespace varnox {
 
-// Opens the device at `path` exclusively, raw, DTR and RTS inactive.
-// On failure returns null and sets `reason` (e.g. "/dev/ttyUSB0: Device or resource busy").
-std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::string& reason);
+// Our longest write is 132 bytes, some 35 ms of line time at 38400 baud; a
+// device that has not taken it after this long has stopped draining.
+inline constexpr double kWriteTimeoutSeconds = 2.0;
+
+// Opens the device at `path` exclusively (also against root and against
+// ourselves), non-blocking, DTR and RTS inactive. The line settings are the
+// caller's (OpenComm). On failure returns null and sets `reason`, e.g.
+// "/dev/ttyUSB0: the port is in use by another program".
+std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::string& reason,
+                                               double write_timeout_seconds = kWriteTimeoutSeconds);
 
 class PosixPortOpener final : public PortOpener {
 public:
