@@ -1,0 +1,71 @@
+#include "cli/command_line.h"
+
+#include "comm/port_map.h"
+
+namespace varnox {
+
+namespace {
+
+constexpr int kHighestPort = 8;
+
+CommandLine Usage(std::string error)
+{
+    CommandLine line;
+    line.action = CommandLine::Action::UsageError;
+    line.error = std::move(error);
+    return line;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, const char* const* argv)
+{
+    if (argc < 2) return Usage("no port given");
+    if (argc > 2) return Usage("exactly one port is expected");
+
+    const std::string argument = argv[1];
+    if (argument == "--help" || argument == "-h") {
+        CommandLine line;
+        line.action = CommandLine::Action::Help;
+        return line;
+    }
+    if (!argument.empty() && argument[0] == '-') return Usage("unknown option " + argument);
+
+    CommandLine line;
+    line.action = CommandLine::Action::Run;
+    if (argument.find('/') != std::string::npos) {
+        line.device_path = argument;
+        return line;
+    }
+    const int number = PortMap::ParsePortName(argument);
+    if (number < 1 || number > kHighestPort) return Usage("not a port: " + argument);
+    line.port_number = number;
+    return line;
+}
+
+std::string UsageText(const std::string& program)
+{
+    return "Usage: " + program + " PORT\n"
+           "       " + program + " --help\n"
+           "\n"
+           "Re-flashes the Varnox fire-alarm control panel connected to PORT: reads its\n"
+           "identity, writes the matching firmware's EEPROM part, loads the microKernel,\n"
+           "writes the program flash and restarts the panel. Fit the panel's PC\n"
+           "programming jumper first: the panel's configuration is erased and it returns\n"
+           "to factory settings.\n"
+           "\n"
+           "PORT   a serial device path (anything containing '/', e.g. /dev/ttyUSB0 or a\n"
+           "       pseudo-terminal), or COM1 .. COM8 (any letter case): the n-th serial\n"
+           "       port found on this machine, USB and ACM adapters first.\n"
+           "\n"
+           "The log goes to standard output, one line as each is written. When standard\n"
+           "error is a terminal it shows a status line with the progress. Message box\n"
+           "texts go to standard error; the update goes on as if OK had been pressed.\n"
+           "Ctrl-C is refused once with a warning; a second Ctrl-C within 3 s stops the\n"
+           "update, which can leave the panel unusable.\n"
+           "\n"
+           "Exit status: 0 update completed, 1 update not completed, 2 usage error,\n"
+           "130 stopped with Ctrl-C, 143 stopped by SIGTERM.\n";
+}
+
+}  // namespace varnox
