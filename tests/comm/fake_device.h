@@ -1,0 +1,136 @@
+#pragma once
+// A SerialDevice whose behaviour the test sets field by field, and an opener
+// that hands it out, for the record operations that need no real line.
+
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "comm/serial_device.h"
+
+namespace varnox::testing {
+
+// What a fake device does and what was done to it; outlives the device.
+struct FakeLine {
+    std::deque<uint8_t> input;
+    std::vector<uint8_t> written;
+    uint32_t error_flags = 0;
+    bool fail_get_settings = false;
+    bool fail_set_settings = false;
+    bool fail_writes = false;
+    bool fail_reads = false;
+    bool refuse_close = false;
+    bool endless_input = false;  // every read finds the input full again
+    long reads = 0;
+    int opens = 0;
+    int closes = 0;      // devices closed, by Close() or destruction
+    int open_now = 0;    // devices currently open
+    PlatformLineSettings device_settings{};
+    PlatformLineSettings last_set{};
+};
+
+class FakeDevice final : public SerialDevice {
+public:
+    explicit FakeDevice(FakeLine& line) : line_(line)
+    {
+        ++line_.opens;
+        ++line_.open_now;
+    }
+    ~FakeDevice() override { Close(); }
+
+    int Handle() const override { return 7; }
+    bool GetSettings(PlatformLineSettings& settings) override
+    {
+        if (line_.fail_get_settings)
+            return Fail("cannot read the line settings");
+        settings = line_.device_settings;
+        return true;
+    }
+    bool SetSettings(const PlatformLineSettings& settings) override
+    {
+        if (line_.fail_set_settings)
+            return Fail("the device did not take the line settings");
+        line_.last_set = settings;
+        return true;
+    }
+    bool Write(const uint8_t* data, std::size_t count) override
+    {
+        if (line_.fail_writes)
+            return Fail("write timed out");
+        line_.written.insert(line_.written.end(), data, data + count);
+        return true;
+    }
+    long Read(uint8_t* destination, std::size_t count) override
+    {
+        ++line_.reads;
+        if (line_.fail_reads) {
+            Fail("read failed");
+            return -1;
+        }
+        std::size_t n = 0;
+        for (; n < count && !line_.input.empty(); ++n) {
+            destination[n] = line_.input.front();
+            line_.input.pop_front();
+        }
+        if (line_.endless_input)
+            line_.input.resize(100, 0x55);
+        return static_cast<long>(n);
+    }
+    long BytesWaiting() override { return static_cast<long>(line_.input.size()); }
+    uint32_t TakeErrorFlags() override
+    {
+        const uint32_t flags = line_.error_flags;
+        line_.error_flags = 0;
+        return flags;
+    }
+    WaitResult WaitForInput(long seen, double) override
+    {
+        return BytesWaiting() > seen ? WaitResult::MoreInput : WaitResult::TimedOut;
+    }
+    bool Close() override
+    {
+        if (!open_)
+            return true;
+        if (line_.refuse_close)
+            return false;
+        open_ = false;
+        ++line_.closes;
+        --line_.open_now;
+        return true;
+    }
+    std::string LastError() const override { return last_error_; }
+
+private:
+    bool Fail(const std::string& what)
+    {
+        last_error_ = "fake: " + what;
+        return false;
+    }
+    FakeLine& line_;
+    bool open_ = true;
+    std::string last_error_;
+};
+
+// Opens FakeDevices on one line; `missing` ports fail like absent devices.
+class FakeOpener final : public PortOpener {
+public:
+    explicit FakeOpener(FakeLine& line) : line_(line) {}
+    std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override
+    {
+        if (port == missing) {
+            reason = DeviceName(port) + ": no such device";
+            return nullptr;
+        }
+        return std::make_unique<FakeDevice>(line_);
+    }
+    std::string DeviceName(int port) const override { return "fake:COM" + std::to_string(port); }
+
+    int missing = -1;
+
+private:
+    FakeLine& line_;
+};
+
+}  // namespace varnox::testing
