@@ -112,7 +112,7 @@ WaitResult WaitForInput(TComm& comm, Clock& clock, long seen, double timeout_sec
     if (IsOpen(comm))
         return comm.Device->WaitForInput(seen, timeout_seconds);
     if (timeout_seconds > 0)
-        clock.Pause(static_cast<int>(std::ceil(timeout_seconds * 1000.0)));
+        clock.Pause(static_cast<int>(std::min(std::ceil(timeout_seconds * 1000.0), 2e9)));
     return WaitResult::TimedOut;
 }
 

@@ -122,7 +122,8 @@ std::string LinuxSerialDevice::Prepare()
     if (!::isatty(fd_))
         return path_ + ": not a serial device";
     // TIOCEXCL keeps other programs out, but not one running as root; the
-    // lock keeps out everyone who asks for it, ourselves included.
+    // lock keeps out everyone who asks for it, ourselves included. Any other
+    // failure to lock (no lock support) leaves TIOCEXCL as the guard.
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
         return OpenFailureText(path_, EWOULDBLOCK);
     if (::ioctl(fd_, TIOCEXCL) != 0)
@@ -285,6 +286,8 @@ uint32_t LinuxSerialDevice::TakeErrorFlags()
 
 WaitResult LinuxSerialDevice::WaitForInput(long seen, double timeout_seconds)
 {
+    if (!(timeout_seconds > 0))
+        timeout_seconds = 0;  // also NaN: look once, do not wait
     const double deadline = MonotonicNow() + timeout_seconds;
     bool woke_with_nothing = false;
     for (;;) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -287,6 +288,16 @@ TEST_F(PtyPortTest, WaitTimesOutWithoutBurningTheProcessor)
         // A spinning wait would use about 300 ms of processor time.
         EXPECT_LT(ProcessCpuSeconds() - cpu_before, 0.1);
     }
+}
+
+TEST_F(PtyPortTest, WaitWithoutTimeOnlyLooks)
+{
+    OpenPanelPort();
+    for (double timeout : {0.0, -1.0, std::nan("")})
+        EXPECT_EQ(WaitForInput(comm, clock, 0, timeout), WaitResult::TimedOut);
+    ASSERT_TRUE(pty.Write({0x01}));
+    ASSERT_TRUE(AwaitWaiting(1));
+    EXPECT_EQ(WaitForInput(comm, clock, 0, 0.0), WaitResult::MoreInput);
 }
 
 TEST_F(PtyPortTest, WaitReportsAPeerThatHungUp)
