@@ -58,7 +58,8 @@ void WriteComm(TComm& comm, const uint8_t* bytes, uint16_t count);
 // Reads at most `count` waiting bytes into `destination`; returns how many
 // were actually delivered (0 on a closed record or a failure).
 long ReadComm(TComm& comm, uint8_t* destination, uint16_t count);
-// Received bytes waiting; 0 when closed or when the device failed.
+// Received bytes waiting; 0 when closed or when the device failed. The error
+// flags stay with the device for the next CommErrorText.
 int32_t BytesWaiting(TComm& comm);
 // Discards what is waiting; bounded (1 s or 64 KiB) so a chattering line cannot hold it.
 void FlushInput(TComm& comm, Clock& clock);

@@ -196,11 +196,13 @@ bool LinuxSerialDevice::Write(const uint8_t* data, std::size_t count)
     }
     // Bounded: a device that stopped draining must not hold the update.
     const double deadline = MonotonicNow() + write_timeout_seconds_;
+    bool room_promised = false;
     while (count > 0) {
         const ssize_t written = ::write(fd_, data, count);
         if (written > 0) {
             data += written;
             count -= static_cast<std::size_t>(written);
+            room_promised = false;
             continue;
         }
         if (written < 0 && errno == EINTR)
@@ -214,6 +216,9 @@ bool LinuxSerialDevice::Write(const uint8_t* data, std::size_t count)
             last_error_ = path_ + ": the device stopped taking data (write timed out)";
             return false;
         }
+        // poll() said there was room, yet nothing went: pause rather than spin.
+        if (room_promised)
+            SleepBriefly(left);
         struct pollfd wait{fd_, POLLOUT, 0};
         const int ready = ::poll(&wait, 1, PollMilliseconds(left));
         if (ready < 0 && errno != EINTR) {
@@ -224,6 +229,7 @@ bool LinuxSerialDevice::Write(const uint8_t* data, std::size_t count)
             last_error_ = path_ + ": the line is gone";
             return false;
         }
+        room_promised = ready > 0;
     }
     return true;
 }

@@ -199,7 +199,9 @@ TEST_F(PtyPortTest, SharedPortShowsOneBoxForAMissingPort)
     EXPECT_EQ(window.boxes[0].Title, "Error");
     EXPECT_EQ(window.boxes[0].Text, "Impossibile accedere alla porta seriale");
     EXPECT_EQ(window.boxes[0].Detail, "/dev/varnox-no-such-port: no such device");
+    EXPECT_EQ(shared.CurrentComm, &shared.DefaultComm);
     EXPECT_EQ(shared.DefaultComm.Handle, -1);
+    EXPECT_EQ(shared.DefaultComm.ErrorText, "Device identifier is invalid or unsupported");
 }
 
 // A request that stops on undecodable data leaves the port open, and the

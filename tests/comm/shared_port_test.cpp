@@ -32,20 +32,6 @@ TEST_F(SharedPortTest, OpensWithThePanelSettings)
     EXPECT_TRUE(window.boxes.empty());
 }
 
-TEST_F(SharedPortTest, MissingPortShowsOneErrorBoxWithTheReason)
-{
-    opener.missing = 4;
-    EXPECT_FALSE(port.OpenDefaultPort(4));
-    ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].Kind, BoxKind::Error);
-    EXPECT_EQ(window.boxes[0].Title, "Error");
-    EXPECT_EQ(window.boxes[0].Text, "Impossibile accedere alla porta seriale");
-    EXPECT_EQ(window.boxes[0].Detail, "fake:COM4: no such device");
-    EXPECT_EQ(port.CurrentComm, &port.DefaultComm);
-    EXPECT_EQ(port.DefaultComm.Handle, -1);
-    EXPECT_EQ(port.DefaultComm.ErrorText, "Device identifier is invalid or unsupported");
-}
-
 TEST_F(SharedPortTest, ReopeningReleasesTheDeviceStillHeld)
 {
     ASSERT_TRUE(port.OpenDefaultPort(3));
