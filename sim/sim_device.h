@@ -1,0 +1,94 @@
+#pragma once
+// The simulated serial link for in-process tests: a port that leads to a
+// SimPanel on simulated time. A whole update, with every wait at its specified
+// length, runs in a few seconds of real time.
+//
+// Writes reach the panel at clock.Now(); a reply byte is waiting once its
+// arrival time has come; WaitForInput advances the SimClock to the next
+// arrival or to its deadline, never beyond. Like a real port, it is opened
+// exclusively, it loses what arrives while it is closed, and it understands
+// the panel only at 38400 baud, 8 data bits, even parity, 1 stop bit.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "comm/serial_device.h"
+#include "core/clock.h"
+#include "sim/sim_panel.h"
+
+namespace varnox {
+
+// What the opener and its devices share; devices may outlive the opener.
+struct SimLinkState {
+    SimPanel* Panel = nullptr;
+    SimClock* Clock = nullptr;
+    int Port = 1;
+    bool Held = false;
+    int Opens = 0;
+    int FailedOpens = 0;
+    int FailNextOpens = 0;
+    std::string FailReason;
+    int NextHandle = 100;
+    // The line settings live with the port, as a tty keeps them between opens.
+    PlatformLineSettings Settings{};
+    bool SettingsSet = false;
+    // Writes made while the line settings were not the panel's: noise to it.
+    int GarbledWrites = 0;
+};
+
+class SimDevice final : public SerialDevice {
+public:
+    SimDevice(std::shared_ptr<SimLinkState> link, int handle);
+    ~SimDevice() override;
+    SimDevice(const SimDevice&) = delete;
+    SimDevice& operator=(const SimDevice&) = delete;
+
+    int Handle() const override { return handle_; }
+    bool GetSettings(PlatformLineSettings& settings) override;
+    bool SetSettings(const PlatformLineSettings& settings) override;
+    bool Write(const uint8_t* data, std::size_t count) override;
+    long Read(uint8_t* destination, std::size_t count) override;
+    long BytesWaiting() override;
+    uint32_t TakeErrorFlags() override { return 0; }
+    WaitResult WaitForInput(long seen, double timeout_seconds) override;
+    bool Close() override;
+    std::string LastError() const override { return last_error_; }
+
+private:
+    // False (with LastError set) when the device is closed or its adapter gone.
+    bool Usable();
+
+    std::shared_ptr<SimLinkState> link_;
+    int handle_;
+    bool open_ = true;
+    std::string last_error_;
+};
+
+class SimPortOpener final : public PortOpener {
+public:
+    // `panel` and `clock` must outlive the opener and every device it opens.
+    // Only port `port` leads to the panel.
+    SimPortOpener(SimPanel& panel, SimClock& clock, int port = 1);
+
+    std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
+    std::string DeviceName(int port) const override;
+
+    // The next `count` opens fail with `reason` (e.g. another program holds the port).
+    void FailNextOpens(int count, const std::string& reason = "Device or resource busy");
+
+    int Opens() const { return link_->Opens; }
+    int FailedOpens() const { return link_->FailedOpens; }
+    bool Held() const { return link_->Held; }
+    int GarbledWrites() const { return link_->GarbledWrites; }
+    // The settings last set on the port; nullopt when none were set.
+    std::optional<PlatformLineSettings> LastSettings() const;
+
+private:
+    std::shared_ptr<SimLinkState> link_;
+};
+
+// Whether `settings` are the panel's line: 38400 baud, 8 data bits, even parity, 1 stop bit.
+bool IsPanelLine(const PlatformLineSettings& settings);
+
+}  // namespace varnox
