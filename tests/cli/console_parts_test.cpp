@@ -1,0 +1,176 @@
+// The console tool's parts in-process: command line, status line, Ctrl-C
+// policy and what the console window writes where.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "cli/command_line.h"
+#include "cli/console_window.h"
+#include "cli/interrupt_policy.h"
+#include "cli/status_line.h"
+#include "cli/update_runner.h"
+#include "core/clock.h"
+
+namespace varnox {
+namespace {
+
+CommandLine Parse(std::vector<const char*> args)
+{
+    args.insert(args.begin(), "varnox-patch-cli");
+    return ParseCommandLine(static_cast<int>(args.size()), args.data());
+}
+
+TEST(CommandLineTest, PortsAndUsageErrors)
+{
+    EXPECT_EQ(Parse({"--help"}).action, CommandLine::Action::Help);
+    EXPECT_EQ(Parse({"-h"}).action, CommandLine::Action::Help);
+
+    const CommandLine path = Parse({"/dev/pts/7"});
+    EXPECT_EQ(path.action, CommandLine::Action::Run);
+    EXPECT_EQ(path.device_path, "/dev/pts/7");
+    EXPECT_EQ(Parse({"./ttyfake"}).device_path, "./ttyfake");
+
+    EXPECT_EQ(Parse({"COM1"}).port_number, 1);
+    EXPECT_EQ(Parse({"com8"}).port_number, 8);
+    EXPECT_EQ(Parse({"Com3"}).action, CommandLine::Action::Run);
+
+    for (auto args : std::vector<std::vector<const char*>>{
+             {}, {"COM9"}, {"COM0"}, {"COM"}, {"ttyUSB0"}, {""}, {"--verbose"}, {"COM1", "COM2"}, {"--help", "COM1"}})
+        EXPECT_EQ(Parse(args).action, CommandLine::Action::UsageError) << (args.empty() ? "(none)" : args[0]);
+}
+
+TEST(StatusLineTest, PercentAndDurations)
+{
+    EXPECT_EQ(GaugePercent(0, 1500), 0);
+    EXPECT_EQ(GaugePercent(555, 1500), 37);  // truncated, as the window shows it
+    EXPECT_EQ(GaugePercent(81919, 81919), 100);
+    EXPECT_EQ(GaugePercent(5, 0), 0);
+    EXPECT_EQ(GaugePercent(-5, 10), 0);
+    EXPECT_EQ(FormatDuration(0), "0:00");
+    EXPECT_EQ(FormatDuration(359.9), "5:59");
+    EXPECT_EQ(FormatDuration(3725), "1:02:05");
+}
+
+TEST(StatusLineTest, ShowsGaugeFieldsAndFitsTheTerminal)
+{
+    StatusState state;
+    state.gauge_visible = true;
+    state.progress = 500;
+    state.maximum = 1000;
+    state.panel_type = "FWKA1AVRXGAA0I_2x04";
+    state.address = "16384";
+    state.error_counter = "2";
+    state.elapsed = 75;
+    state.remaining = 30;
+    const std::string line = FormatStatusLine(state, 200);
+    EXPECT_EQ(line, "[##########..........]  50%  FWKA1AVRXGAA0I_2x04  EEPROM 16384  ERRORs 2  1:15 (~0:30 left)");
+    EXPECT_EQ(FormatStatusLine(state, 40).size(), 39u);
+    EXPECT_EQ(FormatStatusLine(state, 0), "");
+    state.gauge_visible = false;
+    EXPECT_EQ(FormatStatusLine(state, 200).rfind("FWKA1AVRXGAA0I_2x04", 0), 0u);
+}
+
+TEST(StatusLineTest, RemainingTimeFollowsThePaceOfTheRange)
+{
+    ProgressRate rate;
+    rate.Restart(100.0);
+    rate.Record(0, 100.0);
+    EXPECT_FALSE(rate.Remaining(1000, 100.5));
+    rate.Record(250, 110.0);
+    EXPECT_DOUBLE_EQ(*rate.Remaining(1000, 110.0), 30.0);
+    rate.Record(100, 111.0);  // went back: a new range
+    EXPECT_FALSE(rate.Remaining(1000, 111.0));
+}
+
+TEST(InterruptPolicyTest, SecondPressWithinThreeSecondsStops)
+{
+    InterruptPolicy policy;
+    EXPECT_EQ(policy.OnInterrupt(10.0), InterruptPolicy::Decision::Warn);
+    EXPECT_EQ(policy.OnInterrupt(13.0), InterruptPolicy::Decision::Stop);
+
+    InterruptPolicy late;
+    EXPECT_EQ(late.OnInterrupt(10.0), InterruptPolicy::Decision::Warn);
+    EXPECT_EQ(late.OnInterrupt(13.5), InterruptPolicy::Decision::Warn);  // warns afresh
+    EXPECT_EQ(late.OnInterrupt(15.0), InterruptPolicy::Decision::Stop);
+}
+
+TEST(ExitStatusTest, OnlyACompletedUpdateIsSuccess)
+{
+    EXPECT_EQ(ExitStatus(UpdateEnding::Completed, 0), 0);
+    for (auto ending : {UpdateEnding::IdentityReadFailed, UpdateEnding::ReleaseRejected, UpdateEnding::NoFirmware,
+                        UpdateEnding::EepromFailed, UpdateEnding::HandshakeFailed, UpdateEnding::MicroKernelFailed,
+                        UpdateEnding::FlashFailed, UpdateEnding::Refused, UpdateEnding::NotRun})
+        EXPECT_EQ(ExitStatus(ending, 0), 1);
+    EXPECT_EQ(ExitStatus(UpdateEnding::Interrupted, 2), 130);
+    EXPECT_EQ(ExitStatus(UpdateEnding::Completed, 15), 143);
+}
+
+// Captures what a ConsoleWindow writes to its two streams.
+class ConsoleOutput : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(::pipe2(out_, O_NONBLOCK), 0);
+        ASSERT_EQ(::pipe2(err_, O_NONBLOCK), 0);
+    }
+    void TearDown() override
+    {
+        for (int fd : {out_[0], out_[1], err_[0], err_[1]}) ::close(fd);
+    }
+    static std::string Drain(int fd)
+    {
+        std::string text;
+        char buffer[1024];
+        ssize_t n;
+        while ((n = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+        return text;
+    }
+    int out_[2] = {-1, -1};
+    int err_[2] = {-1, -1};
+    SimClock clock;
+};
+
+TEST_F(ConsoleOutput, WithoutTerminalLogLinesAndBoxesOnly)
+{
+    ConsoleWindow window(out_[1], err_[1], false, clock);
+    window.SetGaugeVisible(true);
+    window.SetGaugeProgress(700);
+    window.RepaintGauge();
+    window.LogLine("UPDATING PROCESS STARTED");
+    window.LogLine("");
+    window.LogLine("ERRORE : La versione della centrale è successiva al presente aggiornamento");
+    window.MessageBox(BoxKind::Error, "Error", "Impossibile accedere alla porta seriale", "/dev/x: busy");
+    window.MessageBox(BoxKind::Plain, "varnox-patch", "ATTENZIONE: errore irreversibile di programmazione firmware", "");
+    window.Tick();
+    window.Finish();
+
+    EXPECT_EQ(Drain(out_[0]),
+              "UPDATING PROCESS STARTED\n\nERRORE : La versione della centrale è successiva al presente aggiornamento\n");
+    EXPECT_EQ(Drain(err_[0]),
+              "Impossibile accedere alla porta seriale\n/dev/x: busy\n"
+              "ATTENZIONE: errore irreversibile di programmazione firmware\n");
+}
+
+TEST_F(ConsoleOutput, StatusLineIsClearedAroundEveryMessage)
+{
+    ConsoleWindow window(out_[1], err_[1], true, clock);
+    window.SetGaugeVisible(true);
+    window.SetGaugeMaximum(1000);
+    window.SetGaugeProgress(500);
+    window.Tick();
+    window.MessageBox(BoxKind::Plain, "varnox-patch", "box", "");
+    window.LogLine("line");
+    window.Finish();
+
+    EXPECT_EQ(Drain(out_[0]), "line\n");
+    const std::string err = Drain(err_[0]);
+    EXPECT_NE(err.find("\r[##########..........]  50%"), std::string::npos);
+    EXPECT_NE(err.find("\r\x1b[Kbox\n\r["), std::string::npos);
+    // The last thing written leaves the terminal line empty.
+    EXPECT_EQ(err.substr(err.size() - 4), "\r\x1b[K");
+}
+
+}  // namespace
+}  // namespace varnox
