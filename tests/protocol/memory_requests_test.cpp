@@ -466,6 +466,7 @@ TEST(LinkFailureTexts, AreTheFixedMessages)
     EXPECT_STREQ(LinkFailureText(LinkFailure::NoAnswer), "Errore Lettura da centrale : No Answer");
     EXPECT_STREQ(LinkFailureText(LinkFailure::BadData), "Errore Lettura da centrale : BAD DATA       ");
     EXPECT_STREQ(LinkFailureText(LinkFailure::BadChecksum), "Errore Lettura da centrale : BAD CKSUM");
+    EXPECT_STREQ(LinkFailureText(LinkFailure::CountTooLarge), kCountTooLargeText);
     EXPECT_STREQ(LinkFailureText(LinkFailure::None), "");
 }
 
