@@ -66,9 +66,13 @@ bool MemoryRequests::Read(uint8_t code, uint16_t address, uint8_t* destination, 
     if (const LinkFailure failure = TakeReply(waiting, threshold); failure != LinkFailure::None)
         return Fail(failure);
 
-    // The reply's last byte is the CRC of all bytes before it. Its length is
-    // not checked: the check byte is looked for where a reply of `count` data
-    // bytes has it.
+    // The reply's last byte is the CRC of all bytes before it. A longer reply
+    // is not refused for its length: the check byte is looked for where a
+    // reply of `count` data bytes has it. A shorter one cannot hold the data,
+    // and its check would be compared with a byte the reply does not have
+    // (the zeros the decoder leaves behind), so it fails the check.
+    if (PacketBuffer.Length < ReadReplyThreshold(count))
+        return Fail(LinkFailure::BadChecksum);
     const auto checked = static_cast<uint8_t>(PacketBuffer.Length - 1);
     if (Crc8(PacketBuffer, 0, checked) != PacketBuffer.Bytes[count + 5])
         return Fail(LinkFailure::BadChecksum);
@@ -112,7 +116,10 @@ bool MemoryRequests::WriteMemory(uint16_t address, const uint8_t* data, uint8_t 
     if (const LinkFailure failure = TakeReply(waiting, kAckThreshold); failure != LinkFailure::None)
         return Fail(failure);
 
-    // The acknowledgement is four bytes and their CRC.
+    // The acknowledgement is four bytes and their CRC; a shorter one has no
+    // check byte of its own.
+    if (PacketBuffer.Length < kAckPacketLength)
+        return Fail(LinkFailure::BadChecksum);
     const auto checked = static_cast<uint8_t>(PacketBuffer.Length - 1);
     if (Crc8(PacketBuffer, 0, checked) != PacketBuffer.Bytes[4])
         return Fail(LinkFailure::BadChecksum);

@@ -55,6 +55,8 @@ inline constexpr int kAckLateTailMs = 1000;
 // frame (count + 8 for a read reply, 7 for a write acknowledgement).
 inline constexpr int ReadReplyThreshold(uint8_t count) { return count + 6; }
 inline constexpr int kAckThreshold = 6;
+// The acknowledgement packet: four bytes and their CRC.
+inline constexpr int kAckPacketLength = 5;
 
 class MemoryRequests {
 public:

@@ -276,6 +276,40 @@ TEST_F(RequestTest, ReadReplyOfAnotherLengthPassesWhenItsCheckHolds)
     EXPECT_EQ(data, Bytes(packet.begin() + 5, packet.begin() + 11));
 }
 
+TEST_F(RequestTest, ReadReplyTooShortToHoldTheDataFailsTheCheck)
+{
+    // A 10-byte packet in a 12-byte frame: enough bytes at the look, and the CRC
+    // of its first 9 bytes is 0, equal to the zero the decoder leaves at
+    // position 11. Taken as it stands, the last data bytes would be that zero.
+    Bytes packet = WithCrc({0x01, 0x06, 0xFE, 0xD0});
+    const Bytes tail = WithCrc({0x10, 0x20, 0x30});
+    packet.insert(packet.end(), tail.begin(), tail.end());
+    packet.push_back(0x77);
+    ASSERT_EQ(Crc8Bytes(packet.data(), 9), 0);
+    ASSERT_EQ(Frame(packet).size(), 12u);
+    line.ReplyToNextWrite(At(0.1, Frame(packet)));
+
+    EXPECT_TRUE(requests.ReadMemory(0xFED0, data.data(), 6));
+    ExpectFailure(LinkFailure::BadChecksum, kBadChecksumText);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(data, kUntouched);
+}
+
+TEST_F(RequestTest, AcknowledgementWithoutItsCheckByteFailsTheCheck)
+{
+    // A 4-byte packet whose first three bytes have the CRC 0: only the zero
+    // the decoder leaves behind would stand where the check byte belongs.
+    Bytes packet = WithCrc({0x04, 0x01});
+    packet.push_back(0x0F);
+    ASSERT_EQ(packet.size(), 4u);
+    ASSERT_EQ(Crc8Bytes(packet.data(), 3), 0);
+    line.ReplyToNextWrite(At(0.1, Frame(packet)));
+
+    const uint8_t byte = 0xFF;
+    EXPECT_TRUE(requests.WriteEeprom(0x000F, &byte, 1));
+    ExpectFailure(LinkFailure::BadChecksum, kBadChecksumText);
+}
+
 TEST_F(RequestTest, MoreInputThanAFrameCanHoldIsBadDataWithoutOverflow)
 {
     // 270 bytes: counted in 8 bits they would look like the 14-byte reply at their start.
