@@ -1,6 +1,7 @@
 #include "sim/panel_fault.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <vector>
 
@@ -36,12 +37,12 @@ constexpr std::array<FaultRow, 11> kFaultTypes = {{
     {PanelFaultType::Split, "split", kMultiByte, true, "last reply byte only after the tool's last look"},
     {PanelFaultType::Late, "late", kAnswered, true, "whole reply only after the tool's last look"},
     {PanelFaultType::WrongAck, "wrong-ack", kAcknowledged, true,
-     "handshake byte 1 0x48 instead of 0xB7; microKernel or flash sum plus one"},
+     "handshake byte 1 0x48 (not 0xB7); microKernel or flash sum + 1"},
     {PanelFaultType::DoubleAck, "double-ack", kAnswered, true, "the reply sent twice"},
     {PanelFaultType::ShortReply, "short-reply", kMultiByte, true, "the reply without its last byte"},
     {PanelFaultType::Silent, "silent", kAnswered, false, "from this request on, answer nothing"},
     {PanelFaultType::Pull, "pull", kAnswered, false,
-     "from this request on, the adapter is gone (the port vanishes)"},
+     "from this request on, the adapter is gone"},
 }};
 
 const FaultRow* FindRow(PanelFaultType type)
@@ -147,19 +148,25 @@ std::string PanelFaultText(const PanelFault& fault)
     return text;
 }
 
-std::string PanelFaultHelp()
+std::string PanelFaultHelp(std::size_t indent)
 {
+    const std::size_t effect_column = indent + 13;
     std::string help;
     for (const FaultRow& row : kFaultTypes) {
-        std::string line = "  " + std::string(row.Name);
-        line.resize(16, ' ');
+        std::string line = std::string(indent, ' ') + row.Name;
+        line.resize(effect_column, ' ');
         line += row.Effect;
-        line += "\n";
-        line.append(16, ' ');
-        line += "kinds:";
-        for (std::size_t k = 0; k < kRequestKindCount; ++k)
-            if ((row.Kinds & (1u << k)) != 0)
-                line += std::string(" ") + RequestKindName(static_cast<RequestKind>(k));
+        // Name the shorter of the kinds it applies to and the answered kinds it does not.
+        const unsigned excluded = kAnswered & ~row.Kinds;
+        const bool list_excluded = std::popcount(excluded) < std::popcount(row.Kinds);
+        if (excluded == 0) {
+            line += " (any kind)";
+        } else {
+            line += "\n" + std::string(effect_column, ' ') + (list_excluded ? "any kind but" : "kinds:");
+            for (std::size_t k = 0; k < kRequestKindCount; ++k)
+                if (((list_excluded ? excluded : row.Kinds) & (1u << k)) != 0)
+                    line += std::string(" ") + RequestKindName(static_cast<RequestKind>(k));
+        }
         help += line + "\n";
     }
     return help;

@@ -3,6 +3,7 @@
 // Text form on the command line: TYPE:KIND:N[:COUNT], e.g. "no-answer:write-eeprom:5:3"
 // spoils the 5th, 6th and 7th WriteEeprom requests the panel receives.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,7 +41,8 @@ std::optional<PanelFault> ParsePanelFault(std::string_view text, std::string& er
 std::string PanelFaultText(const PanelFault& fault);
 const char* PanelFaultTypeName(PanelFaultType type);
 
-// One line per fault type with the kinds it applies to, for --help and the README.
-std::string PanelFaultHelp();
+// Two lines per fault type, its effect and the kinds it applies to, each
+// indented by `indent`: for --help and the README.
+std::string PanelFaultHelp(std::size_t indent = 2);
 
 }  // namespace varnox

@@ -1,0 +1,227 @@
+#include "sim/panel_sim_options.h"
+
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <optional>
+
+#include "sim/panel_fault.h"
+
+namespace varnox {
+namespace {
+
+struct DelayRow {
+    const char* Name;
+    double PanelTiming::*Field;
+    const char* Meaning;
+};
+
+constexpr std::array<DelayRow, 7> kDelays = {{
+    {"read", &PanelTiming::ReadDelay, "read reply (ReadMemory, ReadEeprom)"},
+    {"write", &PanelTiming::WriteDelay, "write acknowledgement (WriteEeprom, WriteMemory)"},
+    {"handshake", &PanelTiming::HandshakeDelay, "handshake reply"},
+    {"microkernel", &PanelTiming::MicroKernelDelay, "microKernel and closing acknowledgement"},
+    {"flash", &PanelTiming::FlashDelay, "flash packet reply"},
+    {"erase", &PanelTiming::EraseTime, "flash erase after the closing packet"},
+    {"restart", &PanelTiming::RestartTime, "restart after the end packet"},
+}};
+
+constexpr double kMaxDelayMs = 60000;
+
+std::optional<double> ParseMilliseconds(const std::string& text)
+{
+    double value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < 0 || value > kMaxDelayMs)
+        return std::nullopt;
+    return value;
+}
+
+bool ParseDelay(const std::string& text, PanelTiming& timing, std::string& error)
+{
+    const std::size_t equals = text.find('=');
+    const std::string name = text.substr(0, equals);
+    for (const DelayRow& row : kDelays) {
+        if (name != row.Name)
+            continue;
+        const std::optional<double> ms =
+            equals == std::string::npos ? std::nullopt : ParseMilliseconds(text.substr(equals + 1));
+        if (!ms) {
+            error = "--delay " + text + ": expected " + name + "=MS with MS from 0 to 60000";
+            return false;
+        }
+        timing.*row.Field = *ms / 1000.0;
+        return true;
+    }
+    error = "--delay " + text + ": unknown delay \"" + name + "\"";
+    return false;
+}
+
+bool ParseWord(const std::string& text, uint16_t& word)
+{
+    std::string digits = text;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+        digits = digits.substr(2);
+    unsigned value = 0;
+    const char* end = digits.data() + digits.size();
+    auto [ptr, ec] = std::from_chars(digits.data(), end, value, 16);
+    if (digits.empty() || ec != std::errc() || ptr != end || value > 0xFFFF)
+        return false;
+    word = static_cast<uint16_t>(value);
+    return true;
+}
+
+}  // namespace
+
+bool ParseIdentityHex(const std::string& text, IdentityBytes& identity)
+{
+    std::string digits;
+    for (const char c : text) {
+        if (c == ':' || c == '-' || c == ' ')
+            continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
+        digits += c;
+    }
+    if (digits.size() != 2 * identity.size())
+        return false;
+    for (std::size_t i = 0; i < identity.size(); ++i)
+        identity[i] = static_cast<uint8_t>(std::stoul(digits.substr(2 * i, 2), nullptr, 16));
+    return true;
+}
+
+bool ParsePanelSimOptions(const std::vector<std::string>& args, PanelSimOptions& options, std::string& error)
+{
+    bool identity_given = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string option = args[i];
+        std::optional<std::string> inline_value;
+        if (const std::size_t equals = option.find('='); option.rfind("--", 0) == 0 && equals != std::string::npos) {
+            inline_value = option.substr(equals + 1);
+            option = option.substr(0, equals);
+        }
+        // The option's value, from "--opt=value" or from the next argument.
+        auto value = [&](std::string& out) {
+            if (inline_value) {
+                out = *inline_value;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                error = option + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        auto flag = [&] {
+            if (inline_value) {
+                error = option + " takes no value";
+                return false;
+            }
+            return true;
+        };
+
+        std::string text;
+        if (option == "--help" || option == "-h") {
+            if (!flag())
+                return false;
+            options.Help = true;
+        } else if (option == "--exit-after-restart") {
+            if (!flag())
+                return false;
+            options.ExitAfterRestart = true;
+        } else if (option == "--identity" || option == "--as") {
+            if (!value(text))
+                return false;
+            if (identity_given) {
+                error = "give the identity once, with either --identity or --as";
+                return false;
+            }
+            identity_given = true;
+            if (option == "--as") {
+                options.ImpersonateName = text;
+            } else if (!ParseIdentityHex(text, options.Panel.Identity)) {
+                error = "--identity " + text + ": expected six bytes in hex, e.g. 00000B200000";
+                return false;
+            }
+        } else if (option == "--eeprom-word") {
+            if (!value(text))
+                return false;
+            if (!ParseWord(text, options.Panel.EepromWord)) {
+                error = "--eeprom-word " + text + ": expected a 16-bit hex number, e.g. 8000";
+                return false;
+            }
+        } else if (option == "--delay") {
+            if (!value(text) || !ParseDelay(text, options.Panel.Timing, error))
+                return false;
+        } else if (option == "--fault") {
+            if (!value(text))
+                return false;
+            const std::optional<PanelFault> fault = ParsePanelFault(text, error);
+            if (!fault)
+                return false;
+            options.Panel.Faults.push_back(*fault);
+        } else if (option == "--dump-eeprom") {
+            if (!value(options.DumpEeprom))
+                return false;
+        } else if (option == "--dump-flash") {
+            if (!value(options.DumpFlash))
+                return false;
+        } else if (option == "--verify") {
+            if (!value(options.VerifyName))
+                return false;
+        } else if (option == "--transcript") {
+            if (!value(options.TranscriptPath))
+                return false;
+        } else {
+            error = "unknown option " + args[i];
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string PanelSimUsage()
+{
+    std::string usage =
+        "Usage: varnox-panel-sim [OPTION]...\n"
+        "A simulated Varnox panel on a pseudo-terminal. The first line of output is the\n"
+        "path of the terminal to open as the panel's serial port; the panel then answers\n"
+        "at real time as a panel does, until SIGINT or SIGTERM (or --exit-after-restart).\n"
+        "\n"
+        "Panel:\n"
+        "  --identity HEX         identity block at 0xFED0..0xFED5 of the old firmware,\n"
+        "                         six bytes in hex (default 00000B200000)\n"
+        "  --as NAME              take the identity block of a carried firmware image, by\n"
+        "                         image or catalogue name (e.g. FWKA1AVRXGAA0I_2x04)\n"
+        "  --eeprom-word HEX      the word at EEPROM 0x2820 (default 8000)\n"
+        "  --delay KIND=MS        reply delay after the request in milliseconds; KIND is\n";
+    for (const DelayRow& row : kDelays) {
+        std::string line = "                           " + std::string(row.Name);
+        line.resize(40, ' ');
+        usage += line + row.Meaning + "\n";
+    }
+    usage +=
+        "  --fault TYPE:KIND:N[:COUNT]\n"
+        "                         spoil the reply to the N-th request of KIND (and the\n"
+        "                         COUNT-1 after it); repeatable. KIND is one of\n"
+        "                         read-memory read-eeprom write-eeprom write-memory\n"
+        "                         handshake microkernel closing flash. TYPE is one of\n" +
+        PanelFaultHelp(27) +
+        "\n"
+        "At the end:\n"
+        "  --exit-after-restart   stop once the panel has restarted after the end packet\n"
+        "  --dump-eeprom FILE     write the 65536-byte EEPROM to FILE\n"
+        "  --dump-flash FILE      write the 131072-byte program flash to FILE\n"
+        "  --verify NAME          compare flash and EEPROM with the image NAME writes;\n"
+        "                         one line on stderr, exit status 0 equal, 3 different\n"
+        "  --transcript FILE      log every byte on the wire, time-stamped, in hex\n"
+        "  -h, --help             show this text\n"
+        "\n"
+        "Exit status: 0 done (and equal with --verify), 1 failure, 2 bad command line,\n"
+        "3 --verify found a difference.\n";
+    return usage;
+}
+
+}  // namespace varnox

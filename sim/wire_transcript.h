@@ -1,0 +1,48 @@
+#pragma once
+// A time-stamped hex log of everything on the wire, both directions:
+//     12.345678 > 06 01 06 FE D0 97 00        (tool to panel)
+//     12.365112 < 06 01 06 FE D0 97 01 ...    (panel to tool)
+//     14.000000 # adapter pulled              (what happened to the panel)
+// Times are seconds since the transcript was opened. Bytes that follow one
+// another in the same direction without a pause are one line, stamped with
+// the first byte's time; a line is written once it is complete.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace varnox {
+
+enum class WireDirection { ToPanel, ToTool };
+
+class WireTranscript {
+public:
+    WireTranscript() = default;
+    ~WireTranscript() { EndLine(); }
+    WireTranscript(const WireTranscript&) = delete;
+    WireTranscript& operator=(const WireTranscript&) = delete;
+
+    // Creates (or empties) the file; false with the reason on failure.
+    bool Open(const std::string& path, double origin, std::string& error);
+    bool IsOpen() const { return file_ != nullptr; }
+
+    void Log(WireDirection direction, double time, std::span<const uint8_t> bytes);
+    void Note(double time, const std::string& text);
+
+private:
+    void EndLine();
+
+    struct Closer {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, Closer> file_;
+    double origin_ = 0;
+    // The line being gathered.
+    std::string line_;
+    WireDirection line_direction_ = WireDirection::ToPanel;
+    double last_byte_ = 0;
+};
+
+}  // namespace varnox
