@@ -1,6 +1,10 @@
 #include "cli/console_window.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/ioctl.h>
+#endif
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,8 +20,15 @@ constexpr const char* kEraseLine = "\r\x1b[K";
 
 int TerminalWidth(int fd)
 {
+#ifdef _WIN32
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    const HANDLE console = GetStdHandle(fd == STDOUT_FILENO ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    if (GetConsoleScreenBufferInfo(console, &info) && info.srWindow.Right >= info.srWindow.Left)
+        return info.srWindow.Right - info.srWindow.Left + 1;
+#else
     winsize size{};
     if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
     return kFallbackWidth;
 }
 

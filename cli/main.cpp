@@ -4,12 +4,21 @@
 #include <signal.h>
 #include <unistd.h>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "cli/command_line.h"
 #include "cli/console_window.h"
 #include "cli/interruptible_clock.h"
 #include "cli/update_runner.h"
 #include "comm/port_map.h"
+#ifdef _WIN32
+#include "comm/serial_win32.h"
+#else
 #include "comm/serial_linux.h"
+#endif
 #include "update/update_engine.h"
 
 namespace {
@@ -17,11 +26,30 @@ namespace {
 constexpr const char* kProgram = "varnox-patch-cli";
 constexpr int kUsageError = 2;
 
+#ifdef _WIN32
+// The same bytes as on Linux: no "\r\n" for "\n", the texts' UTF-8 shown as
+// such, and the status line's escape sequences understood. False when the
+// console cannot draw the status line.
+bool PrepareWindowsConsole()
+{
+    _setmode(STDOUT_FILENO, _O_BINARY);
+    _setmode(STDERR_FILENO, _O_BINARY);
+    SetConsoleOutputCP(CP_UTF8);
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    return GetConsoleMode(err, &mode) &&
+           SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING | ENABLE_PROCESSED_OUTPUT);
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     using namespace varnox;
+#ifdef _WIN32
+    const bool console_draws = PrepareWindowsConsole();
+#endif
     const CommandLine line = ParseCommandLine(argc, argv);
     if (line.action == CommandLine::Action::Help) {
         WriteAll(STDOUT_FILENO, UsageText(kProgram));
@@ -32,8 +60,13 @@ int main(int argc, char** argv)
         return kUsageError;
     }
 
+#ifdef _WIN32
+    const bool show_status = console_draws && ::isatty(STDERR_FILENO) != 0;
+#else
     // A log reader that goes away must not end an update half way.
     ::signal(SIGPIPE, SIG_IGN);
+    const bool show_status = ::isatty(STDERR_FILENO) == 1;
+#endif
     BlockHandledSignals();
 
     PortMap map;
@@ -41,12 +74,18 @@ int main(int argc, char** argv)
     if (!line.device_path.empty()) {
         map.Map(port, line.device_path);
     } else {
-        map = PortMap::Discover();
+#ifndef _WIN32
+        map = PortMap::Discover();  // on Windows COMn is the system's own \\.\COMn
+#endif
         port = line.port_number;
     }
+#ifdef _WIN32
+    Win32PortOpener opener(map);
+#else
     PosixPortOpener opener(map);
+#endif
     InterruptibleClock clock;
-    ConsoleWindow window(STDOUT_FILENO, STDERR_FILENO, ::isatty(STDERR_FILENO) == 1, clock);
+    ConsoleWindow window(STDOUT_FILENO, STDERR_FILENO, show_status, clock);
     UpdateEngine engine(opener, clock, window);
     engine.SelectedPort.store(port);
 

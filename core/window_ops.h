@@ -7,6 +7,13 @@
 
 #include <string>
 
+#ifdef _WIN32
+// windows.h turns MessageBox into a macro; included here first, it can be
+// undone for good, so the method below keeps its name in every file.
+#include <windows.h>
+#undef MessageBox
+#endif
+
 namespace varnox {
 
 // The four read-only fields of the INFO BOX.

@@ -1,0 +1,379 @@
+#include "comm/serial_win32.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+
+namespace varnox {
+
+namespace {
+
+constexpr const char* kDevicePrefix = "\\\\.\\";
+constexpr DWORD kQueueSize = 60000;
+// A read only asks for bytes already waiting, so it completes at once; this
+// bounds it against a driver that thinks otherwise.
+constexpr DWORD kReadCompletionMs = 1000;
+// Even with an armed EV_RXCHAR wait, look at the input count this often, so
+// that an event a driver fails to report costs latency, never a deadline.
+constexpr DWORD kEventSliceMs = 50;
+// While some bytes of a reply are already waiting, EV_RXCHAR may keep
+// firing at once (Wine raises it whenever the queue is not empty), so the
+// wait for the rest goes on in short sleeps instead.
+constexpr DWORD kPartialReplySleepMs = 1;
+
+double MonotonicNow()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Milliseconds for a wait, rounded up so that it never ends early.
+DWORD WaitMilliseconds(double seconds, DWORD at_most)
+{
+    if (!(seconds > 0))
+        return 0;
+    return static_cast<DWORD>(std::min(std::ceil(seconds * 1000.0), static_cast<double>(at_most)));
+}
+
+// "COM3" for "\\.\COM3": the name the user knows.
+std::string DisplayName(const std::string& device)
+{
+    const std::string prefix = kDevicePrefix;
+    return device.compare(0, prefix.size(), prefix) == 0 ? device.substr(prefix.size()) : device;
+}
+
+std::string SystemText(DWORD error)
+{
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = length > 0 && text != nullptr ? std::string(text, length) : std::string();
+    if (text != nullptr)
+        LocalFree(text);
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' ' ||
+                               result.back() == '.'))
+        result.pop_back();
+    if (result.empty())
+        result = "system error";
+    return result + " (error " + std::to_string(error) + ")";
+}
+
+// An event object for overlapped I/O, closed with its owner.
+class OwnedEvent {
+public:
+    OwnedEvent() : handle_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~OwnedEvent()
+    {
+        if (handle_ != nullptr)
+            CloseHandle(handle_);
+    }
+    OwnedEvent(const OwnedEvent&) = delete;
+    OwnedEvent& operator=(const OwnedEvent&) = delete;
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != nullptr; }
+
+private:
+    HANDLE handle_;
+};
+
+class Win32SerialDevice final : public SerialDevice {
+public:
+    Win32SerialDevice(HANDLE handle, std::string device, double write_timeout_seconds)
+        : handle_(handle), name_(DisplayName(device)), write_timeout_seconds_(write_timeout_seconds)
+    {
+    }
+    ~Win32SerialDevice() override { Close(); }
+    Win32SerialDevice(const Win32SerialDevice&) = delete;
+    Win32SerialDevice& operator=(const Win32SerialDevice&) = delete;
+
+    // Everything after CreateFile that the device needs; on failure the
+    // reason is returned and the destructor closes the device.
+    std::string Prepare();
+
+    int Handle() const override { return static_cast<int>(reinterpret_cast<intptr_t>(handle_)); }
+    bool GetSettings(PlatformLineSettings& settings) override;
+    bool SetSettings(const PlatformLineSettings& settings) override;
+    bool Write(const uint8_t* data, std::size_t count) override;
+    long Read(uint8_t* destination, std::size_t count) override;
+    long BytesWaiting() override;
+    uint32_t TakeErrorFlags() override;
+    WaitResult WaitForInput(long seen, double timeout_seconds) override;
+    bool Close() override;
+    std::string LastError() const override { return last_error_; }
+
+private:
+    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void Fail(const std::string& what, DWORD error) { last_error_ = name_ + ": " + what + ": " + SystemText(error); }
+    // Waits for an overlapped transfer at most `ms`; cancels it when it is late.
+    bool Complete(OVERLAPPED& overlapped, DWORD ms, DWORD& transferred);
+    // Arms the EV_RXCHAR wait if it is not armed; false when it cannot be.
+    bool ArmReceiveWait();
+    void CancelReceiveWait();
+
+    HANDLE handle_;
+    std::string name_;
+    double write_timeout_seconds_;
+    OwnedEvent write_done_;
+    OwnedEvent read_done_;
+    OwnedEvent received_;
+    OVERLAPPED receive_wait_{};
+    DWORD receive_mask_ = 0;
+    bool receive_wait_armed_ = false;
+    bool events_usable_ = false;
+    uint32_t error_flags_ = 0;  // gathered by every ClearCommError until taken
+    std::string last_error_;
+};
+
+std::string Win32SerialDevice::Prepare()
+{
+    if (!write_done_.valid() || !read_done_.valid() || !received_.valid())
+        return name_ + ": " + SystemText(GetLastError());
+    // Without the mask the port still works: waits fall back to short sleeps.
+    events_usable_ = SetCommMask(handle_, EV_RXCHAR) != 0;
+    return {};
+}
+
+bool Win32SerialDevice::GetSettings(PlatformLineSettings& settings)
+{
+    settings.DCBlength = sizeof(DCB);
+    if (!GetCommState(handle_, &settings)) {
+        Fail("cannot read the line settings", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool Win32SerialDevice::SetSettings(const PlatformLineSettings& settings)
+{
+    DCB wanted = settings;
+    wanted.DCBlength = sizeof(DCB);
+    if (!SetCommState(handle_, &wanted)) {
+        Fail("cannot apply the line settings", GetLastError());
+        return false;
+    }
+    // Far above our largest write and reply; the driver may keep its own sizes.
+    SetupComm(handle_, kQueueSize, kQueueSize);
+    // Reads return at once with what is there; writes give up on their own
+    // too. Both are also bounded by our own waits on the overlapped I/O.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.WriteTotalTimeoutConstant = WaitMilliseconds(write_timeout_seconds_, MAXDWORD - 1);
+    SetCommTimeouts(handle_, &timeouts);
+    return true;
+}
+
+bool Win32SerialDevice::Complete(OVERLAPPED& overlapped, DWORD ms, DWORD& transferred)
+{
+    if (WaitForSingleObject(overlapped.hEvent, ms) != WAIT_OBJECT_0) {
+        CancelIoEx(handle_, &overlapped);
+        // The transfer must be over before its OVERLAPPED goes out of scope.
+        GetOverlappedResult(handle_, &overlapped, &transferred, TRUE);
+        return false;
+    }
+    return GetOverlappedResult(handle_, &overlapped, &transferred, FALSE) != 0;
+}
+
+bool Win32SerialDevice::Write(const uint8_t* data, std::size_t count)
+{
+    if (!IsOpen()) {
+        last_error_ = name_ + ": the device is closed";
+        return false;
+    }
+    while (count > 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, kQueueSize));
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = write_done_.get();
+        ResetEvent(overlapped.hEvent);
+        DWORD written = 0;
+        if (!WriteFile(handle_, data, chunk, nullptr, &overlapped)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_IO_PENDING) {
+                Fail("write failed", error);
+                return false;
+            }
+        }
+        if (!Complete(overlapped, WaitMilliseconds(write_timeout_seconds_, MAXDWORD - 1), written) || written == 0) {
+            last_error_ = name_ + ": the device stopped taking data (write timed out)";
+            return false;
+        }
+        data += written;
+        count -= written;
+    }
+    return true;
+}
+
+long Win32SerialDevice::Read(uint8_t* destination, std::size_t count)
+{
+    if (!IsOpen()) {
+        last_error_ = name_ + ": the device is closed";
+        return -1;
+    }
+    const long waiting = BytesWaiting();
+    if (waiting < 0)
+        return -1;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, static_cast<std::size_t>(waiting)));
+    if (want == 0)
+        return 0;
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = read_done_.get();
+    ResetEvent(overlapped.hEvent);
+    DWORD got = 0;
+    if (!ReadFile(handle_, destination, want, nullptr, &overlapped)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING) {
+            Fail("read failed", error);
+            return -1;
+        }
+    }
+    if (!Complete(overlapped, kReadCompletionMs, got)) {
+        last_error_ = name_ + ": the waiting bytes could not be read";
+        return got > 0 ? static_cast<long>(got) : -1;
+    }
+    return static_cast<long>(got);
+}
+
+long Win32SerialDevice::BytesWaiting()
+{
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!IsOpen() || !ClearCommError(handle_, &errors, &status)) {
+        Fail("cannot count the bytes waiting", IsOpen() ? GetLastError() : ERROR_INVALID_HANDLE);
+        return -1;
+    }
+    // The call clears the flags; keep them for the next TakeErrorFlags.
+    error_flags_ |= errors;
+    return static_cast<long>(std::min<DWORD>(status.cbInQue, 0x7FFFFFFF));
+}
+
+uint32_t Win32SerialDevice::TakeErrorFlags()
+{
+    if (IsOpen())
+        BytesWaiting();
+    // The CE_ values are the flags of the error table, bit for bit.
+    const uint32_t flags = error_flags_;
+    error_flags_ = 0;
+    return flags;
+}
+
+bool Win32SerialDevice::ArmReceiveWait()
+{
+    if (!events_usable_)
+        return false;
+    if (receive_wait_armed_)
+        return true;
+    receive_wait_ = OVERLAPPED{};
+    receive_wait_.hEvent = received_.get();
+    ResetEvent(receive_wait_.hEvent);
+    if (WaitCommEvent(handle_, &receive_mask_, &receive_wait_)) {
+        SetEvent(receive_wait_.hEvent);  // already happened: the wait below ends at once
+        receive_wait_armed_ = true;
+        return true;
+    }
+    if (GetLastError() != ERROR_IO_PENDING) {
+        events_usable_ = false;
+        return false;
+    }
+    receive_wait_armed_ = true;
+    return true;
+}
+
+void Win32SerialDevice::CancelReceiveWait()
+{
+    if (!receive_wait_armed_)
+        return;
+    CancelIoEx(handle_, &receive_wait_);
+    DWORD ignored = 0;
+    GetOverlappedResult(handle_, &receive_wait_, &ignored, TRUE);
+    receive_wait_armed_ = false;
+}
+
+WaitResult Win32SerialDevice::WaitForInput(long seen, double timeout_seconds)
+{
+    if (!(timeout_seconds > 0))
+        timeout_seconds = 0;  // also NaN: look once, do not wait
+    const double deadline = MonotonicNow() + timeout_seconds;
+    for (;;) {
+        const long waiting = BytesWaiting();
+        if (waiting < 0)
+            return WaitResult::Gone;  // an adapter that was pulled out
+        if (waiting > seen)
+            return WaitResult::MoreInput;
+        const double left = deadline - MonotonicNow();
+        if (left <= 0)
+            return WaitResult::TimedOut;
+
+        if (waiting > 0 || !ArmReceiveWait()) {
+            Sleep(std::min(WaitMilliseconds(left, kPartialReplySleepMs), kPartialReplySleepMs));
+            continue;
+        }
+        if (WaitForSingleObject(received_.get(), WaitMilliseconds(left, kEventSliceMs)) == WAIT_OBJECT_0) {
+            DWORD ignored = 0;
+            GetOverlappedResult(handle_, &receive_wait_, &ignored, FALSE);
+            receive_wait_armed_ = false;
+        }
+    }
+}
+
+bool Win32SerialDevice::Close()
+{
+    if (!IsOpen())
+        return true;
+    CancelReceiveWait();
+    if (!CloseHandle(handle_)) {
+        Fail("cannot close the device", GetLastError());
+        return false;
+    }
+    handle_ = INVALID_HANDLE_VALUE;
+    return true;
+}
+
+}  // namespace
+
+std::string Win32DeviceName(int port) { return kDevicePrefix + std::string("COM") + std::to_string(port); }
+
+std::string Win32OpenFailureText(const std::string& device, unsigned long error)
+{
+    const std::string name = DisplayName(device);
+    switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return name + ": the port is in use by another program";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return name + ": no such port";
+    default:
+        return name + ": " + SystemText(error);
+    }
+}
+
+std::unique_ptr<SerialDevice> OpenWin32SerialDevice(const std::string& device, std::string& reason,
+                                                    double write_timeout_seconds)
+{
+    // No sharing: a second program (or a second open of ours) is refused.
+    const HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OVERLAPPED, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        reason = Win32OpenFailureText(device, GetLastError());
+        return nullptr;
+    }
+    auto opened = std::make_unique<Win32SerialDevice>(handle, device, write_timeout_seconds);
+    reason = opened->Prepare();
+    if (!reason.empty())
+        return nullptr;
+    return opened;
+}
+
+std::string Win32PortOpener::DeviceName(int port) const
+{
+    const std::string mapped = overrides_.PathOf(port);
+    return mapped.empty() ? Win32DeviceName(port) : mapped;
+}
+
+std::unique_ptr<SerialDevice> Win32PortOpener::OpenPort(int port, std::string& reason)
+{
+    return OpenWin32SerialDevice(DeviceName(port), reason);
+}
+
+}  // namespace varnox

@@ -1,0 +1,40 @@
+#pragma once
+// The Windows serial backend: the communications API on \\.\COMn devices.
+
+#include <memory>
+#include <string>
+
+#include "comm/port_map.h"
+#include "comm/serial_device.h"
+
+namespace varnox {
+
+// Our longest write is 132 bytes, some 35 ms of line time at 38400 baud; a
+// device that has not taken it after this long has stopped draining.
+inline constexpr double kWin32WriteTimeoutSeconds = 2.0;
+
+// The device name of COMn: the \\.\ prefix reaches ports above COM9 too.
+std::string Win32DeviceName(int port);
+
+// Why an open failed, from the error code GetLastError() gave, e.g.
+// "COM3: the port is in use by another program".
+std::string Win32OpenFailureText(const std::string& device, unsigned long error);
+
+// Opens `device` exclusively for overlapped I/O. The line settings are the
+// caller's (OpenComm). On failure returns null and sets `reason`.
+std::unique_ptr<SerialDevice> OpenWin32SerialDevice(const std::string& device, std::string& reason,
+                                                    double write_timeout_seconds = kWin32WriteTimeoutSeconds);
+
+// COMn maps to \\.\COMn unless the map says otherwise (command-line
+// overrides such as COM1=\\.\COM12).
+class Win32PortOpener final : public PortOpener {
+public:
+    explicit Win32PortOpener(PortMap overrides = {}) : overrides_(std::move(overrides)) {}
+    std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
+    std::string DeviceName(int port) const override;
+
+private:
+    PortMap overrides_;
+};
+
+}  // namespace varnox
