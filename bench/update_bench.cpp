@@ -1,0 +1,98 @@
+// varnox-bench: one whole real-time update of the largest image, the console
+// tool against the simulated panel on a pseudo-terminal, measured against the
+// floor that the update's fixed waits impose.
+//
+//   varnox-bench [--cli PATH] [--sim PATH]
+//
+// Prints the figures and exits 0 when the update completed, the panel holds
+// the image and every target is met.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/child_process.h"
+#include "bench/wait_floor.h"
+
+namespace {
+
+using namespace varnox;
+
+// Targets of the console tool.
+constexpr double kMaxWallOverFloor = 1.02;
+constexpr double kMaxCpuShare = 0.01;
+constexpr double kMaxPeakMiB = 16.0;
+
+constexpr double kRunTimeout = 900.0;
+constexpr double kStartTimeout = 10.0;
+
+double Seconds(const timeval& t)
+{
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string cli = VARNOX_CLI_PATH;
+    std::string sim = VARNOX_SIM_PATH;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--cli") == 0) cli = argv[i + 1];
+        else if (std::strcmp(argv[i], "--sim") == 0) sim = argv[i + 1];
+    }
+
+    std::string error;
+    ChildProcess panel;
+    if (!panel.Start({sim, "--verify", "FWKA1AVRXGAA0I_2x04", "--exit-after-restart"}, error)) {
+        std::fprintf(stderr, "cannot start %s: %s\n", sim.c_str(), error.c_str());
+        return 1;
+    }
+    std::string port;
+    if (!panel.ReadStdoutLine(port, kStartTimeout) || port.empty()) {
+        std::fprintf(stderr, "the simulated panel gave no port\n");
+        return 1;
+    }
+
+    std::printf("varnox-bench: whole update of the largest image (192536 bytes) on %s\n", port.c_str());
+    std::fflush(stdout);
+    ChildProcess tool;
+    if (!tool.Start({cli, port}, error)) {
+        std::fprintf(stderr, "cannot start %s: %s\n", cli.c_str(), error.c_str());
+        return 1;
+    }
+    const ChildResult run = tool.Finish(kRunTimeout);
+    const ChildResult panel_end = panel.Finish(30.0);
+
+    const double floor = FloorMilliseconds() / 1000.0;
+    const double cpu = Seconds(run.usage.ru_utime) + Seconds(run.usage.ru_stime);
+    const double ratio = run.wall_seconds / floor;
+    const double cpu_share = run.wall_seconds > 0 ? cpu / run.wall_seconds : 0;
+    const double peak_mib = static_cast<double>(run.usage.ru_maxrss) / 1024.0;
+    const bool completed = run.status == 0 && run.out.find("Aggiornamento Terminato\n") != std::string::npos;
+    const bool verified = panel_end.status == 0;
+
+    std::printf("\nfixed waits of the update:\n");
+    for (const FixedWait& wait : kLargestImageWaits)
+        std::printf("  %5d x %5d ms  %s\n", wait.Count, wait.Milliseconds, wait.What);
+    std::printf("\nfloor (fixed waits)    %9.3f s\n", floor);
+    std::printf("wall time              %9.3f s   ratio %.4f   (target <= %.2f)\n", run.wall_seconds, ratio,
+                kMaxWallOverFloor);
+    std::printf("CPU time (user+sys)    %9.3f s   %.3f %% of wall (target <= %.0f %%)\n", cpu, cpu_share * 100,
+                kMaxCpuShare * 100);
+    std::printf("  user %.3f s, system %.3f s\n", Seconds(run.usage.ru_utime), Seconds(run.usage.ru_stime));
+    std::printf("peak memory (maxrss)   %9.2f MiB (target <= %.0f MiB)\n", peak_mib, kMaxPeakMiB);
+    std::printf("console tool status    %d%s\n", run.status, run.timed_out ? " (killed: timed out)" : "");
+    std::printf("update completed       %s\n", completed ? "yes" : "no");
+    std::printf("panel memory = image   %s (simulated panel status %d)\n", verified ? "yes" : "no",
+                panel_end.status);
+    if (!completed || !verified) {
+        std::printf("\n--- console tool stdout ---\n%s--- stderr ---\n%s", run.out.c_str(), run.err.c_str());
+        std::printf("--- simulated panel ---\n%s%s", panel_end.out.c_str(), panel_end.err.c_str());
+    }
+
+    const bool met = ratio <= kMaxWallOverFloor && cpu_share <= kMaxCpuShare && peak_mib <= kMaxPeakMiB;
+    std::printf("\ntargets %s\n", met ? "met" : "NOT met");
+    return completed && verified && met ? 0 : 1;
+}

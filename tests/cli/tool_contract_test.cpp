@@ -1,0 +1,125 @@
+// varnox-patch-cli's contract through the real program: exit statuses,
+// stdout exactly the log, boxes on stderr, and the guarded Ctrl-C.
+
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/cli/tool_runs.h"
+
+namespace varnox::testing {
+namespace {
+
+const std::vector<std::string> kOpening = {"UPDATING PROCESS STARTED", "FWKA1AVRXGAA0I_2x04", "",
+                                           "UPDATING EEPROM MEMORY", "", "PLEASE WAIT..."};
+
+TEST(ToolContract, UsageErrorsEndWithStatusTwo)
+{
+    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"COM9"}, {"--bogus"}, {"COM1", "COM2"}}) {
+        const ChildResult run = RunTool(args);
+        EXPECT_EQ(run.status, 2) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("Usage: varnox-patch-cli PORT"), std::string::npos);
+    }
+}
+
+TEST(ToolContract, HelpGoesToStdout)
+{
+    const ChildResult run = RunTool({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("Usage: varnox-patch-cli PORT\n", 0), 0u);
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(ToolContract, PortThatCannotBeOpenedEndsAsAnUnansweredIdentityRead)
+{
+    const ChildResult run = RunTool({"/dev/varnox-no-such-port"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, Joined({"", "Errore Lettura da centrale : No Answer", ""}));
+    // The box's text, then why the port did not open.
+    ASSERT_EQ(run.err.rfind("Impossibile accedere alla porta seriale\n", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("/dev/varnox-no-such-port"), std::string::npos);
+}
+
+TEST(ToolContract, ReleaseRejected)
+{
+    PanelProgram panel({"--identity", "00000B210000"});
+    ASSERT_FALSE(panel.Port().empty());
+    const ChildResult run = RunTool({panel.Port()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, Joined({"", "ERRORE : La versione della centrale è successiva al presente aggiornamento", "",
+                               "ERROR : Panel release earlier than this patch", ""}));
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(ToolContract, NoFirmwareForThePanel)
+{
+    PanelProgram panel({"--identity", "00001A050004"});
+    ASSERT_FALSE(panel.Port().empty());
+    const ChildResult run = RunTool({panel.Port()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, Joined({"", "ERROR : Firmware Version NOT Available", "", "ERRORe : Versione NON Disponibile"}));
+    EXPECT_GE(run.wall_seconds, 3.0);
+}
+
+TEST(ToolContract, EepromFailureLogsItsReport)
+{
+    PanelProgram panel({"--fault", "no-answer:read-eeprom:1"});
+    ASSERT_FALSE(panel.Port().empty());
+    const ChildResult run = RunTool({panel.Port()});
+    EXPECT_EQ(run.status, 1);
+    std::vector<std::string> expected = kOpening;
+    expected.insert(expected.end(), {"", "Error Writing EEPROM memory", "programming END"});
+    EXPECT_EQ(run.out, Joined(expected));
+}
+
+class InterruptedTool : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(panel.Port().empty());
+        std::string error;
+        ASSERT_TRUE(tool.Start({kCliPath, panel.Port()}, error)) << error;
+        // Into the EEPROM download.
+        std::string line;
+        for (int i = 0; i < 6; ++i) ASSERT_TRUE(tool.ReadStdoutLine(line, 10.0));
+        ASSERT_EQ(line, "PLEASE WAIT...");
+    }
+    PanelProgram panel{{}};
+    ChildProcess tool;
+};
+
+TEST_F(InterruptedTool, SecondCtrlCWithinThreeSecondsStops)
+{
+    tool.Signal(SIGINT);
+    ::usleep(500 * 1000);
+    tool.Signal(SIGINT);
+    const double asked = MonotonicSeconds();
+    const ChildResult run = tool.Finish(20.0);
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.status, 130);
+    EXPECT_LT(MonotonicSeconds() - asked, 5.0);
+    EXPECT_NE(run.err.find("può lasciare la centrale inutilizzabile"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("can leave the panel unusable"), std::string::npos);
+    EXPECT_NE(run.err.find("closing the port"), std::string::npos);
+    // The log stops where the update stopped: nothing of the bootloader phase.
+    EXPECT_EQ(run.out.find("DOWNLOADING"), std::string::npos);
+}
+
+TEST_F(InterruptedTool, LoneCtrlCOnlyWarnsAndTermStops)
+{
+    tool.Signal(SIGINT);
+    ::usleep(3500 * 1000);
+    tool.Signal(SIGINT);  // too late to confirm the first: a new warning
+    ::usleep(500 * 1000);
+    tool.Signal(SIGTERM);
+    const ChildResult run = tool.Finish(20.0);
+    EXPECT_EQ(run.status, 143);
+    std::size_t warnings = 0;
+    for (auto at = run.err.find("WARNING:"); at != std::string::npos; at = run.err.find("WARNING:", at + 1))
+        ++warnings;
+    EXPECT_EQ(warnings, 2u);
+}
+
+}  // namespace
+}  // namespace varnox::testing
