@@ -1,34 +1,30 @@
 // libFuzzer target for the frame codec. The first input byte is the length
-// byte, the rest fills the 256 bytes. Checks that CobsCheck changes nothing,
-// that CobsDecode fails exactly on rejected frames and then leaves the buffer
-// as it was, and that the rest of the input, taken as a packet of at most 253
-// bytes, survives encoding and decoding. The buffer sits alone on the heap, so
-// the sanitizer reports any access beyond its 256 bytes.
-//
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I. \
-//       tests/fuzz/fuzz_cobs.cpp protocol/cobs.cpp -o fuzz_cobs
+// byte, the rest fills the 256 bytes. CobsCheck and CobsDecode are compared
+// with a plain reading of the frame rules (reference_frames.h): the verdict,
+// the decoded packet, the zeros the decoder leaves, and that a rejected frame
+// leaves the buffer as it was. The rest of the input, taken as a packet of up
+// to 253 bytes, must survive encoding and decoding. Each buffer sits alone on
+// the heap, so the sanitizer reports any access beyond its 256 bytes.
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "protocol/cobs.h"
+#include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/reference_frames.h"
 
 namespace {
 
 using varnox::TPacketBuffer;
+using varnox::fuzz::Expect;
 
 bool Same(const TPacketBuffer& a, const TPacketBuffer& b)
 {
     return a.Length == b.Length && std::memcmp(a.Bytes, b.Bytes, sizeof a.Bytes) == 0;
-}
-
-void Require(bool condition)
-{
-    if (!condition)
-        std::abort();
 }
 
 void CheckDecode(const uint8_t* data, std::size_t size)
@@ -37,16 +33,26 @@ void CheckDecode(const uint8_t* data, std::size_t size)
     buffer->Length = data[0];
     std::copy(data + 1, data + 1 + std::min<std::size_t>(size - 1, sizeof buffer->Bytes), buffer->Bytes);
     const TPacketBuffer before = *buffer;
+    const std::vector<uint8_t> frame(before.Bytes, before.Bytes + before.Length);
+    const auto reference = varnox::fuzz::ReferenceUnframe(frame);
 
     const bool valid = varnox::CobsCheck(*buffer);
-    Require(Same(*buffer, before));
+    Expect(Same(*buffer, before), "CobsCheck changed the buffer");
+    Expect(valid == reference.has_value(),
+           "CobsCheck says " + std::to_string(valid) + " for a frame of " + std::to_string(before.Length) + " bytes");
 
     const bool failed = varnox::CobsDecode(*buffer);
-    Require(failed != valid);
-    if (failed)
-        Require(Same(*buffer, before));
-    else
-        Require(buffer->Length == before.Length - 2);
+    Expect(failed == !valid, "CobsDecode disagrees with CobsCheck");
+    if (failed) {
+        Expect(Same(*buffer, before), "a rejected frame changed the buffer");
+        return;
+    }
+    const unsigned n = before.Length;
+    Expect(buffer->Length == n - 2, "decoded length is not the frame length minus 2");
+    Expect(std::equal(reference->begin(), reference->end(), buffer->Bytes), "decoded packet differs");
+    Expect(buffer->Bytes[n - 2] == 0 && buffer->Bytes[n - 1] == 0, "decoder left no zeros after the packet");
+    Expect(std::memcmp(buffer->Bytes + n, before.Bytes + n, sizeof before.Bytes - n) == 0,
+           "decoder touched bytes past the frame");
 }
 
 void CheckRoundTrip(const uint8_t* data, std::size_t size)
@@ -57,14 +63,14 @@ void CheckRoundTrip(const uint8_t* data, std::size_t size)
     buffer->Length = static_cast<uint8_t>(length);
 
     varnox::CobsEncode(*buffer);
-    Require(buffer->Length == length + 2);
-    for (std::size_t i = 0; i + 1 < buffer->Length; ++i)
-        Require(buffer->Bytes[i] != 0);
-    Require(buffer->Bytes[buffer->Length - 1] == 0);
+    const std::vector<uint8_t> packet(data + 1, data + 1 + length);
+    const std::vector<uint8_t> frame = varnox::fuzz::ReferenceFrame(packet);
+    Expect(buffer->Length == frame.size() && std::equal(frame.begin(), frame.end(), buffer->Bytes),
+           "encoded frame differs from standard COBS");
 
-    Require(!varnox::CobsDecode(*buffer));
-    Require(buffer->Length == length);
-    Require(std::equal(data + 1, data + 1 + length, buffer->Bytes));
+    Expect(!varnox::CobsDecode(*buffer), "an encoded frame fails to decode");
+    Expect(buffer->Length == length && std::equal(packet.begin(), packet.end(), buffer->Bytes),
+           "round trip changed the packet");
 }
 
 }  // namespace
