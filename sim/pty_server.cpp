@@ -154,12 +154,15 @@ PtyServer::Stop PtyServer::Serve(SimPanel& panel, Clock& clock, const StopSignal
                     return Stop::Failed;
                 }
             }
-            if (panel.Pulled())
+            if (panel.Pulled()) {
                 Pull(now, transcript);
+                unsent.clear();
+            }
         }
 
+        // Replies still on their way when the adapter was pulled go nowhere.
         std::optional<double> wake;
-        if (!panel.Pending().empty())
+        if (master_ && !panel.Pending().empty())
             wake = panel.Pending().front().At;
         if (exit_after_restart && panel.RestartDoneAt()) {
             if (now >= *panel.RestartDoneAt()) {
@@ -202,6 +205,8 @@ PtyServer::Stop PtyServer::Serve(SimPanel& panel, Clock& clock, const StopSignal
                 const std::span<const uint8_t> bytes(buffer, static_cast<std::size_t>(n));
                 transcript.Log(WireDirection::ToPanel, arrived, bytes);
                 panel.Receive(bytes, arrived);
+            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                master_quiet_until = clock.Now() + 0.05;
             }
         } else if ((fds[1].revents & (POLLHUP | POLLERR)) != 0) {
             master_quiet_until = clock.Now() + 0.05;
