@@ -82,14 +82,21 @@ public:
     {
         if (pid_ <= 0)
             return std::nullopt;
+        int status = 0;
+        pid_t ended = 0;
         const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
         if (pidfd >= 0) {
             pollfd fd = {pidfd, POLLIN, 0};
             ::poll(&fd, 1, timeout_ms);
             ::close(pidfd);
+            ended = ::waitpid(pid_, &status, WNOHANG);
+        } else {
+            // Kernels without pidfd: look every 20 ms.
+            for (int waited = 0; (ended = ::waitpid(pid_, &status, WNOHANG)) == 0 && waited < timeout_ms;
+                 waited += 20)
+                ::usleep(20000);
         }
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) != pid_)
+        if (ended != pid_)
             return std::nullopt;
         pid_ = -1;
         if (!WIFEXITED(status))
