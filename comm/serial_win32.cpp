@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace varnox {
 
@@ -14,13 +15,9 @@ constexpr DWORD kQueueSize = 60000;
 // A read only asks for bytes already waiting, so it completes at once; this
 // bounds it against a driver that thinks otherwise.
 constexpr DWORD kReadCompletionMs = 1000;
-// Even with an armed EV_RXCHAR wait, look at the input count this often, so
-// that an event a driver fails to report costs latency, never a deadline.
-constexpr DWORD kEventSliceMs = 50;
-// While some bytes of a reply are already waiting, EV_RXCHAR may keep
-// firing at once (Wine raises it whenever the queue is not empty), so the
-// wait for the rest goes on in short sleeps instead.
-constexpr DWORD kPartialReplySleepMs = 1;
+// The driver's own limit on a wait for the first byte; our waits are
+// shorter and cancel it, so it only matters to a driver that ignores that.
+constexpr DWORD kFirstByteTimeoutMs = 10000;
 
 double MonotonicNow()
 {
@@ -41,6 +38,12 @@ std::string DisplayName(const std::string& device)
 {
     const std::string prefix = kDevicePrefix;
     return device.compare(0, prefix.size(), prefix) == 0 ? device.substr(prefix.size()) : device;
+}
+
+bool RunningUnderWine()
+{
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 std::string SystemText(DWORD error)
@@ -78,6 +81,11 @@ private:
     HANDLE handle_;
 };
 
+// Waiting for input without a timer loop: an overlapped read of one byte
+// that the driver completes as that byte arrives (COMMTIMEOUTS "return at
+// once with what is there, else wait for the first byte"). A byte taken
+// that way, and the bytes already waiting that had to be taken before it,
+// are kept here and count as waiting until they are read.
 class Win32SerialDevice final : public SerialDevice {
 public:
     Win32SerialDevice(HANDLE handle, std::string device, double write_timeout_seconds)
@@ -106,32 +114,28 @@ public:
 private:
     bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
     void Fail(const std::string& what, DWORD error) { last_error_ = name_ + ": " + what + ": " + SystemText(error); }
+    // Bytes in the driver's input queue; -1 when the device failed.
+    long DriverWaiting();
+    // Reads up to `count` bytes from the driver, waiting at most `ms` for
+    // the first; the number read, or -1 on failure.
+    long ReadDriver(uint8_t* destination, DWORD count, DWORD ms);
     // Waits for an overlapped transfer at most `ms`; cancels it when it is late.
     bool Complete(OVERLAPPED& overlapped, DWORD ms, DWORD& transferred);
-    // Arms the EV_RXCHAR wait if it is not armed; false when it cannot be.
-    bool ArmReceiveWait();
-    void CancelReceiveWait();
 
     HANDLE handle_;
     std::string name_;
     double write_timeout_seconds_;
     OwnedEvent write_done_;
     OwnedEvent read_done_;
-    OwnedEvent received_;
-    OVERLAPPED receive_wait_{};
-    DWORD receive_mask_ = 0;
-    bool receive_wait_armed_ = false;
-    bool events_usable_ = false;
-    uint32_t error_flags_ = 0;  // gathered by every ClearCommError until taken
+    std::vector<uint8_t> taken_;  // received, taken from the driver, not yet read
+    uint32_t error_flags_ = 0;    // gathered by every ClearCommError until taken
     std::string last_error_;
 };
 
 std::string Win32SerialDevice::Prepare()
 {
-    if (!write_done_.valid() || !read_done_.valid() || !received_.valid())
+    if (!write_done_.valid() || !read_done_.valid())
         return name_ + ": " + SystemText(GetLastError());
-    // Without the mask the port still works: waits fall back to short sleeps.
-    events_usable_ = SetCommMask(handle_, EV_RXCHAR) != 0;
     return {};
 }
 
@@ -150,17 +154,33 @@ bool Win32SerialDevice::SetSettings(const PlatformLineSettings& settings)
     DCB wanted = settings;
     wanted.DCBlength = sizeof(DCB);
     if (!SetCommState(handle_, &wanted)) {
-        Fail("cannot apply the line settings", GetLastError());
-        return false;
+        const DWORD error = GetLastError();
+        // Under Wine a COM port can be a pseudo-terminal, which has no
+        // parity: Wine then reports the parity as an invalid parameter. As
+        // the Linux backend does for pseudo-terminals, the rest is taken;
+        // a real port has parity and never gets here.
+        DCB without_parity = wanted;
+        without_parity.Parity = NOPARITY;
+        if (!(error == ERROR_INVALID_PARAMETER && wanted.Parity != NOPARITY && RunningUnderWine() &&
+              SetCommState(handle_, &without_parity))) {
+            Fail("cannot apply the line settings", error);
+            return false;
+        }
     }
     // Far above our largest write and reply; the driver may keep its own sizes.
     SetupComm(handle_, kQueueSize, kQueueSize);
-    // Reads return at once with what is there; writes give up on their own
-    // too. Both are also bounded by our own waits on the overlapped I/O.
+    // A read returns at once with the bytes waiting, or waits for the first
+    // byte when there are none; a write gives up on its own. Our own waits
+    // on the overlapped I/O bound both in any case.
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+    timeouts.ReadTotalTimeoutConstant = kFirstByteTimeoutMs;
     timeouts.WriteTotalTimeoutConstant = WaitMilliseconds(write_timeout_seconds_, MAXDWORD - 1);
-    SetCommTimeouts(handle_, &timeouts);
+    if (!SetCommTimeouts(handle_, &timeouts)) {
+        Fail("cannot set the port's time-outs", GetLastError());
+        return false;
+    }
     return true;
 }
 
@@ -168,7 +188,8 @@ bool Win32SerialDevice::Complete(OVERLAPPED& overlapped, DWORD ms, DWORD& transf
 {
     if (WaitForSingleObject(overlapped.hEvent, ms) != WAIT_OBJECT_0) {
         CancelIoEx(handle_, &overlapped);
-        // The transfer must be over before its OVERLAPPED goes out of scope.
+        // The transfer must be over before its OVERLAPPED goes out of scope;
+        // what it moved before the cancel counts.
         GetOverlappedResult(handle_, &overlapped, &transferred, TRUE);
         return false;
     }
@@ -204,37 +225,47 @@ bool Win32SerialDevice::Write(const uint8_t* data, std::size_t count)
     return true;
 }
 
-long Win32SerialDevice::Read(uint8_t* destination, std::size_t count)
+long Win32SerialDevice::ReadDriver(uint8_t* destination, DWORD count, DWORD ms)
 {
-    if (!IsOpen()) {
-        last_error_ = name_ + ": the device is closed";
-        return -1;
-    }
-    const long waiting = BytesWaiting();
-    if (waiting < 0)
-        return -1;
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, static_cast<std::size_t>(waiting)));
-    if (want == 0)
-        return 0;
     OVERLAPPED overlapped{};
     overlapped.hEvent = read_done_.get();
     ResetEvent(overlapped.hEvent);
     DWORD got = 0;
-    if (!ReadFile(handle_, destination, want, nullptr, &overlapped)) {
+    if (!ReadFile(handle_, destination, count, nullptr, &overlapped)) {
         const DWORD error = GetLastError();
         if (error != ERROR_IO_PENDING) {
             Fail("read failed", error);
             return -1;
         }
     }
-    if (!Complete(overlapped, kReadCompletionMs, got)) {
-        last_error_ = name_ + ": the waiting bytes could not be read";
-        return got > 0 ? static_cast<long>(got) : -1;
-    }
+    // A wait that ran out is no failure; a byte that came with the cancel counts.
+    Complete(overlapped, ms, got);
     return static_cast<long>(got);
 }
 
-long Win32SerialDevice::BytesWaiting()
+long Win32SerialDevice::Read(uint8_t* destination, std::size_t count)
+{
+    if (!IsOpen()) {
+        last_error_ = name_ + ": the device is closed";
+        return -1;
+    }
+    const std::size_t from_taken = std::min(count, taken_.size());
+    std::copy_n(taken_.begin(), from_taken, destination);
+    taken_.erase(taken_.begin(), taken_.begin() + static_cast<std::ptrdiff_t>(from_taken));
+    const long waiting = DriverWaiting();
+    if (waiting < 0)
+        return from_taken > 0 ? static_cast<long>(from_taken) : -1;
+    // Only what is waiting, so the driver answers at once.
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - from_taken, static_cast<std::size_t>(waiting)));
+    if (want == 0)
+        return static_cast<long>(from_taken);
+    const long got = ReadDriver(destination + from_taken, want, kReadCompletionMs);
+    if (got < static_cast<long>(want) && got >= 0)
+        last_error_ = name_ + ": the waiting bytes could not all be read";
+    return got < 0 && from_taken == 0 ? -1 : static_cast<long>(from_taken) + std::max(got, 0L);
+}
+
+long Win32SerialDevice::DriverWaiting()
 {
     DWORD errors = 0;
     COMSTAT status{};
@@ -244,49 +275,23 @@ long Win32SerialDevice::BytesWaiting()
     }
     // The call clears the flags; keep them for the next TakeErrorFlags.
     error_flags_ |= errors;
-    return static_cast<long>(std::min<DWORD>(status.cbInQue, 0x7FFFFFFF));
+    return static_cast<long>(std::min<DWORD>(status.cbInQue, 0x7FFFFFFF - kQueueSize));
+}
+
+long Win32SerialDevice::BytesWaiting()
+{
+    const long waiting = DriverWaiting();
+    return waiting < 0 ? -1 : waiting + static_cast<long>(taken_.size());
 }
 
 uint32_t Win32SerialDevice::TakeErrorFlags()
 {
     if (IsOpen())
-        BytesWaiting();
+        DriverWaiting();
     // The CE_ values are the flags of the error table, bit for bit.
     const uint32_t flags = error_flags_;
     error_flags_ = 0;
     return flags;
-}
-
-bool Win32SerialDevice::ArmReceiveWait()
-{
-    if (!events_usable_)
-        return false;
-    if (receive_wait_armed_)
-        return true;
-    receive_wait_ = OVERLAPPED{};
-    receive_wait_.hEvent = received_.get();
-    ResetEvent(receive_wait_.hEvent);
-    if (WaitCommEvent(handle_, &receive_mask_, &receive_wait_)) {
-        SetEvent(receive_wait_.hEvent);  // already happened: the wait below ends at once
-        receive_wait_armed_ = true;
-        return true;
-    }
-    if (GetLastError() != ERROR_IO_PENDING) {
-        events_usable_ = false;
-        return false;
-    }
-    receive_wait_armed_ = true;
-    return true;
-}
-
-void Win32SerialDevice::CancelReceiveWait()
-{
-    if (!receive_wait_armed_)
-        return;
-    CancelIoEx(handle_, &receive_wait_);
-    DWORD ignored = 0;
-    GetOverlappedResult(handle_, &receive_wait_, &ignored, TRUE);
-    receive_wait_armed_ = false;
 }
 
 WaitResult Win32SerialDevice::WaitForInput(long seen, double timeout_seconds)
@@ -295,24 +300,28 @@ WaitResult Win32SerialDevice::WaitForInput(long seen, double timeout_seconds)
         timeout_seconds = 0;  // also NaN: look once, do not wait
     const double deadline = MonotonicNow() + timeout_seconds;
     for (;;) {
-        const long waiting = BytesWaiting();
-        if (waiting < 0)
+        const long in_driver = DriverWaiting();
+        if (in_driver < 0)
             return WaitResult::Gone;  // an adapter that was pulled out
+        const long waiting = in_driver + static_cast<long>(taken_.size());
         if (waiting > seen)
             return WaitResult::MoreInput;
         const double left = deadline - MonotonicNow();
         if (left <= 0)
             return WaitResult::TimedOut;
 
-        if (waiting > 0 || !ArmReceiveWait()) {
-            Sleep(std::min(WaitMilliseconds(left, kPartialReplySleepMs), kPartialReplySleepMs));
-            continue;
+        // The driver waits for a first byte only when its queue is empty:
+        // take what it holds, then ask it for one more.
+        const std::size_t held = taken_.size();
+        taken_.resize(held + static_cast<std::size_t>(in_driver) + 1);
+        long got = in_driver > 0 ? ReadDriver(taken_.data() + held, static_cast<DWORD>(in_driver), kReadCompletionMs) : 0;
+        if (got >= 0 && got == in_driver) {
+            const long next = ReadDriver(taken_.data() + held + got, 1, WaitMilliseconds(left, MAXDWORD - 1));
+            got = next < 0 ? -1 : got + next;
         }
-        if (WaitForSingleObject(received_.get(), WaitMilliseconds(left, kEventSliceMs)) == WAIT_OBJECT_0) {
-            DWORD ignored = 0;
-            GetOverlappedResult(handle_, &receive_wait_, &ignored, FALSE);
-            receive_wait_armed_ = false;
-        }
+        taken_.resize(held + static_cast<std::size_t>(std::max(got, 0L)));
+        if (got < 0)
+            return WaitResult::Gone;
     }
 }
 
@@ -320,12 +329,12 @@ bool Win32SerialDevice::Close()
 {
     if (!IsOpen())
         return true;
-    CancelReceiveWait();
     if (!CloseHandle(handle_)) {
         Fail("cannot close the device", GetLastError());
         return false;
     }
     handle_ = INVALID_HANDLE_VALUE;
+    taken_.clear();
     return true;
 }
 
