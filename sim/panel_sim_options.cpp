@@ -16,7 +16,7 @@ struct DelayRow {
     const char* Meaning;
 };
 
-constexpr std::array<DelayRow, 7> kDelays = {{
+constexpr std::array<DelayRow, 8> kDelays = {{
     {"read", &PanelTiming::ReadDelay, "read reply (ReadMemory, ReadEeprom)"},
     {"write", &PanelTiming::WriteDelay, "write acknowledgement (WriteEeprom, WriteMemory)"},
     {"handshake", &PanelTiming::HandshakeDelay, "handshake reply"},
@@ -24,6 +24,7 @@ constexpr std::array<DelayRow, 7> kDelays = {{
     {"flash", &PanelTiming::FlashDelay, "flash packet reply"},
     {"erase", &PanelTiming::EraseTime, "flash erase after the closing packet"},
     {"restart", &PanelTiming::RestartTime, "restart after the end packet"},
+    {"byte", &PanelTiming::ByteTime, "one byte on the line (0.286: 38400 baud 8E1)"},
 }};
 
 constexpr double kMaxDelayMs = 60000;
