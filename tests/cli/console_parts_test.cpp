@@ -10,7 +10,6 @@
 #include "cli/console_window.h"
 #include "cli/interrupt_policy.h"
 #include "cli/status_line.h"
-#include "cli/update_runner.h"
 #include "core/clock.h"
 
 namespace varnox {
@@ -94,17 +93,6 @@ TEST(InterruptPolicyTest, SecondPressWithinThreeSecondsStops)
     EXPECT_EQ(late.OnInterrupt(10.0), InterruptPolicy::Decision::Warn);
     EXPECT_EQ(late.OnInterrupt(13.5), InterruptPolicy::Decision::Warn);  // warns afresh
     EXPECT_EQ(late.OnInterrupt(15.0), InterruptPolicy::Decision::Stop);
-}
-
-TEST(ExitStatusTest, OnlyACompletedUpdateIsSuccess)
-{
-    EXPECT_EQ(ExitStatus(UpdateEnding::Completed, 0), 0);
-    for (auto ending : {UpdateEnding::IdentityReadFailed, UpdateEnding::ReleaseRejected, UpdateEnding::NoFirmware,
-                        UpdateEnding::EepromFailed, UpdateEnding::HandshakeFailed, UpdateEnding::MicroKernelFailed,
-                        UpdateEnding::FlashFailed, UpdateEnding::Refused, UpdateEnding::NotRun})
-        EXPECT_EQ(ExitStatus(ending, 0), 1);
-    EXPECT_EQ(ExitStatus(UpdateEnding::Interrupted, 2), 130);
-    EXPECT_EQ(ExitStatus(UpdateEnding::Completed, 15), 143);
 }
 
 // Captures what a ConsoleWindow writes to its two streams.

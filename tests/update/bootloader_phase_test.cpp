@@ -155,15 +155,5 @@ TEST_F(LoaderLine, FlashReplyIsJudgedOnItsFirstFourBytes)
     EXPECT_EQ(WritesOf(132).size(), 528u);
 }
 
-TEST_F(LoaderLine, FlashRetryAfterAWrongSumExpectsTheBlocksSum)
-{
-    line.ReplyToNextWrite(At(0.02, {0x00, 0x00, 0x00, 0x01}));
-    line.SetResponder([](const std::vector<uint8_t>& written) { return At(0.02, {0x00, 0x00, 0x00, Sum(written)}); });
-    EXPECT_FALSE(engine.WriteFlash());
-    const auto packets = WritesOf(132);
-    ASSERT_EQ(packets.size(), 529u);
-    EXPECT_EQ(packets[0].bytes, packets[1].bytes);
-}
-
 }  // namespace
 }  // namespace varnox::testing
