@@ -112,6 +112,7 @@ private:
     std::string path_;
     double write_timeout_seconds_;
     bool pseudo_terminal_;
+    bool exclusive_ = false;
     bool has_counters_ = false;
     struct serial_icounter_struct counters_{};
     std::string last_error_;
@@ -128,6 +129,7 @@ std::string LinuxSerialDevice::Prepare()
         return OpenFailureText(path_, EWOULDBLOCK);
     if (::ioctl(fd_, TIOCEXCL) != 0)
         return path_ + ": cannot open exclusively: " + ErrnoText(errno);
+    exclusive_ = true;
     DropModemLines();
     RequestLowLatency();
     // Devices without counters (pseudo-terminals) simply report no error flags.
@@ -333,7 +335,10 @@ bool LinuxSerialDevice::Close()
 {
     if (fd_ < 0)
         return true;
-    ::ioctl(fd_, TIOCNXCL);
+    // Only a mode we set is ours to clear: after a refused open it belongs
+    // to the program that holds the port.
+    if (exclusive_)
+        ::ioctl(fd_, TIOCNXCL);
     // Linux releases the descriptor even when close() reports an error, so
     // the port is free again either way.
     if (::close(fd_) != 0 && errno != EINTR)

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -123,6 +124,10 @@ TEST_F(PtyPortTest, PortHeldInThisProcessIsBusy)
     EXPECT_EQ(second.Handle, -1);
     EXPECT_EQ(second.ErrorText, "Device identifier is invalid or unsupported");
     EXPECT_EQ(second.OpenFailureReason, pty.SlavePath() + ": the port is in use by another program");
+    // The refused open leaves the holder's exclusive mode alone.
+    int exclusive = 0;
+    ASSERT_EQ(::ioctl(comm.Handle, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
 
     // Once released, it opens again.
     CloseComm(comm);
