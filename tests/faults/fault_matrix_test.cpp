@@ -1,0 +1,202 @@
+// Every scripted fault of the simulated panel, driven through the console tool
+// over a pseudo-terminal at real time: the run ends exactly as the documents
+// give for the failing exchange (log on stdout, boxes on stderr, exit status),
+// within its time-outs, and leaves the port free. One test per row, so ctest
+// runs the rows side by side; the rows past the EEPROM phase each spend about
+// 105 s getting there.
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/cli/tool_runs.h"
+#include "tests/faults/port_checks.h"
+#include "tests/faults/tool_ending.h"
+
+namespace varnox::testing {
+namespace {
+
+struct Scenario {
+    const char* Name;
+    std::vector<std::string> Faults;  // --fault values for the panel
+    Ending End;
+    std::string Reason;     // the identity read's failure text
+    int FailedReopens;      // port boxes of the EEPROM download once the adapter is gone
+    double MaxSeconds;      // the tool must have ended by then
+};
+
+// Time the tool needs to get through the EEPROM phase of the smallest image.
+constexpr double kPastEeprom = 115;
+
+Scenario Identity(const char* name, const char* fault, const std::string& reason)
+{
+    return {name, {std::string(fault) + ":read-memory:1"}, Ending::IdentityRead, reason, 0, 10};
+}
+
+Scenario Eeprom(const char* name, const std::string& fault, double seconds = 15)
+{
+    return {name, {fault}, Ending::EepromFailed, kNoAnswer, 0, seconds};
+}
+
+Scenario Loader(const char* name, const std::string& fault, Ending ending, double seconds)
+{
+    return {name, {fault}, ending, kNoAnswer, 0, kPastEeprom + seconds};
+}
+
+const std::vector<Scenario> kScenarios = {
+    // The identity read: the reason is the log's middle line; nothing else is sent.
+    Identity("IdentityRead_NoAnswer", "no-answer", kNoAnswer),
+    Identity("IdentityRead_BadCrc", "bad-crc", kBadChecksum),
+    Identity("IdentityRead_BadCobs", "bad-cobs", kBadData),
+    Identity("IdentityRead_ExtraByte", "extra-byte", kBadData),
+    Identity("IdentityRead_Split", "split", kBadData),
+    Identity("IdentityRead_Late", "late", kNoAnswer),
+    Identity("IdentityRead_DoubleAck", "double-ack", kBadData),
+    Identity("IdentityRead_ShortReply", "short-reply", kBadData),
+    Identity("IdentityRead_Silent", "silent", kNoAnswer),
+    Identity("IdentityRead_AdapterPulled", "pull", kNoAnswer),
+
+    // The EEPROM word's read and write and the byte at 15: no retries, the run stops.
+    Eeprom("WordRead_NoAnswer", "no-answer:read-eeprom:1"),
+    Eeprom("WordRead_BadCrc", "bad-crc:read-eeprom:1"),
+    Eeprom("WordRead_BadCobs", "bad-cobs:read-eeprom:1"),
+    Eeprom("WordRead_ExtraByte", "extra-byte:read-eeprom:1"),
+    Eeprom("WordRead_Split", "split:read-eeprom:1"),
+    Eeprom("WordRead_Late", "late:read-eeprom:1"),
+    Eeprom("WordRead_DoubleAck", "double-ack:read-eeprom:1"),
+    Eeprom("WordRead_ShortReply", "short-reply:read-eeprom:1"),
+    Eeprom("WordRead_Silent", "silent:read-eeprom:1"),
+    Eeprom("WordRead_AdapterPulled", "pull:read-eeprom:1"),
+    Eeprom("WordWrite_NoAnswer", "no-answer:write-eeprom:1"),
+    Eeprom("WordWrite_BadCrc", "bad-crc:write-eeprom:1"),
+    Eeprom("WordWrite_BadCobs", "bad-cobs:write-eeprom:1"),
+    Eeprom("WordWrite_ExtraByte", "extra-byte:write-eeprom:1"),
+    Eeprom("WordWrite_Split", "split:write-eeprom:1"),
+    Eeprom("WordWrite_Late", "late:write-eeprom:1"),
+    Eeprom("WordWrite_DoubleAck", "double-ack:write-eeprom:1"),
+    Eeprom("WordWrite_ShortReply", "short-reply:write-eeprom:1"),
+    Eeprom("WordWrite_Silent", "silent:write-eeprom:1"),
+    Eeprom("WordWrite_AdapterPulled", "pull:write-eeprom:1"),
+    Eeprom("Address15_NoAnswer", "no-answer:write-eeprom:2"),
+    Eeprom("Address15_BadCrc", "bad-crc:write-eeprom:2"),
+    Eeprom("Address15_Late", "late:write-eeprom:2"),
+
+    // The first chunk spoiled six times in a row: six attempts, then the run stops.
+    Eeprom("Chunk_NoAnswerSixTimes", "no-answer:write-eeprom:3:6", 25),
+    Eeprom("Chunk_BadCrcSixTimes", "bad-crc:write-eeprom:3:6", 25),
+    Eeprom("Chunk_BadCobsSixTimes", "bad-cobs:write-eeprom:3:6", 25),
+    Eeprom("Chunk_ExtraByteSixTimes", "extra-byte:write-eeprom:3:6", 25),
+    Eeprom("Chunk_SplitSixTimes", "split:write-eeprom:3:6", 25),
+    Eeprom("Chunk_LateSixTimes", "late:write-eeprom:3:6", 25),
+    Eeprom("Chunk_DoubleAckSixTimes", "double-ack:write-eeprom:3:6", 25),
+    Eeprom("Chunk_ShortReplySixTimes", "short-reply:write-eeprom:3:6", 25),
+    Eeprom("Chunk_Silent", "silent:write-eeprom:3", 25),
+    // The adapter pulled in the download: every re-open fails with its box.
+    {"Chunk_AdapterPulled", {"pull:write-eeprom:3"}, Ending::EepromFailed, kNoAnswer, 6, 25},
+    {"Download_AdapterPulledMidway", {"pull:write-eeprom:300"}, Ending::EepromFailed, kNoAnswer, 6, 70},
+
+    // Handshake: one failed exchange of the first three ends the phase quietly.
+    Loader("Handshake_NoAnswer", "no-answer:handshake:1", Ending::HandshakeFailed, 10),
+    Loader("Handshake_WrongAck", "wrong-ack:handshake:2", Ending::HandshakeFailed, 10),
+    Loader("Handshake_ShortReply", "short-reply:handshake:1", Ending::HandshakeFailed, 10),
+    Loader("Handshake_Late", "late:handshake:1", Ending::HandshakeFailed, 10),
+    Loader("Handshake_Split", "split:handshake:3", Ending::HandshakeFailed, 10),
+    Loader("Handshake_Silent", "silent:handshake:1", Ending::HandshakeFailed, 10),
+    Loader("Handshake_AdapterPulled", "pull:handshake:1", Ending::HandshakeFailed, 10),
+
+    // microKernel and closing packet: four failed attempts, then the box.
+    Loader("MicroKernel_NoAnswerFourTimes", "no-answer:microkernel:1:4", Ending::MicroKernelFailed, 12),
+    Loader("MicroKernel_WrongAckFourTimes", "wrong-ack:microkernel:24:4", Ending::MicroKernelFailed, 12),
+    Loader("MicroKernel_Silent", "silent:microkernel:10", Ending::MicroKernelFailed, 12),
+    Loader("MicroKernel_AdapterPulled", "pull:microkernel:5", Ending::MicroKernelFailed, 12),
+    Loader("Closing_NoAnswerFourTimes", "no-answer:closing:1:4", Ending::MicroKernelFailed, 12),
+    Loader("Closing_WrongAckFourTimes", "wrong-ack:closing:1:4", Ending::MicroKernelFailed, 12),
+
+    // Flash: four failed attempts of one block, then the box.
+    Loader("Flash_NoAnswerFourTimes", "no-answer:flash:1:4", Ending::FlashFailed, 30),
+    Loader("Flash_WrongAckFourTimes", "wrong-ack:flash:1:4", Ending::FlashFailed, 30),
+    Loader("Flash_ShortReplyFourTimes", "short-reply:flash:1:4", Ending::FlashFailed, 30),
+    Loader("Flash_NoAnswerMidway", "no-answer:flash:300:4", Ending::FlashFailed, 60),
+    Loader("Flash_Silent", "silent:flash:100", Ending::FlashFailed, 40),
+    Loader("Flash_AdapterPulled", "pull:flash:100", Ending::FlashFailed, 40),
+
+    // Faults the procedure rides out: retries that succeed, replies it does
+    // not examine, the ignored fourth handshake. The panel must end up
+    // holding the image.
+    {"Recoverable_AllOfThem",
+     {"no-answer:write-eeprom:5:5", "bad-crc:write-eeprom:100", "late:write-eeprom:200", "bad-cobs:write-eeprom:300",
+      "extra-byte:handshake:1", "bad-crc:handshake:2", "bad-cobs:handshake:3", "wrong-ack:handshake:4",
+      "no-answer:microkernel:2:3", "wrong-ack:closing:1:3", "wrong-ack:flash:10:3", "extra-byte:flash:20",
+      "double-ack:flash:30", "no-answer:flash:40:3", "short-reply:flash:50:3"},
+     Ending::Completed, kNoAnswer, 0, kPastEeprom + 75},
+    // A late flash reply is taken by the retry of its own block.
+    Loader("Recoverable_LateFlashReply", "late:flash:5", Ending::Completed, 110),
+};
+
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.Name; }
+
+class FaultMatrix : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(FaultMatrix, EndsAsDocumented)
+{
+    const Scenario& s = GetParam();
+    std::vector<std::string> options = {"--as", kPanelName};
+    for (const auto& fault : s.Faults) options.insert(options.end(), {"--fault", fault});
+    if (s.End == Ending::Completed) options.insert(options.end(), {"--exit-after-restart", "--verify", kPanelName});
+    PanelProgram panel(options);
+    ASSERT_FALSE(panel.Port().empty()) << "the simulated panel did not start";
+
+    // The tool opens the port through a link. When the adapter is pulled its
+    // pseudo-terminal vanishes and the number may go to a terminal another
+    // test creates; the link goes with it, so no re-open reaches a stranger.
+    ScratchFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string link = folder.Path() + "/COM1";
+    ASSERT_EQ(::symlink(panel.Port().c_str(), link.c_str()), 0);
+    std::atomic<bool> finished{false};
+    std::thread watcher([&] {
+        while (!finished.load()) {
+            if (!Exists(panel.Port())) {
+                ::unlink(link.c_str());
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const ChildResult run = RunTool({link}, s.MaxSeconds + 60);
+    finished.store(true);
+    watcher.join();
+
+    EXPECT_FALSE(run.timed_out) << "the tool hung";
+    EXPECT_EQ(run.status, ExitStatus(s.End)) << run.err;
+    EXPECT_EQ(run.out, Joined(ExpectedLog(s.End, s.Reason)));
+    std::vector<std::string> boxes;
+    for (int i = 0; i < s.FailedReopens; ++i) boxes.insert(boxes.end(), {kPortBox, link + ": no such device"});
+    EXPECT_EQ(run.err, Joined(Concat(boxes, EndingBoxes(s.End))));
+    EXPECT_LE(run.wall_seconds, s.MaxSeconds);
+
+    const bool pulled = s.Faults.front().rfind("pull:", 0) == 0;
+    if (pulled)
+        EXPECT_FALSE(Exists(panel.Port())) << "the pulled adapter's port is still there";
+    else
+        EXPECT_TRUE(PortReleased(panel.Port()));
+
+    const ChildResult panel_end = panel.Stop(s.End == Ending::Completed);
+    if (s.End == Ending::Completed) {
+        EXPECT_EQ(panel_end.status, 0) << panel_end.err;
+        EXPECT_NE(panel_end.err.find("the panel holds the image"), std::string::npos) << panel_end.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripted, FaultMatrix, ::testing::ValuesIn(kScenarios),
+                         [](const ::testing::TestParamInfo<Scenario>& info) { return std::string(info.param.Name); });
+
+}  // namespace
+}  // namespace varnox::testing
