@@ -1,0 +1,46 @@
+#pragma once
+// Gauge1: a comctl32 progress bar, painted black on white with the whole
+// percentage done centred in it ("%d%%"). It keeps progress and maximum
+// itself, so a progress set before its maximum is never clamped away.
+
+#include <windows.h>
+
+#include <string>
+
+namespace varnox {
+
+// progress × 100 / maximum, truncated; progress is held within 0..maximum
+// and a maximum of 0 or less gives 0.
+int GaugePercent(long long progress, long long maximum);
+// The text drawn in the bar, e.g. "37%".
+std::wstring GaugeText(long long progress, long long maximum);
+
+class Gauge {
+public:
+    Gauge() = default;
+    Gauge(const Gauge&) = delete;
+    Gauge& operator=(const Gauge&) = delete;
+    ~Gauge();
+
+    // Creates the bar as child `id` of `parent`; its text uses `font`.
+    bool Create(HWND parent, int id, int left, int top, int width, int height, HFONT font);
+    HWND Handle() const { return bar_; }
+
+    void SetProgress(int progress);
+    void SetMaximum(int maximum);
+    int Progress() const { return progress_; }
+    int Maximum() const { return maximum_; }
+
+private:
+    static LRESULT CALLBACK Paint(HWND bar, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                  DWORD_PTR self);
+    void Draw(HDC dc) const;
+    void Apply();
+
+    HWND bar_ = nullptr;
+    HFONT font_ = nullptr;
+    int progress_ = 0;
+    int maximum_ = 100;
+};
+
+}  // namespace varnox
