@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev libjpeg-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth
+  g++-mingw-w64-x86-64-posix wine64 wine fonts-wine xdotool imagemagick
 )
 
 missing=()

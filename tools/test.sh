@@ -12,6 +12,8 @@ jobs=$(nproc)
 
 cmake -S . -B build/check -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNOX_WERROR=ON
 cmake --build build/check -j "$jobs"
+# The Windows programs for the Wine tests, built before the tests run.
+VARNOX_JOBS=$jobs bash tools/win_build.sh
 ctest --test-dir build/check --output-on-failure -j "$jobs"
 
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNOX_WERROR=ON -DVARNOX_SANITIZE=ON

@@ -1,0 +1,194 @@
+// Looks at the running varnox-patch.exe from another process under the same
+// wineserver: child controls are no X windows, so the Wine tests read them
+// with the messages that work across processes.
+//
+//   inspect state               the window's state, one "key=value" a line
+//   inspect wait-line TEXT S    waits up to S seconds until the log holds a
+//                               line equal to TEXT; exit status 1 if not
+//   inspect wait-idle S         waits up to S seconds until Button5 is enabled
+//   inspect wait-box S          waits up to S seconds for a message box of the
+//                               window and prints its title and text
+// Exit status 2: no window found.
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "ui/win32/form_layout.h"
+#include "ui/win32/form_texts.h"
+#include "ui/win32/wide_text.h"
+
+namespace varnox {
+namespace {
+
+HWND FindForm()
+{
+    return FindWindowW(L"TForm1", nullptr);
+}
+
+std::wstring TextOf(HWND window)
+{
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT got = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(got));
+    return text;
+}
+
+std::vector<std::wstring> LogLines(HWND form)
+{
+    std::vector<std::wstring> lines;
+    const std::wstring text = TextOf(GetDlgItem(form, kMessaggio));
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(L"\r\n", start);
+        lines.push_back(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+        if (end == std::wstring::npos)
+            break;
+        start = end + 2;
+    }
+    return lines;
+}
+
+void Print(const std::string& key, const std::string& value)
+{
+    std::printf("%s=%s\n", key.c_str(), value.c_str());
+}
+
+void PrintControl(const std::string& name, HWND control, HWND parent)
+{
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+    char place[64];
+    std::snprintf(place, sizeof place, "%ld,%ld %ldx%ld", rect.left, rect.top, rect.right - rect.left,
+                  rect.bottom - rect.top);
+    Print(name + ".place", place);
+    Print(name + ".enabled", IsWindowEnabled(control) ? "1" : "0");
+    Print(name + ".visible", IsWindowVisible(control) ? "1" : "0");
+    // The log's text is printed line by line below.
+    if (GetDlgCtrlID(control) != kMessaggio)
+        Print(name + ".text", Narrow(TextOf(control)));
+}
+
+// The message box the window shows, if any: its title and its text.
+bool FindBox(HWND form, std::wstring& title, std::wstring& text)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(form, &process);
+    HWND box = nullptr;
+    while ((box = FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(box, &owner);
+        if (owner != process || !IsWindowVisible(box))
+            continue;
+        title = TextOf(box);
+        text = TextOf(GetDlgItem(box, 0xFFFF));  // the box's static text
+        return true;
+    }
+    return false;
+}
+
+int State(HWND form)
+{
+    Print("caption", Narrow(TextOf(form)));
+    RECT client;
+    GetClientRect(form, &client);
+    Print("client", std::to_string(client.right) + "x" + std::to_string(client.bottom));
+    POINT origin{0, 0};
+    ClientToScreen(form, &origin);
+    Print("client.origin", std::to_string(origin.x) + "," + std::to_string(origin.y));
+    const LONG_PTR style = GetWindowLongPtrW(form, GWL_STYLE);
+    Print("style.minimizebox", (style & WS_MINIMIZEBOX) ? "1" : "0");
+    Print("style.maximizebox", (style & WS_MAXIMIZEBOX) ? "1" : "0");
+    Print("style.sizable", (style & WS_THICKFRAME) ? "1" : "0");
+    // Menus are not readable from another process under Wine: the tests
+    // look at the opened menu on the screen instead.
+    Print("menu.present", GetMenu(form) != nullptr ? "1" : "0");
+
+    for (const ControlPlace& place : kControlPlaces) {
+        const HWND parent = place.InInfoBox ? GetDlgItem(form, kDebugBox) : form;
+        const HWND control = GetDlgItem(parent, place.Id);
+        if (control != nullptr)
+            PrintControl(place.Name, control, parent);
+    }
+    const HWND gauge = GetDlgItem(form, kGauge1);
+    Print("Gauge1.position", std::to_string(SendMessageW(gauge, PBM_GETPOS, 0, 0)));
+    Print("Gauge1.maximum", std::to_string(SendMessageW(gauge, PBM_GETRANGE, FALSE, 0)));
+
+    const std::vector<std::wstring> lines = LogLines(form);
+    Print("log.lines", std::to_string(lines.size()));
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        Print("log." + std::to_string(i + 1), Narrow(lines[i]));
+    return 0;
+}
+
+// Polls, since the window is another process's: ten looks a second.
+template <typename Ready>
+int WaitFor(HWND form, double seconds, Ready ready)
+{
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
+    for (;;) {
+        if (ready(form))
+            return 0;
+        if (GetTickCount64() >= deadline)
+            return 1;
+        Sleep(100);
+    }
+}
+
+}  // namespace
+}  // namespace varnox
+
+int main(int argc, char** argv)
+{
+    using namespace varnox;
+    _setmode(_fileno(stdout), _O_BINARY);  // "\n", not "\r\n", for the shell that reads it
+    const std::string command = argc > 1 ? argv[1] : "";
+    HWND form = nullptr;
+    // The window may still be starting (the probe runs before it is shown).
+    for (int look = 0; look < 100 && form == nullptr; ++look) {
+        form = FindForm();
+        if (form == nullptr)
+            Sleep(100);
+    }
+    if (form == nullptr) {
+        std::fprintf(stderr, "inspect: no varnox-patch window\n");
+        return 2;
+    }
+    if (command == "state")
+        return State(form);
+    if (command == "wait-line" && argc == 4) {
+        const std::wstring wanted = Widen(argv[2]);
+        return WaitFor(form, std::atof(argv[3]), [&wanted](HWND window) {
+            for (const std::wstring& line : LogLines(window)) {
+                if (line == wanted)
+                    return true;
+            }
+            return false;
+        });
+    }
+    if (command == "wait-idle" && argc == 3) {
+        return WaitFor(form, std::atof(argv[2]),
+                       [](HWND window) { return IsWindowEnabled(GetDlgItem(window, kButton5)) != FALSE; });
+    }
+    if (command == "wait-box" && argc == 3) {
+        std::wstring title, text;
+        const int status =
+            WaitFor(form, std::atof(argv[2]), [&](HWND window) { return FindBox(window, title, text); });
+        if (status == 0) {
+            Print("box.title", Narrow(title));
+            Print("box.text", Narrow(text));
+        }
+        return status;
+    }
+    std::fprintf(stderr, "usage: inspect state | wait-line TEXT SECONDS | wait-idle SECONDS | wait-box SECONDS\n");
+    return 2;
+}

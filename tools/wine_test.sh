@@ -1,0 +1,382 @@
+#!/usr/bin/env bash
+# Runs the Windows programs under Wine against the simulated panel. COM3 of
+# a cached Wine prefix leads to the simulated panel's pseudo-terminal
+# through a link that each test points at its own panel.
+#
+#   tools/wine_test.sh [options] TEST...
+#
+# Tests:
+#   prepare        cross-build the Windows programs (tools/win_build.sh) and
+#                  boot the Wine prefix; the others expect both
+#   serial         the Win32 serial backend's tests (serial_win32_test.exe)
+#   cli-no-panel   varnox-patch-cli.exe with a panel that never answers
+#   cli-release    varnox-patch-cli.exe with a panel of release 33
+#   cli-update     a whole update of the smallest image (about 2 minutes)
+#   window         varnox-patch.exe under Xvfb: start-up, port menu, an early
+#                  ending; then a run under way: refused close, screenshot
+# Options:
+#   --win-build DIR    the cross build (default build-win)
+#   --linux-bin DIR    varnox-panel-sim, varnox-patch-cli and pty_peer for
+#                      Linux (default build-winlinux/bin)
+#   --prefix DIR       the Wine prefix (default <win-build>/wine-prefix)
+#   --screenshot FILE  the window test saves the window mid-update here
+# The console tool's stdout and exit status are compared with the Linux
+# tool's against an identical simulated panel.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+win_build=build-win
+linux_bin=build-winlinux/bin
+prefix=""
+screenshot=""
+tests=()
+while (($#)); do
+  case "$1" in
+    --win-build) win_build=$2; shift ;;
+    --linux-bin) linux_bin=$2; shift ;;
+    --prefix) prefix=$2; shift ;;
+    --screenshot) screenshot=$2; shift ;;
+    -h|--help) sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -*) echo "wine_test: unknown option $1" >&2; exit 2 ;;
+    *) tests+=("$1") ;;
+  esac
+  shift
+done
+win_build=$(realpath -m "$win_build")
+linux_bin=$(realpath -m "$linux_bin")
+prefix=$(realpath -m "${prefix:-$win_build/wine-prefix}")
+[[ -z "$screenshot" ]] || screenshot=$(realpath -m "$screenshot")
+win_bin=$win_build/bin
+
+export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
+# No Mono or Gecko: nothing here needs them, and fetching them is impossible.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+com_link=$prefix/varnox-com3       # what COM3 leads to
+ready_mark=$prefix/.varnox-ready
+smallest_image=FWKAELVRXGAA0I_2x04
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  [[ -d "$prefix" ]] && wineserver -k 2>/dev/null || true
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "wine_test: FAIL: $*" >&2; exit 1; }
+note() { echo "wine_test: $*"; }
+
+# --- preparation ---------------------------------------------------------
+
+prepare() {
+  VARNOX_JOBS=${VARNOX_JOBS:-2} bash tools/win_build.sh "$win_build" >/dev/null
+  [[ -f "$ready_mark" ]] && return 0
+  rm -rf "$prefix"
+  note "booting a Wine prefix in $prefix"
+  (unset DISPLAY; wineboot -i >/dev/null 2>&1; wineserver -w)
+  # COM3: the simulated panel. Managed=N: no window manager under Xvfb, so
+  # Wine places and closes its windows itself (else each box close stalls).
+  cat >"$work/settings.reg" <<EOF
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]
+"COM3"="${com_link//\\/\\\\}"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\\Control Panel\\Desktop]
+"LogPixels"=dword:00000060
+EOF
+  (unset DISPLAY; wine regedit /S "$(winepath -w "$work/settings.reg")" >/dev/null 2>&1; wineserver -k) ||
+    fail "the Wine prefix cannot be set up"
+  touch "$ready_mark"
+}
+
+require_prepared() {
+  [[ -f "$ready_mark" ]] || fail "no Wine prefix in $prefix: run '$0 prepare' first"
+  local program
+  for program in "$win_bin/varnox-patch.exe" "$win_bin/varnox-patch-cli.exe" "$win_bin/inspect.exe" \
+                 "$win_bin/serial_win32_test.exe" "$linux_bin/varnox-panel-sim" "$linux_bin/varnox-patch-cli" \
+                 "$linux_bin/pty_peer"; do
+    [[ -x "$program" ]] || fail "missing $program"
+  done
+}
+
+# Starts a program that prints a pseudo-terminal's path on its first line;
+# sets $pty and appends the program's pid to pids.
+start_peer() {
+  local name=$1; shift
+  mkfifo "$work/$name.fifo"
+  "$@" >"$work/$name.fifo" 2>"$work/$name.err" &
+  pids+=($!)
+  exec {fd}<"$work/$name.fifo"
+  read -r -t 10 pty <&"$fd" || fail "$name did not start: $(cat "$work/$name.err")"
+  cat <&"$fd" >"$work/$name.out" &
+  pids+=($!)
+}
+
+map_com3() {
+  ln -sfn "$1" "$com_link"
+}
+
+# --- the serial backend ----------------------------------------------------
+
+test_serial() {
+  start_peer peer "$linux_bin/pty_peer" echo
+  map_com3 "$pty"
+  (unset DISPLAY; VARNOX_WINE_PORT=3 wine "$win_bin/serial_win32_test.exe") || fail "serial_win32_test.exe"
+}
+
+# --- the console tool --------------------------------------------------------
+
+# Runs the Linux tool on one simulated panel and the Windows tool on another,
+# both started with the simulated panel's arguments "$@", at the same time;
+# then compares what they wrote and how they ended.
+run_both_tools() {
+  local name=$1 want_status=$2; shift 2
+  start_peer "$name-linux-panel" "$linux_bin/varnox-panel-sim" "$@"
+  local linux_pty=$pty linux_panel=${pids[-2]}
+  start_peer "$name-windows-panel" "$linux_bin/varnox-panel-sim" "$@"
+  local windows_panel=${pids[-2]}
+  map_com3 "$pty"
+  local started=$SECONDS
+  "$linux_bin/varnox-patch-cli" "$linux_pty" >"$work/linux.out" 2>"$work/linux.err" </dev/null &
+  local linux_tool=$!
+  (unset DISPLAY; exec wine "$win_bin/varnox-patch-cli.exe" COM3) >"$work/windows.out" 2>"$work/windows.err" </dev/null &
+  local windows_tool=$!
+  local linux_status=0 windows_status=0
+  wait "$linux_tool" || linux_status=$?
+  wait "$windows_tool" || windows_status=$?
+  note "$name: Linux tool $linux_status, Windows tool $windows_status, $((SECONDS - started)) s"
+  if ! cmp -s "$work/linux.out" "$work/windows.out"; then
+    diff -u --label linux "$work/linux.out" --label windows "$work/windows.out" >&2 || true
+    fail "$name: the Windows tool's log differs from the Linux tool's"
+  fi
+  [[ $windows_status == "$want_status" ]] || fail "$name: exit status $windows_status, expected $want_status"
+  [[ $linux_status == "$want_status" ]] || fail "$name: the Linux tool's exit status $linux_status, expected $want_status"
+  panel_pids=("$linux_panel" "$windows_panel")
+}
+
+expect_log() {
+  local name=$1 expected=$2
+  cmp -s <(printf '%b' "$expected") "$work/windows.out" ||
+    { diff -u <(printf '%b' "$expected") "$work/windows.out" >&2 || true; fail "$name: unexpected log"; }
+}
+
+test_cli_no_panel() {
+  run_both_tools no-panel 1 --fault silent:read-memory:1
+  expect_log no-panel '\nErrore Lettura da centrale : No Answer\n\n'
+}
+
+test_cli_release() {
+  run_both_tools release 1 --identity 00000B210000
+  expect_log release '\nERRORE : La versione della centrale è successiva al presente aggiornamento\n\nERROR : Panel release earlier than this patch\n\n'
+}
+
+test_cli_update() {
+  run_both_tools update 0 --as "$smallest_image" --exit-after-restart --verify "$smallest_image"
+  grep -qx "UPDATING PROCESS STARTED" "$work/windows.out" || fail "update: no update in the log"
+  # The simulated panels compare their memory with the image when they end.
+  local pid status
+  for pid in "${panel_pids[@]}"; do
+    status=0
+    wait "$pid" || status=$?
+    [[ $status == 0 ]] || fail "update: a panel does not hold the image (varnox-panel-sim status $status)"
+  done
+  grep -h . "$work"/update-*-panel.err >&2 || true
+}
+
+# --- the window ----------------------------------------------------------
+
+inspect() { wine "$win_bin/inspect.exe" "$@"; }
+
+# The value of KEY in a state dump.
+value_of() { sed -n "s/^$2=//p" "$1" | head -1; }
+
+expect_value() {
+  local dump=$1 key=$2 want=$3 got
+  got=$(value_of "$dump" "$key")
+  [[ "$got" == "$want" ]] || fail "window: $key is '$got', expected '$want'"
+}
+
+start_display() {
+  Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  pids+=($!)
+  local waited=0
+  until [[ -s "$work/display" ]]; do
+    sleep 0.1
+    ((++waited < 100)) || fail "Xvfb did not start"
+  done
+  export DISPLAY=:$(head -1 "$work/display")
+}
+
+start_window() {
+  wine "$win_bin/varnox-patch.exe" >/dev/null 2>&1 &
+  pids+=($!)
+  inspect state >"$work/state.txt" || fail "window: it did not open"
+  local origin
+  origin=$(value_of "$work/state.txt" client.origin)
+  client_x=${origin%,*}
+  client_y=${origin#*,}
+}
+
+# Opens the port menu, checks which items the probe greyed and chooses COM3.
+choose_com3_in_menu() {
+  xdotool mousemove $((client_x + 40)) $((client_y - 10)) click 1
+  local popup="" waited=0
+  while [[ -z "$popup" ]]; do
+    sleep 0.2
+    popup=$(xdotool search --onlyvisible --name '^$' 2>/dev/null | while read -r id; do
+      geometry=$(xdotool getwindowgeometry "$id" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p;s/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p' | tr '\n' ' ')
+      read -r x y w h <<<"$geometry"
+      # The popup hangs below the menu bar, at the client area's top.
+      if ((y >= client_y - 2 && y <= client_y + 4 && w < 200)); then echo "$x $y $w $h"; fi
+    done | head -1)
+    ((++waited < 25)) || fail "window: the port menu did not open"
+  done
+  read -r menu_x menu_y menu_w menu_h <<<"$popup"
+  import -window root "$work/menu.png"
+  # Eight rows between 3-pixel borders; an enabled item has black text, a
+  # greyed one none.
+  local row_height=$(((menu_h - 6) / 8)) port darkest
+  for port in 2 3 4 5 6 7 8; do
+    darkest=$(convert "$work/menu.png" -crop "$((menu_w - 8))x$((row_height - 4))+$((menu_x + 4))+$((menu_y + 3 + (port - 1) * row_height + 2))" \
+      -colorspace Gray -format '%[fx:minima.r]' info:)
+    if [[ $port == 3 ]]; then
+      awk "BEGIN{exit !($darkest < 0.25)}" || fail "window: COM3 is greyed in the menu"
+    else
+      awk "BEGIN{exit !($darkest >= 0.25)}" || fail "window: COM$port is not greyed in the menu"
+    fi
+  done
+  # Items are taken in turn from the top, greyed ones included.
+  xdotool key Down Down Down Return
+}
+
+press_continue() {
+  xdotool mousemove $((client_x + 8 + 92)) $((client_y + 136 + 16)) click 1
+}
+
+test_window() {
+  start_display
+  # Phase 1: a panel of release 33, refused at once.
+  start_peer window-panel "$linux_bin/varnox-panel-sim" --identity 00000B210000
+  map_com3 "$pty"
+  start_window
+  local state=$work/state.txt
+  expect_value "$state" caption "Varnox PATCH 2.04 h "
+  expect_value "$state" client 633x362
+  expect_value "$state" style.minimizebox 0
+  expect_value "$state" style.maximizebox 0
+  expect_value "$state" style.sizable 0
+  expect_value "$state" menu.present 1
+  expect_value "$state" Button5.text CONTINUE
+  expect_value "$state" Button5.enabled 1
+  expect_value "$state" Gauge1.visible 0
+  expect_value "$state" DEBUG_BOX.text "INFO BOX"
+  expect_value "$state" Label1.visible 0
+  expect_value "$state" ComboBox1.visible 0
+  local control
+  for control in panelTypebox Address FlashAddress ErrorCounter; do
+    expect_value "$state" "$control.enabled" 0
+    expect_value "$state" "$control.text" ""
+  done
+  local place
+  for place in "Button5 8,136 185x33" "Messaggio 232,8 385x217" "DEBUG_BOX 16,232 601x97" \
+               "Gauge1 0,337 633x25" "panelTypebox 8,40 241x21" "Address 520,8 73x21" \
+               "FlashAddress 520,32 73x21" "ErrorCounter 520,58 75x21"; do
+    expect_value "$state" "${place%% *}.place" "${place#* }"
+  done
+  expect_value "$state" log.lines 8
+  grep '^log\.' "$state" >"$work/startup-log.txt"
+  diff -u - "$work/startup-log.txt" <<'EOF' || fail "window: start-up log"
+log.lines=8
+log.1=
+log.2=Connettere La centrale alla porta seriale ed inserire il ponticello programmazione da PC sulla centrale
+log.3=
+log.4=Connect Panel to serial port and insert PC programming Jumper on panel
+log.5=
+log.6=ATTENZIONE ! : I dati di programmazione verranno cancellati e la centrale sarà riportata ai dati di fabbrica
+log.7=
+log.8=WARNING!: Panel configuration will be deleted and panel will be dafulted to factory settings
+EOF
+
+  choose_com3_in_menu
+  press_continue
+  inspect wait-line "ERROR : Panel release earlier than this patch" 15 || fail "window: no release ending"
+  inspect wait-idle 5 || fail "window: Button5 not enabled after the release ending"
+  inspect state >"$state"
+  grep '^log\.' "$state" >"$work/release-log.txt"
+  diff -u - "$work/release-log.txt" <<'EOF' || fail "window: release ending's log"
+log.lines=5
+log.1=
+log.2=ERRORE : La versione della centrale è successiva al presente aggiornamento
+log.3=
+log.4=ERROR : Panel release earlier than this patch
+log.5=
+EOF
+  expect_value "$state" Gauge1.visible 1
+  expect_value "$state" Gauge1.position 0
+  expect_value "$state" Button5.enabled 1
+  note "window: start-up, port menu and release ending as expected"
+
+  # Phase 2: a panel that takes the update; the run is under way.
+  wineserver -k
+  start_peer update-panel "$linux_bin/varnox-panel-sim" --as "$smallest_image"
+  map_com3 "$pty"
+  start_window
+  choose_com3_in_menu
+  press_continue
+  inspect wait-line "PLEASE WAIT..." 15 || fail "window: the update did not start"
+  sleep 8  # the gauge and the EEPROM address move on
+  inspect state >"$state"
+  expect_value "$state" Button5.enabled 0
+  expect_value "$state" Gauge1.visible 1
+  expect_value "$state" panelTypebox.text "$smallest_image"
+  [[ -n "$(value_of "$state" Address.text)" ]] || fail "window: no EEPROM address during the update"
+  (($(value_of "$state" Gauge1.position) > 0)) || fail "window: the gauge does not move"
+  if [[ -n "$screenshot" ]]; then
+    local frame
+    frame=$(xdotool search --name '^Varnox PATCH' | head -1)
+    import -window root "$work/screen.png"
+    local geometry x y w h
+    geometry=$(xdotool getwindowgeometry "$frame" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p;s/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p' | tr '\n' ' ')
+    read -r x y w h <<<"$geometry"
+    convert "$work/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$screenshot"
+    note "window: screenshot in $screenshot"
+  fi
+  # Closing is refused while the update runs.
+  xdotool key --window "$(xdotool search --name '^Varnox PATCH' | head -1)" alt+F4
+  inspect wait-box 10 >"$work/box.txt" || fail "window: no box when closing during the update"
+  expect_value "$work/box.txt" box.title varnox-patch
+  grep -q "An update is in progress: interrupting it can leave the panel unusable" "$work/box.txt" ||
+    fail "window: the close box does not warn: $(cat "$work/box.txt")"
+  xdotool key Return
+  sleep 1
+  inspect state >"$state" || fail "window: closed during the update"
+  expect_value "$state" Button5.enabled 0
+  note "window: run under way, close refused"
+}
+
+# --- main ------------------------------------------------------------------
+
+((${#tests[@]})) || { sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+for test in "${tests[@]}"; do
+  started=$SECONDS
+  case "$test" in
+    prepare) prepare ;;
+    serial) require_prepared; test_serial ;;
+    cli-no-panel) require_prepared; test_cli_no_panel ;;
+    cli-release) require_prepared; test_cli_release ;;
+    cli-update) require_prepared; test_cli_update ;;
+    window) require_prepared; test_window ;;
+    *) fail "unknown test $test" ;;
+  esac
+  # Each test leaves no Wine process behind.
+  wineserver -k 2>/dev/null || true
+  note "$test passed ($((SECONDS - started)) s)"
+done
