@@ -84,8 +84,9 @@ void TForm1::PortItemClick(int port)
 
 void TForm1::Button5Click()
 {
-    // A second run must never start inside the first.
-    if (running_ || engine_.Running())
+    // A second run must never start inside the first, and a button the run
+    // has disabled stays dead even to a direct call.
+    if (running_ || engine_.Running() || !Button5->isEnabled())
         return;
     if (worker_.joinable())
         worker_.join();

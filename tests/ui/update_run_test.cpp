@@ -1,0 +1,356 @@
+// Whole updates through the window against the simulated panel in simulated
+// time: what the window shows at each ending, what it refuses while a run is
+// under way, and that it keeps serving its event loop throughout.
+
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+#include <thread>
+
+#include "firmware/panel_identity.h"
+#include "protocol/memory_requests.h"
+#include "recording_boxes.h"
+#include "sim/image_compare.h"
+#include "sim/sim_device.h"
+#include "ui/form1.h"
+#include "ui/window_bridge.h"
+#include "update/update_texts.h"
+
+using namespace varnox;
+
+namespace {
+
+constexpr int kRunTimeoutMs = 300000;
+
+// The longest time between two turns of the event loop while it runs, and
+// the gauge texts seen at those turns.
+class LoopGapMeter {
+public:
+    explicit LoopGapMeter(const Gauge& gauge)
+    {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this, &gauge] {
+            max_gap_ms_ = std::max(max_gap_ms_, since_.restart());
+            if (gauge.isVisible())
+                gauge_texts_.insert(gauge.text());
+        });
+        since_.start();
+        timer_.start();
+    }
+    qint64 MaxGapMs() const { return max_gap_ms_; }
+    std::size_t GaugeTextsSeen() const { return gauge_texts_.size(); }
+
+private:
+    QTimer timer_;
+    QElapsedTimer since_;
+    qint64 max_gap_ms_ = 0;
+    std::set<QString> gauge_texts_;
+};
+
+// Simulated time in which the long pauses of a run (a second or more) also
+// take a fifth of their length in real time: the two 8 s waits of the
+// bootloader phase become 1.6 s, long enough to show whether the window is
+// serviced during them.
+class PacedClock final : public Clock {
+public:
+    explicit PacedClock(SimClock& time) : time_(time) {}
+    double Now() override { return time_.Now(); }
+    void Pause(int milliseconds) override
+    {
+        if (milliseconds >= 1000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds / 5));
+        time_.Pause(milliseconds);
+    }
+
+private:
+    SimClock& time_;
+};
+
+enum class Pace { Simulated, Paced };
+
+// A window on the simulated panel; the panel answers on port `panel_port`.
+struct Bench {
+    explicit Bench(PanelConfig config = {}, int panel_port = 1, Pace pace = Pace::Simulated)
+        : panel(std::move(config)),
+          opener(panel, clock, panel_port),
+          form(opener, pace == Pace::Paced ? static_cast<Clock&>(paced) : clock, boxes)
+    {
+        form.show();
+    }
+
+    // Presses CONTINUE and waits until the window shows the run's end.
+    bool Run()
+    {
+        QSignalSpy finished(&form, &TForm1::RunFinished);
+        form.Button5->click();
+        return finished.wait(kRunTimeoutMs);
+    }
+
+    SimPanel panel;
+    SimClock clock;
+    PacedClock paced{clock};
+    SimPortOpener opener;
+    testing::RecordingBoxes boxes;
+    TForm1 form;
+};
+
+std::string DefaultPanelName()
+{
+    PanelIdentity identity;
+    const PanelConfig config;
+    std::copy(config.Identity.begin(), config.Identity.end(), identity.Bytes.begin());
+    return BuildFirmwareName(identity, -1).value_or("");
+}
+
+QStringList Lines(std::initializer_list<const char*> lines)
+{
+    QStringList out;
+    for (const char* line : lines)
+        out << QString::fromUtf8(line);
+    return out;
+}
+
+QStringList OpeningLines(const std::string& name)
+{
+    return Lines({kUpdateStarted}) << QString::fromStdString(name)
+                                   << Lines({"", kUpdatingEeprom, "", kPleaseWait});
+}
+
+}  // namespace
+
+class UpdateRunTest : public QObject {
+    Q_OBJECT
+private slots:
+    void wholeUpdateShowsEveryStepAndEndsWithTheButtonDisabled()
+    {
+        // Declared before the window, which may still report to them while it closes.
+        std::set<QString> percentages;
+        bool gauge_seen = false;
+        Bench bench({}, 1, Pace::Paced);
+        TForm1& form = bench.form;
+        connect(form.Gauge1, &QProgressBar::valueChanged, &form, [&] {
+            percentages.insert(form.Gauge1->text());
+            gauge_seen = gauge_seen || form.Gauge1->isVisible();
+        });
+        LoopGapMeter meter(*form.Gauge1);
+
+        QVERIFY(bench.Run());
+
+        const std::string name = DefaultPanelName();
+        QVERIFY(!name.empty());
+        QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::Completed);
+        const QStringList expected =
+            OpeningLines(name) << Lines({kDownloadingMicroKernel, kPleaseWait, kErasingFlash, kWritingFlash,
+                                         kPleaseWait, "", kFlashUpdatedItalian, kFlashUpdatedEnglish, "",
+                                         kRestartWait, "", kUpdateFinished, kProgrammingEnd, ""});
+        QCOMPARE(form.LogLines(), expected);
+        QCOMPARE(form.panelTypebox->text(), QString::fromStdString(name));
+        QCOMPARE(form.FlashAddress->text(), QStringLiteral("81792"));
+        QVERIFY(form.ErrorCounter->text().isEmpty());  // no failed attempt
+
+        // The last EEPROM chunk's address: the image's EEPROM part in 20-byte chunks.
+        const uint32_t image_end = form.Engine().Image.ImageEnd;
+        const uint32_t last_chunk = 0x24000 + (image_end - 0x24000) / 20 * 20;
+        QCOMPARE(form.Address->text(), QString::number(last_chunk - 0x20000));
+
+        // The gauge moved through the phases and ends hidden at the last flash packet.
+        QVERIFY(gauge_seen);
+        QVERIFY2(percentages.size() > 50, qPrintable(QString::number(percentages.size())));
+        QVERIFY(form.Gauge1->isHidden());
+        QCOMPARE(form.Gauge1->text(), QStringLiteral("99%"));
+
+        QVERIFY(!form.Button5->isEnabled());
+        QVERIFY(form.PortMenu()->menuAction()->isEnabled());
+        QVERIFY(!form.RunInProgress());
+        QVERIFY(bench.boxes.shown.empty());
+        QVERIFY(!bench.opener.Held());  // port closed
+
+        // The panel holds the image, and was sent exactly one end packet.
+        const auto& image = form.Engine().Image.ImageBuffer;
+        const ImageComparison comparison =
+            CompareWithImage(bench.panel.Memory(), {image.data(), std::size_t{image_end} + 1});
+        QVERIFY2(comparison.Equal, comparison.FirstMismatch.c_str());
+        QCOMPARE(bench.panel.CountOf(RequestKind::Flash), std::size_t{528});
+        QCOMPARE(bench.panel.CountOf(RequestKind::End), std::size_t{1});
+
+        // The run paused 1.6 s twice in real time; the window never stopped
+        // turning, and its turns saw the gauge at many places.
+        qInfo("longest gap between event-loop turns: %lld ms; gauge texts seen: %zu",
+              static_cast<long long>(meter.MaxGapMs()), meter.GaugeTextsSeen());
+        QVERIFY(meter.MaxGapMs() < 500);
+        QVERIFY(meter.GaugeTextsSeen() >= 3);
+
+        // A completed update leaves the button dead: pressing it starts nothing.
+        form.Button5->click();
+        form.Button5Click();
+        QVERIFY(!form.RunInProgress());
+    }
+
+    void noPanelShowsTheErrorBoxAndLeavesTheButtonEnabled()
+    {
+        Bench bench({}, 2);  // COM1 leads nowhere
+        TForm1& form = bench.form;
+        QVERIFY(bench.Run());
+
+        QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::IdentityReadFailed);
+        QCOMPARE(bench.boxes.shown.size(), std::size_t{1});
+        const BoxRequest& box = bench.boxes.shown[0].Box;
+        QCOMPARE(box.Icon, QMessageBox::Critical);
+        QCOMPARE(box.Title, QStringLiteral("Error"));
+        QCOMPARE(box.Text, QStringLiteral("Impossibile accedere alla porta seriale"));
+        QVERIFY(!box.Detail.isEmpty());  // the system's reason
+        QVERIFY(bench.boxes.shown[0].RunInProgress);
+
+        QCOMPARE(form.LogLines(), Lines({"", kNoAnswerText, ""}));
+        QVERIFY(form.Gauge1->isVisible());
+        QCOMPARE(form.Gauge1->text(), QStringLiteral("0%"));
+        QVERIFY(form.Button5->isEnabled());
+        QVERIFY(form.PortMenu()->menuAction()->isEnabled());
+
+        // Pressing again runs again: the log is emptied and written anew.
+        QVERIFY(bench.Run());
+        QCOMPARE(form.LogLines(), Lines({"", kNoAnswerText, ""}));
+        QCOMPARE(bench.boxes.shown.size(), std::size_t{2});
+    }
+
+    void failedEepromPhaseDisablesTheButton()
+    {
+        PanelConfig config;
+        config.Faults.push_back({PanelFaultType::NoAnswer, RequestKind::ReadEeprom, 1, 1});
+        Bench bench(config);
+        TForm1& form = bench.form;
+        QVERIFY(bench.Run());
+
+        QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::EepromFailed);
+        QCOMPARE(form.LogLines(), OpeningLines(DefaultPanelName()) << Lines({"", kEepromError, kProgrammingEnd}));
+        QVERIFY(form.Gauge1->isHidden());
+        QVERIFY(!form.Button5->isEnabled());
+        QVERIFY(form.PortMenu()->menuAction()->isEnabled());
+        QVERIFY(bench.boxes.shown.empty());
+        QCOMPARE(bench.panel.CountOf(RequestKind::WriteEeprom), std::size_t{0});
+    }
+
+    void failedMicroKernelShowsThePlainBoxWhileTheRunWaits()
+    {
+        PanelConfig config;
+        config.Faults.push_back({PanelFaultType::WrongAck, RequestKind::MicroKernel, 1, 4});
+        Bench bench(config);
+        bench.boxes.hold_ms = 100;  // the user reads the box for a moment
+        TForm1& form = bench.form;
+        QVERIFY(bench.Run());
+
+        QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::MicroKernelFailed);
+        QCOMPARE(bench.boxes.shown.size(), std::size_t{1});
+        const testing::RecordedBox& shown = bench.boxes.shown[0];
+        QCOMPARE(shown.Box.Icon, QMessageBox::NoIcon);
+        QCOMPARE(shown.Box.Title, QString::fromLatin1(kProgramName));
+        QCOMPARE(shown.Box.Text, QString::fromUtf8(kMicroKernelFailedBox));
+        QVERIFY(shown.RunInProgress);
+        // Everything the run wrote before the box is on screen when it opens.
+        QCOMPARE(shown.LogAtShow.back(), QString::fromLatin1(kPleaseWait));
+        QCOMPARE(shown.LogAtShow.size(), form.LogLines().size());
+
+        QVERIFY(form.Gauge1->isHidden());
+        QVERIFY(form.Button5->isEnabled());
+        QCOMPARE(bench.panel.CountOf(RequestKind::Flash), std::size_t{0});
+    }
+
+    void duringARunTheWindowRefusesAnotherRunAPortChangeAndClosing()
+    {
+        Bench bench;
+        TForm1& form = bench.form;
+        QSignalSpy finished(&form, &TForm1::RunFinished);
+        form.Button5->click();
+
+        QVERIFY(form.RunInProgress());
+        QVERIFY(!form.Button5->isEnabled());
+        QVERIFY(!form.PortMenu()->menuAction()->isEnabled());
+
+        form.Button5->click();   // greyed out
+        form.Button5Click();     // and refused even when called directly
+        form.PortItem(1)->trigger();
+        form.COM31Click();
+        QCOMPARE(form.SelectedPort(), 1);
+
+        QVERIFY(!form.close());
+        QVERIFY(form.isVisible());
+        QCOMPARE(bench.boxes.shown.size(), std::size_t{1});
+        const BoxRequest& refusal = bench.boxes.shown[0].Box;
+        QCOMPARE(refusal.Icon, QMessageBox::Warning);
+        QVERIFY(refusal.Text.contains(QStringLiteral("An update is in progress")));
+        QVERIFY(refusal.Text.contains(QStringLiteral("Aggiornamento in corso")));
+
+        // Half-way through, the same holds.
+        QTRY_VERIFY_WITH_TIMEOUT(form.LogLines().contains(QString::fromLatin1(kWritingFlash)), kRunTimeoutMs);
+        QVERIFY(form.RunInProgress());
+        QVERIFY(!form.Button5->isEnabled());
+        QVERIFY(!form.close());
+        form.COM21Click();
+        QCOMPARE(form.SelectedPort(), 1);
+
+        QVERIFY(finished.wait(kRunTimeoutMs));
+        QCOMPARE(finished.count(), 1);
+        // One run only: the identity was read once, the panel restarted once.
+        QCOMPARE(bench.panel.CountOf(RequestKind::ReadMemory), std::size_t{1});
+        QCOMPARE(bench.panel.CountOf(RequestKind::End), std::size_t{1});
+        QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::Completed);
+
+        // Afterwards the menu works again and the window may close.
+        form.COM11Click();
+        QCOMPARE(form.SelectedPort(), 1);
+        QVERIFY(form.PortMenu()->menuAction()->isEnabled());
+        QVERIFY(form.close());
+    }
+
+    void bridgeKeepsTheOrderAndBlocksOnBoxes()
+    {
+        SimPanel panel;
+        SimClock clock;
+        SimPortOpener opener(panel, clock);
+        testing::RecordingBoxes boxes;
+        TForm1 form(opener, clock, boxes);
+        WindowBridge bridge(form);
+
+        form.ComboBox1->setCurrentIndex(4);
+        bridge.CacheSelectorIndex(form.ComboBox1->currentIndex());
+        QCOMPARE(bridge.SelectorIndex(), 4);
+
+        bool box_returned = false;
+        std::thread engine([&] {
+            bridge.ClearLog();
+            for (int i = 0; i < 500; ++i)
+                bridge.LogLine(std::to_string(i));
+            bridge.SetFieldText(Field::Address, "16384");
+            bridge.SetGaugeVisible(true);
+            bridge.SetGaugeProgress(750);
+            bridge.SetGaugeMaximum(1500);
+            bridge.MessageBox(BoxKind::Plain, kProgramName, "box", "");
+            box_returned = true;
+            bridge.SetButtonEnabled(false);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(box_returned, 60000);
+        engine.join();
+        QCoreApplication::processEvents();
+
+        QCOMPARE(boxes.shown.size(), std::size_t{1});
+        const QStringList at_box = boxes.shown[0].LogAtShow;
+        QCOMPARE(at_box.size(), 500);
+        QCOMPARE(at_box.front(), QStringLiteral("0"));
+        QCOMPARE(at_box.back(), QStringLiteral("499"));
+        QCOMPARE(form.Address->text(), QStringLiteral("16384"));
+        QCOMPARE(form.Gauge1->text(), QStringLiteral("50%"));
+        QVERIFY(!form.Button5->isEnabled());
+    }
+};
+
+QTEST_MAIN(UpdateRunTest)
+#include "update_run_test.moc"

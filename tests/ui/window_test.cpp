@@ -1,0 +1,354 @@
+// The main window at start-up: caption, size, controls, log, port menu and
+// the port probe; and the small rules the window is built from (gauge text,
+// placement on the screen, command line).
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QtTest>
+
+#include "comm/port_map.h"
+#include "comm/serial_linux.h"
+#include "firmware/language_selector.h"
+#include "recording_boxes.h"
+#include "sim/sim_device.h"
+#include "tests/comm/fake_device.h"
+#include "tests/support/pty_pair.h"
+#include "ui/command_line.h"
+#include "ui/form1.h"
+#include "ui/gauge.h"
+#include "ui/port_probe.h"
+#include "ui/window_placement.h"
+
+using namespace varnox;
+
+namespace {
+
+// Descriptors of this process open on `path`.
+int OpenDescriptorsOn(const QString& path)
+{
+    const QString target = QFileInfo(path).canonicalFilePath();
+    int count = 0;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files)) {
+        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == target)
+            ++count;
+    }
+    return count;
+}
+
+QStringList StartupLog()
+{
+    return {QString(),
+            QString::fromUtf8("Connettere La centrale alla porta seriale ed inserire il ponticello "
+                              "programmazione da PC sulla centrale"),
+            QString(),
+            QStringLiteral("Connect Panel to serial port and insert PC programming Jumper on panel"),
+            QString(),
+            QString::fromUtf8("ATTENZIONE ! : I dati di programmazione verranno cancellati e la "
+                              "centrale sarà riportata ai dati di fabbrica"),
+            QString(),
+            QStringLiteral("WARNING!: Panel configuration will be deleted and panel will be dafulted "
+                           "to factory settings")};
+}
+
+QList<bool> EnabledItems(const TForm1& form)
+{
+    QList<bool> enabled;
+    for (int port = 1; port <= kMenuPorts; ++port)
+        enabled << form.PortItem(port)->isEnabled();
+    return enabled;
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startupShowsTheInstructionsAndAnIdleWindow()
+    {
+        SimPanel panel;
+        SimClock clock;
+        SimPortOpener opener(panel, clock, 3);
+        testing::RecordingBoxes boxes;
+        TForm1 form(opener, clock, boxes);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+        QCOMPARE(form.objectName(), QStringLiteral("Form1"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Varnox PATCH 2.04 h "));
+        QCOMPARE(form.centralWidget()->size(), QSize(633, 362));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        QVERIFY(!(form.windowFlags() & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form.windowFlags() & Qt::WindowCloseButtonHint);
+        QCOMPARE(form.font().pointSize(), 8);
+
+        QCOMPARE(form.LogLines(), StartupLog());
+        QCOMPARE(form.Button5->text(), QStringLiteral("CONTINUE"));
+        QVERIFY(form.Button5->isEnabled());
+        QVERIFY(form.Button5->font().bold());
+        QVERIFY(form.Gauge1->isHidden());
+        QCOMPARE(form.Gauge1->text(), QStringLiteral("0%"));
+        QVERIFY(form.Label1->isHidden());
+        QCOMPARE(form.Label1->text(), QStringLiteral("CHANGE PANEL LANGUAGE TO"));
+        QCOMPARE(form.SelectedPort(), 1);
+        QVERIFY(boxes.shown.empty());
+
+        for (QLineEdit* field : {form.panelTypebox, form.Address, form.FlashAddress, form.ErrorCounter}) {
+            QVERIFY(field->text().isEmpty());
+            QVERIFY(!field->isEnabled());
+        }
+        QVERIFY(!form.panelTypebox->font().italic());
+        QVERIFY(form.Address->font().italic());
+        QVERIFY(form.FlashAddress->font().italic());
+        QVERIFY(form.ErrorCounter->font().italic());
+
+        QVERIFY(form.ComboBox1->isHidden());
+        QVERIFY(form.ComboBox1->isEditable());
+        QCOMPARE(form.ComboBox1->count(), 20);
+        for (int i = 0; i < 20; ++i)
+            QCOMPARE(form.ComboBox1->itemText(i), QString::fromLatin1(kLanguageSelector[i].Text));
+        QCOMPARE(form.ComboBox1->currentIndex(), -1);
+        QCOMPARE(form.Engine().SelectedPort.load(), 1);
+
+        QVERIFY(form.DEBUG_BOX->isVisible());
+        QCOMPARE(form.DEBUG_BOX->title(), QStringLiteral("INFO BOX"));
+        QCOMPARE(form.Label3->text(), QStringLiteral(" FLASH PROGRAMMING ADDRESS"));
+
+        QVERIFY(form.Messaggio->font().bold());
+        QCOMPARE(form.Messaggio->font().pointSize(), 10);
+        QCOMPARE(form.Messaggio->palette().color(QPalette::Text), QColor(Qt::red));
+        QCOMPARE(form.Messaggio->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(form.Messaggio->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QVERIFY(!form.Messaggio->isReadOnly());
+
+        QVERIFY(form.LogoError().isEmpty());
+        QCOMPARE(form.Image1->pixmap().size(), QSize(105, 85));
+        QVERIFY(!form.windowIcon().isNull());
+
+        // The window opens at its designed place, or as near as the screen allows.
+        const QRect available = form.screen()->availableGeometry();
+        QCOMPARE(form.pos(), ClampToAvailable({677, 157}, form.frameGeometry().size(), available));
+    }
+
+    void controlsSitWhereTheWindowDefinesThem_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("place");
+        QTest::newRow("Shape1") << "Shape1" << QRect(16, 16, 113, 105);
+        QTest::newRow("Gauge1") << "Gauge1" << QRect(0, 337, 633, 25);
+        QTest::newRow("Bevel1") << "Bevel1" << QRect(8, 8, 129, 121);
+        QTest::newRow("Image1") << "Image1" << QRect(32, 24, 105, 86);
+        QTest::newRow("Button5") << "Button5" << QRect(8, 136, 185, 33);
+        QTest::newRow("Messaggio") << "Messaggio" << QRect(232, 8, 385, 217);
+        QTest::newRow("DEBUG_BOX") << "DEBUG_BOX" << QRect(16, 232, 601, 97);
+        QTest::newRow("panelTypebox") << "panelTypebox" << QRect(8, 40, 241, 21);
+        QTest::newRow("Address") << "Address" << QRect(520, 8, 73, 21);
+        QTest::newRow("FlashAddress") << "FlashAddress" << QRect(520, 32, 73, 21);
+        QTest::newRow("ErrorCounter") << "ErrorCounter" << QRect(520, 58, 75, 21);
+    }
+    void controlsSitWhereTheWindowDefinesThem()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, place);
+        SimPanel panel;
+        SimClock clock;
+        SimPortOpener opener(panel, clock);
+        testing::RecordingBoxes boxes;
+        TForm1 form(opener, clock, boxes);
+        form.show();
+        auto* control = form.findChild<QWidget*>(name);
+        QVERIFY(control != nullptr);
+        QCOMPARE(control->geometry(), place);
+        QVERIFY(form.Label5->geometry().topLeft() == QPoint(464, 61));
+        QCOMPARE(form.ComboBox1->geometry().topLeft(), QPoint(8, 192));
+        QCOMPARE(form.ComboBox1->width(), 185);
+    }
+
+    void tabOrderStartsWithTheButton()
+    {
+        SimPanel panel;
+        SimClock clock;
+        SimPortOpener opener(panel, clock);
+        testing::RecordingBoxes boxes;
+        TForm1 form(opener, clock, boxes);
+        QCOMPARE(form.Button5->nextInFocusChain(), form.Messaggio);
+        QWidget* after_log = form.Messaggio->nextInFocusChain();
+        while (form.Messaggio->isAncestorOf(after_log))  // its own viewport
+            after_log = after_log->nextInFocusChain();
+        QCOMPARE(after_log, form.ComboBox1);
+        QVERIFY(form.Messaggio->tabChangesFocus());
+    }
+
+    void portMenuSelectsThePortOfTheNextRun()
+    {
+        // Only COM3 leads anywhere.
+        SimPanel panel;
+        SimClock clock;
+        SimPortOpener opener(panel, clock, 3);
+        testing::RecordingBoxes boxes;
+        TForm1 form(opener, clock, boxes);
+
+        QCOMPARE(form.PortMenu()->title(), QStringLiteral("SERIAL PORT SELECTION"));
+        const QList<QAction*> items = form.PortMenu()->actions();
+        QCOMPARE(items.size(), 8);
+        for (int port = 1; port <= 8; ++port) {
+            QAction* item = items[port - 1];
+            QCOMPARE(item, form.PortItem(port));
+            QCOMPARE(item->objectName(), QStringLiteral("COM%1").arg(port) + QLatin1Char('1'));
+            QCOMPARE(item->text(), QStringLiteral("COM%1").arg(port));
+            QVERIFY(!item->isCheckable());
+            const QString device = QString::fromStdString(opener.DeviceName(port));
+            if (!device.isEmpty()) {
+                QCOMPARE(item->toolTip(), device);
+                QCOMPARE(item->statusTip(), device);
+            }
+        }
+        QCOMPARE(EnabledItems(form), (QList<bool>{false, false, true, false, false, false, false, false}));
+        QCOMPARE(form.SelectedPort(), 1);  // whatever the probe found
+        QVERIFY(!opener.Held());
+
+        form.PortItem(3)->trigger();
+        QCOMPARE(form.SelectedPort(), 3);
+        form.PortItem(5)->trigger();  // greyed out: cannot be chosen
+        QCOMPARE(form.SelectedPort(), 3);
+        form.COM81Click();
+        QCOMPARE(form.SelectedPort(), 8);
+        form.COM11Click();
+        QCOMPARE(form.SelectedPort(), 1);
+    }
+
+    void probeEnablesExactlyThePortsThatOpenAndClosesThemAgain()
+    {
+        testing::PtyPair first;
+        testing::PtyPair second;
+        PortMap map;
+        map.Map(1, first.SlavePath());
+        map.Map(2, "/nonexistent/ttyVARNOX2");
+        map.Map(3, second.SlavePath());
+        map.Map(4, "/dev/null");  // opens, but is no serial line
+        map.Map(5, "/nonexistent/ttyVARNOX5");
+        map.Map(6, "/nonexistent/ttyVARNOX6");
+        map.Map(7, "/nonexistent/ttyVARNOX7");
+        map.Map(8, "/nonexistent/ttyVARNOX8");
+        PosixPortOpener opener(map);
+        SteadyClock clock;
+        testing::RecordingBoxes boxes;
+
+        const QString first_path = QString::fromStdString(first.SlavePath());
+        const QString second_path = QString::fromStdString(second.SlavePath());
+        const int first_before = OpenDescriptorsOn(first_path);
+        const int second_before = OpenDescriptorsOn(second_path);
+        const int null_before = OpenDescriptorsOn(QStringLiteral("/dev/null"));
+
+        TForm1 form(opener, clock, boxes);
+        QCOMPARE(EnabledItems(form), (QList<bool>{true, false, true, false, false, false, false, false}));
+        QVERIFY(boxes.shown.empty());  // no box during the probe
+        QCOMPARE(form.PortItem(2)->toolTip(), QStringLiteral("/nonexistent/ttyVARNOX2"));
+
+        // Every device the probe opened is closed again...
+        QCOMPARE(OpenDescriptorsOn(first_path), first_before);
+        QCOMPARE(OpenDescriptorsOn(second_path), second_before);
+        QCOMPARE(OpenDescriptorsOn(QStringLiteral("/dev/null")), null_before);
+        // ...so the update can open it, exclusively.
+        std::string reason;
+        auto port = opener.OpenPort(1, reason);
+        QVERIFY2(port != nullptr, reason.c_str());
+        port.reset();
+        port = opener.OpenPort(3, reason);
+        QVERIFY2(port != nullptr, reason.c_str());
+    }
+
+    void probeReleasesADeviceThatOpenedButRefusedTheSettings()
+    {
+        testing::FakeLine line;
+        line.fail_set_settings = true;
+        testing::FakeOpener opener(line);
+        TComm probe;
+        const auto usable = ProbeMenuPorts(opener, probe);
+        for (bool item : usable)
+            QVERIFY(!item);
+        QCOMPARE(line.opens, 8);
+        QCOMPARE(line.open_now, 0);
+        QCOMPARE(probe.Handle, -1);
+
+        testing::FakeLine good;
+        testing::FakeOpener some(good);
+        some.missing = 2;
+        const auto found = ProbeMenuPorts(some, probe);
+        QCOMPARE(std::count(found.begin(), found.end(), true), 7);
+        QVERIFY(!found[1]);
+        QCOMPARE(good.open_now, 0);
+    }
+
+    void gaugeShowsTheTruncatedPercentage_data()
+    {
+        QTest::addColumn<int>("progress");
+        QTest::addColumn<int>("maximum");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("start") << 0 << 1500 << "0%";
+        QTest::newRow("truncated, not rounded") << 999 << 1500 << "66%";
+        QTest::newRow("last microKernel packet") << 1472 << 1500 << "98%";
+        QTest::newRow("last flash packet") << 0x13F80 << 81919 << "99%";
+        QTest::newRow("full") << 81919 << 81919 << "100%";
+        QTest::newRow("maximum 0") << 0 << 0 << "0%";
+        QTest::newRow("beyond the maximum") << 2000 << 1500 << "100%";
+        QTest::newRow("negative") << -5 << 1500 << "0%";
+    }
+    void gaugeShowsTheTruncatedPercentage()
+    {
+        QFETCH(int, progress);
+        QFETCH(int, maximum);
+        QFETCH(QString, text);
+        Gauge gauge;
+        gauge.SetProgress(progress);  // before the maximum, as the phases do
+        gauge.SetMaximum(maximum);
+        QCOMPARE(gauge.text(), text);
+        QCOMPARE(gauge.Progress(), progress);
+    }
+
+    void windowStaysOnTheScreen()
+    {
+        const QRect screen(0, 0, 1920, 1080);
+        QCOMPARE(ClampToAvailable({677, 157}, {650, 420}, screen), QPoint(677, 157));
+        const QRect small(0, 0, 800, 600);
+        QCOMPARE(ClampToAvailable({677, 157}, {650, 420}, small), QPoint(150, 157));
+        QCOMPARE(ClampToAvailable({677, 157}, {650, 500}, small), QPoint(150, 100));
+        // Larger than the screen: its top-left corner stays visible.
+        QCOMPARE(ClampToAvailable({677, 157}, {1000, 700}, small), QPoint(0, 0));
+        // A second screen to the right, below a panel.
+        QCOMPARE(ClampToAvailable({677, 157}, {650, 420}, QRect(1920, 30, 1280, 994)), QPoint(1920, 157));
+    }
+
+    void commandLineMapsMenuItemsToDevices()
+    {
+        CommandLine none = ParseCommandLine({});
+        QVERIFY(none.Error.empty());
+        QVERIFY(none.Ports.empty());
+
+        CommandLine two = ParseCommandLine({"COM1=/dev/pts/7", "com8=/dev/ttyUSB1"});
+        QVERIFY(two.Error.empty());
+        QCOMPARE(two.Ports.size(), std::size_t{2});
+        QCOMPARE(two.Ports[0].Port, 1);
+        QCOMPARE(two.Ports[0].Path, std::string("/dev/pts/7"));
+        QCOMPARE(two.Ports[1].Port, 8);
+
+        QVERIFY(ParseCommandLine({"--help"}).Help);
+        for (const char* bad : {"COM9=/dev/x", "COM0=/dev/x", "COM1=", "COM1", "/dev/ttyS0", "-x", "LPT1=/dev/x"})
+            QVERIFY2(!ParseCommandLine({bad}).Error.empty(), bad);
+        QVERIFY(!ParseCommandLine({"COM2=/a", "COM2=/b"}).Error.empty());
+        QVERIFY(UsageText("varnox-patch").find("COMn=DEVICE") != std::string::npos);
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
