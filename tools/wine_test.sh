@@ -9,6 +9,8 @@
 #   prepare        cross-build the Windows programs (tools/win_build.sh) and
 #                  boot the Wine prefix; the others expect both
 #   serial         the Win32 serial backend's tests (serial_win32_test.exe)
+#   window-parts   the window's parts that need no screen (window_parts_test.exe)
+#   cli-usage      varnox-patch-cli.exe with no port, a wrong port, --help
 #   cli-no-panel   varnox-patch-cli.exe with a panel that never answers
 #   cli-release    varnox-patch-cli.exe with a panel of release 33
 #   cli-update     a whole update of the smallest image (about 2 minutes)
@@ -26,6 +28,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
+usage() { awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; }
+
 win_build=build-win
 linux_bin=build-winlinux/bin
 prefix=""
@@ -37,7 +41,7 @@ while (($#)); do
     --linux-bin) linux_bin=$2; shift ;;
     --prefix) prefix=$2; shift ;;
     --screenshot) screenshot=$2; shift ;;
-    -h|--help) sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) usage; exit 0 ;;
     -*) echo "wine_test: unknown option $1" >&2; exit 2 ;;
     *) tests+=("$1") ;;
   esac
@@ -101,7 +105,8 @@ require_prepared() {
   [[ -f "$ready_mark" ]] || fail "no Wine prefix in $prefix: run '$0 prepare' first"
   local program
   for program in "$win_bin/varnox-patch.exe" "$win_bin/varnox-patch-cli.exe" "$win_bin/inspect.exe" \
-                 "$win_bin/serial_win32_test.exe" "$linux_bin/varnox-panel-sim" "$linux_bin/varnox-patch-cli" \
+                 "$win_bin/serial_win32_test.exe" "$win_bin/window_parts_test.exe" \
+                 "$linux_bin/varnox-panel-sim" "$linux_bin/varnox-patch-cli" \
                  "$linux_bin/pty_peer"; do
     [[ -x "$program" ]] || fail "missing $program"
   done
@@ -130,6 +135,10 @@ test_serial() {
   start_peer peer "$linux_bin/pty_peer" echo
   map_com3 "$pty"
   (unset DISPLAY; VARNOX_WINE_PORT=3 wine "$win_bin/serial_win32_test.exe") || fail "serial_win32_test.exe"
+}
+
+test_window_parts() {
+  (unset DISPLAY; wine "$win_bin/window_parts_test.exe") || fail "window_parts_test.exe"
 }
 
 # --- the console tool --------------------------------------------------------
@@ -166,6 +175,23 @@ expect_log() {
   local name=$1 expected=$2
   cmp -s <(printf '%b' "$expected") "$work/windows.out" ||
     { diff -u <(printf '%b' "$expected") "$work/windows.out" >&2 || true; fail "$name: unexpected log"; }
+}
+
+# Usage errors and help: stdout, stderr and exit status as the Linux tool's.
+test_cli_usage() {
+  local args want linux windows
+  for args in "" "COM9" "COM1 COM2" "--help"; do
+    want=2; [[ $args == --help ]] && want=0
+    linux=0; windows=0
+    # shellcheck disable=SC2086  # the arguments split on purpose
+    "$linux_bin/varnox-patch-cli" $args >"$work/linux.out" 2>"$work/linux.err" </dev/null || linux=$?
+    # shellcheck disable=SC2086
+    (unset DISPLAY; exec wine "$win_bin/varnox-patch-cli.exe" $args) >"$work/windows.out" 2>"$work/windows.err" </dev/null || windows=$?
+    [[ $windows == "$want" && $linux == "$want" ]] ||
+      fail "usage '$args': exit status $windows (Linux $linux), expected $want"
+    cmp -s "$work/linux.out" "$work/windows.out" || fail "usage '$args': stdout differs from Linux"
+    cmp -s "$work/linux.err" "$work/windows.err" || fail "usage '$args': stderr differs from Linux"
+  done
 }
 
 test_cli_no_panel() {
@@ -364,12 +390,14 @@ EOF
 
 # --- main ------------------------------------------------------------------
 
-((${#tests[@]})) || { sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+((${#tests[@]})) || { usage; exit 2; }
 for test in "${tests[@]}"; do
   started=$SECONDS
   case "$test" in
     prepare) prepare ;;
     serial) require_prepared; test_serial ;;
+    window-parts) require_prepared; test_window_parts ;;
+    cli-usage) require_prepared; test_cli_usage ;;
     cli-no-panel) require_prepared; test_cli_no_panel ;;
     cli-release) require_prepared; test_cli_release ;;
     cli-update) require_prepared; test_cli_update ;;

@@ -1,0 +1,112 @@
+// Parts of the native window that need no screen, run under Wine: the
+// gauge's percentage text, fitting and decoding the logo, the command line.
+
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include "ui/win32/command_line.h"
+#include "ui/win32/gauge.h"
+#include "ui/win32/logo.h"
+#include "ui/win32/resource_ids.h"
+
+namespace varnox {
+namespace {
+
+TEST(GaugeTextTest, WholePercentTruncated)
+{
+    EXPECT_EQ(GaugeText(0, 1500), L"0%");
+    EXPECT_EQ(GaugeText(555, 1500), L"37%");  // 37.0
+    EXPECT_EQ(GaugeText(14, 1500), L"0%");    // 0.93 is still 0
+    EXPECT_EQ(GaugeText(1499, 1500), L"99%");
+    EXPECT_EQ(GaugeText(1500, 1500), L"100%");
+}
+
+TEST(GaugeTextTest, OutOfRangeValuesStayWithinTheBar)
+{
+    EXPECT_EQ(GaugePercent(5, 0), 0);  // a maximum of 0 never divides
+    EXPECT_EQ(GaugePercent(5, -3), 0);
+    EXPECT_EQ(GaugePercent(-1, 100), 0);
+    EXPECT_EQ(GaugePercent(250, 100), 100);
+    // progress × 100 must not overflow for the largest maximum.
+    EXPECT_EQ(GaugePercent(0x7FFFFFFF, 0x7FFFFFFF), 100);
+    EXPECT_EQ(GaugePercent(0x7FFFFFFE / 2, 0x7FFFFFFF), 49);
+}
+
+TEST(LogoFitTest, ShrinksProportionallyAndNeverEnlarges)
+{
+    // The carried logo into Image1's 105 x 86: the width decides.
+    EXPECT_EQ(FitInside({168, 136}, {105, 86}).Width, 105);
+    EXPECT_EQ(FitInside({168, 136}, {105, 86}).Height, 85);
+    // A tall picture: the height decides.
+    EXPECT_EQ(FitInside({100, 400}, {105, 86}).Width, 21);
+    EXPECT_EQ(FitInside({100, 400}, {105, 86}).Height, 86);
+    // A picture that fits keeps its size.
+    EXPECT_EQ(FitInside({50, 40}, {105, 86}).Width, 50);
+    EXPECT_EQ(FitInside({50, 40}, {105, 86}).Height, 40);
+    EXPECT_EQ(FitInside({0, 40}, {105, 86}).Width, 0);
+}
+
+class LogoDecodeTest : public ::testing::Test {
+protected:
+    void SetUp() override { com_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
+    void TearDown() override
+    {
+        if (com_)
+            CoUninitialize();
+    }
+    bool com_ = false;
+};
+
+TEST_F(LogoDecodeTest, TheCarriedLogoDecodesToTheFittedSize)
+{
+    const void* bytes = nullptr;
+    std::size_t size = 0;
+    ASSERT_TRUE(ResourceBytes(VARNOX_LOGO_JPEG, bytes, size));
+    std::string error;
+    const HBITMAP logo = DecodeJpeg(bytes, size, {105, 86}, error);
+    ASSERT_NE(logo, nullptr) << error;
+    BITMAP shape{};
+    GetObjectW(logo, sizeof shape, &shape);
+    EXPECT_EQ(shape.bmWidth, 105);
+    EXPECT_EQ(shape.bmHeight, 85);
+    EXPECT_EQ(shape.bmBitsPixel, 32);
+    DeleteObject(logo);
+}
+
+TEST_F(LogoDecodeTest, DamagedDataGivesAReasonNotAPicture)
+{
+    const unsigned char not_a_jpeg[] = {0xFF, 0xD8, 0xFF, 0x00, 0x12, 0x34};
+    std::string error;
+    EXPECT_EQ(DecodeJpeg(not_a_jpeg, sizeof not_a_jpeg, {105, 86}, error), nullptr);
+    EXPECT_NE(error.find("the logo cannot be decoded"), std::string::npos) << error;
+    const void* bytes = nullptr;
+    std::size_t size = 0;
+    EXPECT_FALSE(ResourceBytes(999, bytes, size));
+}
+
+TEST(WindowCommandLineTest, MapsMenuItemsToDevices)
+{
+    const WindowCommandLine none = ParseWindowCommandLine({});
+    EXPECT_TRUE(none.Error.empty());
+    EXPECT_EQ(none.Overrides.PathOf(1), "");
+
+    const WindowCommandLine mapped = ParseWindowCommandLine({"COM1=\\\\.\\COM12", "com8=\\\\.\\COM3"});
+    EXPECT_TRUE(mapped.Error.empty()) << mapped.Error;
+    EXPECT_EQ(mapped.Overrides.PathOf(1), "\\\\.\\COM12");
+    EXPECT_EQ(mapped.Overrides.PathOf(8), "\\\\.\\COM3");
+}
+
+TEST(WindowCommandLineTest, RefusesWhatItCannotMean)
+{
+    EXPECT_EQ(ParseWindowCommandLine({"COM9=\\\\.\\COM1"}).Error, "unknown argument 'COM9=\\\\.\\COM1'");
+    EXPECT_EQ(ParseWindowCommandLine({"COM0=x"}).Error, "unknown argument 'COM0=x'");
+    EXPECT_EQ(ParseWindowCommandLine({"COM3"}).Error, "unknown argument 'COM3'");
+    EXPECT_EQ(ParseWindowCommandLine({"COM3="}).Error, "no device given for COM3");
+    EXPECT_EQ(ParseWindowCommandLine({"COM3=a", "COM3=b"}).Error, "COM3 is mapped twice");
+}
+
+}  // namespace
+}  // namespace varnox
