@@ -28,18 +28,34 @@ constexpr int kUsageError = 2;
 
 #ifdef _WIN32
 // The same bytes as on Linux: no "\r\n" for "\n", the texts' UTF-8 shown as
-// such, and the status line's escape sequences understood. False when the
-// console cannot draw the status line.
-bool PrepareWindowsConsole()
-{
-    _setmode(STDOUT_FILENO, _O_BINARY);
-    _setmode(STDERR_FILENO, _O_BINARY);
-    SetConsoleOutputCP(CP_UTF8);
-    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-    DWORD mode = 0;
-    return GetConsoleMode(err, &mode) &&
-           SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING | ENABLE_PROCESSED_OUTPUT);
-}
+// such, and the status line's escape sequences understood. The console's
+// code page is given back at the end, since the console outlives the tool.
+class WindowsConsole {
+public:
+    WindowsConsole() : code_page_(GetConsoleOutputCP())
+    {
+        _setmode(STDOUT_FILENO, _O_BINARY);
+        _setmode(STDERR_FILENO, _O_BINARY);
+        SetConsoleOutputCP(CP_UTF8);
+        const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+        DWORD mode = 0;
+        draws_ = GetConsoleMode(err, &mode) &&
+                 SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING | ENABLE_PROCESSED_OUTPUT);
+    }
+    ~WindowsConsole()
+    {
+        if (code_page_ != 0)
+            SetConsoleOutputCP(code_page_);
+    }
+    WindowsConsole(const WindowsConsole&) = delete;
+    WindowsConsole& operator=(const WindowsConsole&) = delete;
+    // Whether the console can draw the status line.
+    bool Draws() const { return draws_; }
+
+private:
+    UINT code_page_;
+    bool draws_ = false;
+};
 #endif
 
 }  // namespace
@@ -48,7 +64,7 @@ int main(int argc, char** argv)
 {
     using namespace varnox;
 #ifdef _WIN32
-    const bool console_draws = PrepareWindowsConsole();
+    const WindowsConsole console;
 #endif
     const CommandLine line = ParseCommandLine(argc, argv);
     if (line.action == CommandLine::Action::Help) {
@@ -61,7 +77,7 @@ int main(int argc, char** argv)
     }
 
 #ifdef _WIN32
-    const bool show_status = console_draws && ::isatty(STDERR_FILENO) != 0;
+    const bool show_status = console.Draws() && ::isatty(STDERR_FILENO) != 0;
 #else
     // A log reader that goes away must not end an update half way.
     ::signal(SIGPIPE, SIG_IGN);

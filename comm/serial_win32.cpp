@@ -202,7 +202,15 @@ bool Win32SerialDevice::Write(const uint8_t* data, std::size_t count)
         last_error_ = name_ + ": the device is closed";
         return false;
     }
+    // Bounded as a whole: a device that takes a byte now and then must not
+    // hold the update either.
+    const double deadline = MonotonicNow() + write_timeout_seconds_;
     while (count > 0) {
+        const double left = deadline - MonotonicNow();
+        if (left <= 0) {
+            last_error_ = name_ + ": the device stopped taking data (write timed out)";
+            return false;
+        }
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, kQueueSize));
         OVERLAPPED overlapped{};
         overlapped.hEvent = write_done_.get();
@@ -215,7 +223,7 @@ bool Win32SerialDevice::Write(const uint8_t* data, std::size_t count)
                 return false;
             }
         }
-        if (!Complete(overlapped, WaitMilliseconds(write_timeout_seconds_, MAXDWORD - 1), written) || written == 0) {
+        if (!Complete(overlapped, WaitMilliseconds(left, MAXDWORD - 1), written) || written == 0) {
             last_error_ = name_ + ": the device stopped taking data (write timed out)";
             return false;
         }
