@@ -1,0 +1,169 @@
+// What the Linux backend does for USB serial adapters: it asks for low-latency
+// mode (without it an adapter holds received bytes up to 16 ms, a tenth of
+// the first acknowledgement look), accepts an adapter that refuses, and never
+// waits long on an adapter that has gone.
+//
+// A pseudo-terminal has no serial_struct, so this program stands in for the
+// adapter's driver: its own ioctl() answers TIOCGSERIAL and TIOCSSERIAL for
+// the test's pseudo-terminal and passes everything else on to the C library.
+
+#include <dlfcn.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdarg>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "comm/comm.h"
+#include "comm/port_map.h"
+#include "comm/serial_linux.h"
+#include "tests/support/pty_pair.h"
+
+namespace {
+
+// The driver's side of TIOCGSERIAL / TIOCSSERIAL for one device.
+struct FakeSerialDriver {
+    bool active = false;
+    dev_t device = 0;
+    bool supported = true;  // false: the driver knows no serial_struct (ENOTTY)
+    int set_error = 0;      // errno for TIOCSSERIAL, 0 to accept
+    int flags = 0;          // the driver's current flags
+    std::vector<int> set_calls;
+};
+
+FakeSerialDriver g_driver;
+
+bool IsFakeDevice(int fd)
+{
+    struct stat st{};
+    return g_driver.active && ::fstat(fd, &st) == 0 && st.st_rdev == g_driver.device;
+}
+
+}  // namespace
+
+extern "C" int ioctl(int fd, unsigned long request, ...)
+{
+    va_list args;
+    va_start(args, request);
+    void* argument = va_arg(args, void*);
+    va_end(args);
+
+    if ((request == TIOCGSERIAL || request == TIOCSSERIAL) && IsFakeDevice(fd)) {
+        auto* serial = static_cast<serial_struct*>(argument);
+        if (!g_driver.supported) {
+            errno = ENOTTY;
+            return -1;
+        }
+        if (request == TIOCGSERIAL) {
+            *serial = serial_struct{};
+            serial->flags = g_driver.flags;
+            return 0;
+        }
+        g_driver.set_calls.push_back(serial->flags);
+        if (g_driver.set_error != 0) {
+            errno = g_driver.set_error;
+            return -1;
+        }
+        g_driver.flags = serial->flags;
+        return 0;
+    }
+    using IoctlFunction = int (*)(int, unsigned long, ...);
+    static const auto next = reinterpret_cast<IoctlFunction>(::dlsym(RTLD_NEXT, "ioctl"));
+    return next(fd, request, argument);
+}
+
+namespace varnox::testing {
+namespace {
+
+class UsbAdapter : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        struct stat st{};
+        ASSERT_EQ(::stat(pty.SlavePath().c_str(), &st), 0);
+        g_driver = FakeSerialDriver{};
+        g_driver.device = st.st_rdev;
+        g_driver.active = true;
+        InitPanelLineSettings(comm, 1);
+    }
+    void TearDown() override
+    {
+        CloseComm(comm);
+        g_driver.active = false;
+    }
+    PortMap Map()
+    {
+        PortMap map;
+        map.Map(1, pty.SlavePath());
+        return map;
+    }
+
+    PtyPair pty;
+    TComm comm;
+};
+
+TEST_F(UsbAdapter, AsksForLowLatencyKeepingTheOtherFlags)
+{
+    g_driver.flags = ASYNC_SKIP_TEST;
+    PosixPortOpener opener(Map());
+    ASSERT_TRUE(OpenComm(comm, opener)) << comm.OpenFailureReason;
+    ASSERT_EQ(g_driver.set_calls.size(), 1u);
+    EXPECT_EQ(g_driver.set_calls[0], ASYNC_SKIP_TEST | ASYNC_LOW_LATENCY);
+}
+
+TEST_F(UsbAdapter, LeavesAnAdapterAlreadyInLowLatencyAlone)
+{
+    g_driver.flags = ASYNC_LOW_LATENCY;
+    PosixPortOpener opener(Map());
+    ASSERT_TRUE(OpenComm(comm, opener)) << comm.OpenFailureReason;
+    EXPECT_TRUE(g_driver.set_calls.empty());
+}
+
+TEST_F(UsbAdapter, AnAdapterThatRefusesStillServes)
+{
+    for (int refusal : {EPERM, EINVAL, ENOTTY}) {
+        g_driver.set_calls.clear();
+        g_driver.set_error = refusal;
+        PosixPortOpener opener(Map());
+        ASSERT_TRUE(OpenComm(comm, opener)) << comm.OpenFailureReason;
+        EXPECT_EQ(g_driver.set_calls.size(), 1u);
+        const uint8_t byte = 0x5A;
+        WriteComm(comm, &byte, 1);
+        EXPECT_EQ(pty.Read(1, 1000), std::vector<uint8_t>{0x5A}) << "refusal " << refusal;
+        CloseComm(comm);
+    }
+}
+
+TEST_F(UsbAdapter, ADriverWithoutSerialSettingsIsNotAsked)
+{
+    g_driver.supported = false;
+    PosixPortOpener opener(Map());
+    ASSERT_TRUE(OpenComm(comm, opener)) << comm.OpenFailureReason;
+    EXPECT_TRUE(g_driver.set_calls.empty());
+}
+
+TEST_F(UsbAdapter, AnAdapterThatWentAwayEndsEveryCallAtOnce)
+{
+    PosixPortOpener opener(Map());
+    ASSERT_TRUE(OpenComm(comm, opener)) << comm.OpenFailureReason;
+    pty.CloseMaster();
+
+    SteadyClock clock;
+    const auto start = std::chrono::steady_clock::now();
+    uint8_t packet[132] = {};
+    for (int i = 0; i < 20; ++i) WriteComm(comm, packet, sizeof packet);
+    EXPECT_FALSE(comm.ErrorText.empty());
+    EXPECT_EQ(BytesWaiting(comm), 0);
+    EXPECT_EQ(ReadComm(comm, packet, sizeof packet), 0);
+    EXPECT_EQ(WaitForInput(comm, clock, 0, 5.0), WaitResult::Gone);
+    FlushInput(comm, clock);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.5);
+}
+
+}  // namespace
+}  // namespace varnox::testing
