@@ -15,8 +15,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
         }
         const auto equals = arg.find('=');
         const int port = equals == std::string::npos ? 0 : PortMap::ParsePortName(arg.substr(0, equals));
-        if (port < 1 || port > kMenuPorts) {
+        if (port == 0) {
             result.Error = "unknown argument '" + arg + "'";
+            return result;
+        }
+        if (port > kMenuPorts) {
+            result.Error = arg.substr(0, equals) + " is not in the port menu (COM1 to COM8)";
             return result;
         }
         const std::string path = arg.substr(equals + 1);
