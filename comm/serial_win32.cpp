@@ -283,6 +283,7 @@ long Win32SerialDevice::DriverWaiting()
     }
     // The call clears the flags; keep them for the next TakeErrorFlags.
     error_flags_ |= errors;
+    // Kept well below LONG_MAX, so that adding the bytes taken cannot overflow.
     return static_cast<long>(std::min<DWORD>(status.cbInQue, 0x7FFFFFFF - kQueueSize));
 }
 
@@ -322,14 +323,14 @@ WaitResult Win32SerialDevice::WaitForInput(long seen, double timeout_seconds)
         // take what it holds, then ask it for one more.
         const std::size_t held = taken_.size();
         taken_.resize(held + static_cast<std::size_t>(in_driver) + 1);
-        long got = in_driver > 0 ? ReadDriver(taken_.data() + held, static_cast<DWORD>(in_driver), kReadCompletionMs) : 0;
-        if (got >= 0 && got == in_driver) {
-            const long next = ReadDriver(taken_.data() + held + got, 1, WaitMilliseconds(left, MAXDWORD - 1));
-            got = next < 0 ? -1 : got + next;
-        }
-        taken_.resize(held + static_cast<std::size_t>(std::max(got, 0L)));
-        if (got < 0)
-            return WaitResult::Gone;
+        const long got = in_driver > 0 ? ReadDriver(taken_.data() + held, static_cast<DWORD>(in_driver), kReadCompletionMs) : 0;
+        long next = 0;
+        if (got == in_driver)
+            next = ReadDriver(taken_.data() + held + got, 1, WaitMilliseconds(left, MAXDWORD - 1));
+        // Whatever arrived stays, even when the device then failed.
+        taken_.resize(held + static_cast<std::size_t>(std::max(got, 0L) + std::max(next, 0L)));
+        if (got < 0 || next < 0)
+            return taken_.size() > static_cast<std::size_t>(seen) ? WaitResult::MoreInput : WaitResult::Gone;
     }
 }
 
