@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <set>
 #include <thread>
@@ -317,6 +318,7 @@ private slots:
         SimClock clock;
         SimPortOpener opener(panel, clock);
         testing::RecordingBoxes boxes;
+        boxes.hold_ms = 50;
         TForm1 form(opener, clock, boxes);
         WindowBridge bridge(form);
 
@@ -324,7 +326,8 @@ private slots:
         bridge.CacheSelectorIndex(form.ComboBox1->currentIndex());
         QCOMPARE(bridge.SelectorIndex(), 4);
 
-        bool box_returned = false;
+        std::atomic<bool> box_returned{false};
+        std::size_t boxes_when_returned = 0;
         std::thread engine([&] {
             bridge.ClearLog();
             for (int i = 0; i < 500; ++i)
@@ -334,13 +337,15 @@ private slots:
             bridge.SetGaugeProgress(750);
             bridge.SetGaugeMaximum(1500);
             bridge.MessageBox(BoxKind::Plain, kProgramName, "box", "");
+            boxes_when_returned = boxes.shown.size();
             box_returned = true;
             bridge.SetButtonEnabled(false);
         });
-        QTRY_VERIFY_WITH_TIMEOUT(box_returned, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(box_returned.load(), 60000);
         engine.join();
         QCoreApplication::processEvents();
 
+        QCOMPARE(boxes_when_returned, std::size_t{1});  // it returned only after the box
         QCOMPARE(boxes.shown.size(), std::size_t{1});
         const QStringList at_box = boxes.shown[0].LogAtShow;
         QCOMPARE(at_box.size(), 500);
