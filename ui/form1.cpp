@@ -15,6 +15,7 @@
 #include <QTextCursor>
 
 #include <chrono>
+#include <exception>
 
 #include "ui/form_layout.h"
 #include "ui/form_texts.h"
@@ -95,21 +96,32 @@ void TForm1::Button5Click()
     port_menu_->menuAction()->setEnabled(false);
     worker_done_ = false;
     worker_ = std::thread([this] {
-        engine_.Button5Click();
+        // An exception must not end the program with the window in its run
+        // state; it is reported once the run has been wound up.
+        QString failure;
+        try {
+            engine_.Button5Click();
+        } catch (const std::exception& error) {
+            failure = QString::fromLocal8Bit(error.what());
+        } catch (...) {
+            failure = QStringLiteral("unknown error");
+        }
         // Queued behind every operation the run posted, so the window shows
         // the whole run before it counts as ended.
-        QMetaObject::invokeMethod(this, [this] { OnRunFinished(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, failure] { OnRunFinished(failure); }, Qt::QueuedConnection);
         worker_done_ = true;
     });
 }
 
-void TForm1::OnRunFinished()
+void TForm1::OnRunFinished(const QString& failure)
 {
     if (worker_.joinable())
         worker_.join();
     running_ = false;
     port_menu_->menuAction()->setEnabled(true);
     Button5->setEnabled(engine_button_enabled_);
+    if (!failure.isEmpty())
+        ShowBox({QMessageBox::Critical, QString::fromLatin1(kProgramName), QString::fromUtf8(kRunFailedText), failure});
     emit RunFinished();
 }
 

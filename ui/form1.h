@@ -108,7 +108,7 @@ private:
     void FormCreate();
     void ProbePorts();
     void PortItemClick(int port);
-    void OnRunFinished();
+    void OnRunFinished(const QString& failure);
 
     WindowBridge bridge_;
     UpdateEngine engine_;

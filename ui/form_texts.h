@@ -37,4 +37,9 @@ inline constexpr const char* kCloseRefusedText =
     "An update is in progress: interrupting it can leave the panel unusable. "
     "Please wait until the update has ended.";
 
+// Shown when an update stopped on an unexpected internal error.
+inline constexpr const char* kRunFailedText =
+    "Errore interno: l'aggiornamento si è interrotto.\n\n"
+    "Internal error: the update stopped.";
+
 }  // namespace varnox

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <set>
+#include <stdexcept>
 #include <thread>
 
 #include "firmware/panel_identity.h"
@@ -309,6 +310,39 @@ private slots:
         form.COM11Click();
         QCOMPARE(form.SelectedPort(), 1);
         QVERIFY(form.PortMenu()->menuAction()->isEnabled());
+        QVERIFY(form.close());
+    }
+
+    void anExceptionInARunIsReportedAndTheWindowRecovers()
+    {
+        // Opens nothing once armed, by throwing: an engine fault the window must survive.
+        class ThrowingOpener final : public PortOpener {
+        public:
+            std::unique_ptr<SerialDevice> OpenPort(int, std::string& reason) override
+            {
+                if (armed)
+                    throw std::runtime_error("opener exploded");
+                reason = "no such device";
+                return nullptr;
+            }
+            std::string DeviceName(int) const override { return "/dev/null-port"; }
+            bool armed = false;
+        };
+        ThrowingOpener opener;
+        SimClock clock;
+        testing::RecordingBoxes boxes;
+        TForm1 form(opener, clock, boxes);
+        opener.armed = true;
+
+        QSignalSpy finished(&form, &TForm1::RunFinished);
+        form.Button5->click();
+        QVERIFY(finished.wait(kRunTimeoutMs));
+
+        QVERIFY(!form.RunInProgress());
+        QVERIFY(form.PortMenu()->menuAction()->isEnabled());
+        QCOMPARE(boxes.shown.size(), std::size_t{1});
+        QCOMPARE(boxes.shown[0].Box.Icon, QMessageBox::Critical);
+        QCOMPARE(boxes.shown[0].Box.Detail, QStringLiteral("opener exploded"));
         QVERIFY(form.close());
     }
 
