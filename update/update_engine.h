@@ -47,11 +47,12 @@ public:
     UpdateEnding Button5Click();
     bool Running() const { return running_.load(); }
 
-    // Asks the run under way (or, when none is, the next one) to end at its
-    // next packet, chunk or pause boundary: no further request is sent, the
-    // common end closes the port, and the ending is Interrupted. Any thread.
-    // Front-ends that must leave mid-run (a console's second Ctrl-C) use it so
-    // that the port is closed by the thread that uses it.
+    // Asks the run under way (or, when none is, the next one) to end before
+    // its next step, EEPROM chunk attempt or loader packet; a request already
+    // on the line finishes (its pauses end early only if the front-end's clock
+    // cuts them short). The common end closes the port and the ending is
+    // Interrupted. Any thread. Front-ends that must leave mid-run (a console's
+    // second Ctrl-C) use it so that the port is closed by the thread using it.
     void RequestStop() { stop_.store(true); }
     bool StopRequested() const { return stop_.load(); }
 
