@@ -21,6 +21,10 @@ CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Re
   -DVARNOX_FUZZ=ON -DVARNOX_SANITIZE=ON -DVARNOX_BUILD_UI=OFF >/dev/null
 cmake --build "$build" -j 2 --target "${targets[@]}"
 
+# One fuzzer byte decides one loader reply, and a run has over 550 of them:
+# long inputs from the start reach the flash phase.
+declare -A extra=([fuzz_bootloader_replies]="-len_control=0 -max_len=700")
+
 mkdir -p "$build/crashes"
 status=0
 for target in "${targets[@]}"; do
@@ -28,7 +32,8 @@ for target in "${targets[@]}"; do
   work="$build/corpus/$target"
   mkdir -p "$work"
   echo "fuzz: $target for ${seconds}s"
-  if ! "$build/bin/$target" "$work" "tests/fuzz/corpus/$target" \
+  # shellcheck disable=SC2086
+  if ! "$build/bin/$target" "$work" "tests/fuzz/corpus/$target" ${extra[$target]:-} \
       -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$build/crashes/$target-" 2>"$build/$target.log"; then
     echo "fuzz: $target FAILED, see $build/$target.log and $build/crashes/" >&2

@@ -3,8 +3,9 @@
 // with a plain reading of the frame rules (reference_frames.h): the verdict,
 // the decoded packet, the zeros the decoder leaves, and that a rejected frame
 // leaves the buffer as it was. The rest of the input, taken as a packet of up
-// to 253 bytes, must survive encoding and decoding. Each buffer sits alone on
-// the heap, so the sanitizer reports any access beyond its 256 bytes.
+// to 253 bytes, must survive encoding and decoding; a longer one is refused.
+// Each buffer sits alone on the heap, so the sanitizer reports any access
+// beyond its 256 bytes.
 
 #include <algorithm>
 #include <cstdint>
@@ -55,6 +56,17 @@ void CheckDecode(const uint8_t* data, std::size_t size)
            "decoder touched bytes past the frame");
 }
 
+// A packet too long for a frame is refused whole, never half encoded.
+void CheckTooLong(const uint8_t* data, std::size_t size)
+{
+    auto buffer = std::make_unique<TPacketBuffer>();
+    buffer->Length = static_cast<uint8_t>(varnox::kMaxPacketLength + 1 + data[0] % 2);
+    std::copy(data + 1, data + 1 + std::min<std::size_t>(size - 1, sizeof buffer->Bytes), buffer->Bytes);
+    const TPacketBuffer before = *buffer;
+    varnox::CobsEncode(*buffer);
+    Expect(Same(*buffer, before), "a packet too long for a frame was changed");
+}
+
 void CheckRoundTrip(const uint8_t* data, std::size_t size)
 {
     const std::size_t length = std::min<std::size_t>(size - 1, varnox::kMaxPacketLength);
@@ -81,5 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         return 0;
     CheckDecode(data, size);
     CheckRoundTrip(data, size);
+    CheckTooLong(data, size);
     return 0;
 }
