@@ -16,7 +16,7 @@ cmake --build build/check -j "$jobs"
 VARNOX_JOBS=$jobs bash tools/win_build.sh
 ctest --test-dir build/check --output-on-failure -j "$jobs" -LE faults
 # The fault matrix sleeps through the panel's waits (the longest rows about
-# three minutes), so many rows share the two cores: about six minutes in all.
+# three minutes), so many rows share the two cores: about five minutes in all.
 ctest --test-dir build/check --output-on-failure -j 10 -L faults
 
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNOX_WERROR=ON -DVARNOX_SANITIZE=ON
