@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "ui/win32/form_layout.h"
-#include "ui/win32/form_texts.h"
+#include "ui/form_texts.h"
 #include "ui/win32/wide_text.h"
 
 namespace varnox {

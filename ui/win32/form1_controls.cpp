@@ -8,7 +8,7 @@
 #include "firmware/language_selector.h"
 #include "ui/win32/form1.h"
 #include "ui/win32/form_layout.h"
-#include "ui/win32/form_texts.h"
+#include "ui/form_texts.h"
 #include "ui/win32/logo.h"
 #include "ui/win32/resource_ids.h"
 #include "ui/win32/wide_text.h"
