@@ -33,7 +33,7 @@ bash tools/setup.sh
 build=build/demo
 targets=(varnox-panel-sim varnox-patch-cli)
 ((console)) || targets+=(varnox-patch)
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target "${targets[@]}"
 
 # The simulated panel prints the path of its pseudo-terminal on its first line.
