@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <optional>
 
 #include "protocol/cobs.h"
@@ -122,16 +123,17 @@ void SimPanel::Answer(RequestKind kind, std::vector<uint8_t> reply, bool framed,
 void SimPanel::Schedule(const std::vector<uint8_t>& bytes, double start, bool in_line)
 {
     // Replies in line follow one another on the wire; a late reply is held
-    // back by the panel and lands wherever its time falls.
-    double t = in_line ? std::max(start, tx_free_) : start;
-    for (const uint8_t value : bytes) {
-        t += config_.Timing.ByteTime;
-        const auto at = std::upper_bound(output_.begin(), output_.end(), t,
-                                         [](double time, const TimedByte& b) { return time < b.At; });
-        output_.insert(at, TimedByte{t, value});
-    }
+    // back by the panel and lands wherever its time falls. The adapter (a
+    // UART's FIFO, a USB transfer) hands the bytes of one transmission to the
+    // tool together, once the last of them is in: a stray byte after a reply,
+    // or a reply sent twice, comes with the reply and not after it.
+    const double first = in_line ? std::max(start, tx_free_) : start;
+    const double done = first + static_cast<double>(bytes.size()) * config_.Timing.ByteTime;
+    auto at = std::upper_bound(output_.begin(), output_.end(), done,
+                               [](double time, const TimedByte& b) { return time < b.At; });
+    for (const uint8_t value : bytes) at = std::next(output_.insert(at, TimedByte{done, value}));
     if (in_line)
-        tx_free_ = t;
+        tx_free_ = done;
 }
 
 }  // namespace varnox

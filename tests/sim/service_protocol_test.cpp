@@ -30,8 +30,10 @@ TEST(ServiceProtocol, IdentityReadIsAnsweredWithTheWholeFrameLongBeforeTheLook)
     // Complete about 20 ms after the write, nothing of it before the request was through.
     EXPECT_EQ(ArrivedAfter(reply, kT, 0.030), 14u);
     EXPECT_EQ(ArrivedAfter(reply, kT, 7 * 11.0 / 38400), 0u);
-    // Bytes follow one another at the line rate.
-    EXPECT_NEAR(reply[13].At - reply[0].At, 13 * 11.0 / 38400, 1e-9);
+    // The frame is handed over in one piece once its last byte is through
+    // the line: request, reply delay, then 14 bytes at the line rate.
+    EXPECT_EQ(reply[0].At, reply[13].At);
+    EXPECT_NEAR(reply[13].At - kT, 21 * 11.0 / 38400 + 0.014, 1e-9);
 
     ASSERT_EQ(panel.Requests().size(), 1u);
     EXPECT_EQ(panel.Requests()[0].Kind, RequestKind::ReadMemory);
@@ -162,8 +164,8 @@ TEST(ServiceProtocol, BackToBackRepliesDoNotOverlapOnTheLine)
     both.insert(both.end(), request.begin(), request.end());
     const auto reply = Exchange(panel, both, kT);
     ASSERT_EQ(reply.size(), 28u);
-    for (std::size_t i = 1; i < reply.size(); ++i)
-        EXPECT_GE(reply[i].At - reply[i - 1].At, 11.0 / 38400 - 1e-12);
+    // The second reply starts on the line only when the first is through.
+    EXPECT_GE(reply[14].At - reply[13].At, 14 * 11.0 / 38400 - 1e-12);
 }
 
 }  // namespace

@@ -197,6 +197,20 @@ TEST(BootloaderEndings, FlashRetryAfterWrongSumIsJudgedOnTheComputedSum)
     EXPECT_EQ(run.window.log, CompletedLog("FWKAELVRXGAA0I_2x04"));
 }
 
+// A flash reply with a stray byte after it, or sent twice, reaches the tool
+// as one burst (a UART FIFO or USB adapter hands it over in one piece): the
+// first four bytes are judged and the rest goes with the next flush, so the
+// following blocks see only their own replies.
+TEST(BootloaderEndings, FlashReplyTailsGoWithTheNextFlush)
+{
+    for (const PanelFaultType type : {PanelFaultType::ExtraByte, PanelFaultType::DoubleAck}) {
+        SimulatedUpdate run(PanelWith(kIdentity160980, {Fault(type, RequestKind::Flash, 20, 3)}));
+        EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Completed) << static_cast<int>(type);
+        EXPECT_EQ(run.Count(RequestKind::Flash), 528u) << static_cast<int>(type);
+        EXPECT_TRUE(run.window.boxes.empty());
+    }
+}
+
 TEST(BootloaderEndings, FailedRunLeavesTheButtonForANewRun)
 {
     SimulatedUpdate run(PanelWith(kIdentity160980, {Fault(PanelFaultType::WrongAck, RequestKind::Handshake, 1)}));
