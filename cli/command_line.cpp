@@ -8,6 +8,25 @@ namespace {
 
 constexpr int kHighestPort = 8;
 
+// What PORT names differs: Linux numbers the ports it finds, Windows has its own COMn.
+#ifdef _WIN32
+constexpr const char* kPortHelp =
+    "PORT   COM1 .. COM8 (any letter case): the Windows serial port of that name.\n";
+#else
+constexpr const char* kPortHelp =
+    "PORT   a serial device path (anything containing '/', e.g. /dev/ttyUSB0 or a\n"
+    "       pseudo-terminal), or COM1 .. COM8 (any letter case): the n-th serial\n"
+    "       port found on this machine, USB and ACM adapters first.\n";
+#endif
+
+#ifdef _WIN32
+constexpr const char* kStoppedHelp = 
+    "130 stopped with Ctrl-C, 143 stopped with Ctrl-Break or by closing the\n"
+    "console.\n";
+#else
+constexpr const char* kStoppedHelp = "130 stopped with Ctrl-C, 143 stopped by SIGTERM.\n";
+#endif
+
 CommandLine Usage(std::string error)
 {
     CommandLine line;
@@ -54,9 +73,7 @@ std::string UsageText(const std::string& program)
            "programming jumper first: the panel's configuration is erased and it returns\n"
            "to factory settings.\n"
            "\n"
-           "PORT   a serial device path (anything containing '/', e.g. /dev/ttyUSB0 or a\n"
-           "       pseudo-terminal), or COM1 .. COM8 (any letter case): the n-th serial\n"
-           "       port found on this machine, USB and ACM adapters first.\n"
+           + kPortHelp +
            "\n"
            "The log goes to standard output, one line as each is written. When standard\n"
            "error is a terminal it shows a status line with the progress. Message box\n"
@@ -64,8 +81,8 @@ std::string UsageText(const std::string& program)
            "Ctrl-C is refused once with a warning; a second Ctrl-C within 3 s stops the\n"
            "update, which can leave the panel unusable.\n"
            "\n"
-           "Exit status: 0 update completed, 1 update not completed, 2 usage error,\n"
-           "130 stopped with Ctrl-C, 143 stopped by SIGTERM.\n";
+           "Exit status: 0 update completed, 1 update not completed, 2 usage error,\n" +
+           kStoppedHelp;
 }
 
 }  // namespace varnox

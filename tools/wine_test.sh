@@ -178,7 +178,12 @@ expect_log() {
     { diff -u <(printf '%b' "$expected") "$work/windows.out" >&2 || true; fail "$name: unexpected log"; }
 }
 
-# Usage errors and help: stdout, stderr and exit status as the Linux tool's.
+# The help's paragraphs on what PORT names and on stopping differ by platform;
+# the rest of the texts does not.
+common_usage() { sed '/^PORT /,/^$/d; /^130 stopped/,$d' "$1"; }
+
+# Usage errors and help: stdout, stderr and exit status as the Linux tool's,
+# apart from the platform's own paragraphs.
 test_cli_usage() {
   local args want linux windows
   for args in "" "COM9" "COM1 COM2" "--help"; do
@@ -190,9 +195,15 @@ test_cli_usage() {
     (unset DISPLAY; exec wine "$win_bin/varnox-patch-cli.exe" $args) >"$work/windows.out" 2>"$work/windows.err" </dev/null || windows=$?
     [[ $windows == "$want" && $linux == "$want" ]] ||
       fail "usage '$args': exit status $windows (Linux $linux), expected $want"
-    cmp -s "$work/linux.out" "$work/windows.out" || fail "usage '$args': stdout differs from Linux"
-    cmp -s "$work/linux.err" "$work/windows.err" || fail "usage '$args': stderr differs from Linux"
+    cmp -s <(common_usage "$work/linux.out") <(common_usage "$work/windows.out") ||
+      fail "usage '$args': stdout differs from Linux"
+    cmp -s <(common_usage "$work/linux.err") <(common_usage "$work/windows.err") ||
+      fail "usage '$args': stderr differs from Linux"
   done
+  grep -qx "PORT   COM1 .. COM8 (any letter case): the Windows serial port of that name." "$work/windows.out" ||
+    fail "help: PORT is not described as the Windows port"
+  grep -q "Ctrl-Break" "$work/windows.out" || fail "help: Ctrl-Break is not described"
+  ! grep -q "/dev/" "$work/windows.out" || fail "help: the Windows tool names Linux devices"
 }
 
 test_cli_no_panel() {
