@@ -8,22 +8,19 @@ namespace {
 
 constexpr int kHighestPort = 8;
 
-// What PORT names differs: Linux numbers the ports it finds, Windows has its own COMn.
+// What PORT names, and what stops the tool, differ: Linux numbers the ports it
+// finds and stops on signals; Windows has its own COMn and console events.
 #ifdef _WIN32
 constexpr const char* kPortHelp =
     "PORT   COM1 .. COM8 (any letter case): the Windows serial port of that name.\n";
+constexpr const char* kStoppedHelp =
+    "130 stopped with Ctrl-C, 143 stopped with Ctrl-Break or by closing the\n"
+    "console.\n";
 #else
 constexpr const char* kPortHelp =
     "PORT   a serial device path (anything containing '/', e.g. /dev/ttyUSB0 or a\n"
     "       pseudo-terminal), or COM1 .. COM8 (any letter case): the n-th serial\n"
     "       port found on this machine, USB and ACM adapters first.\n";
-#endif
-
-#ifdef _WIN32
-constexpr const char* kStoppedHelp = 
-    "130 stopped with Ctrl-C, 143 stopped with Ctrl-Break or by closing the\n"
-    "console.\n";
-#else
 constexpr const char* kStoppedHelp = "130 stopped with Ctrl-C, 143 stopped by SIGTERM.\n";
 #endif
 
