@@ -81,12 +81,12 @@ int RunSupervised(UpdateEngine& engine, InterruptibleClock& clock, ConsoleWindow
     FileDescriptor done(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!signals.valid() || !done.valid()) {
         window.Notice({kNoSupervision});
-        return ExitStatus(engine.Button5Click(), 0);
+        return ExitStatus(engine.Run(), 0);
     }
 
     UpdateEnding ending = UpdateEnding::NotRun;
     std::thread worker([&engine, &ending, fd = done.get()] {
-        ending = engine.Button5Click();
+        ending = engine.Run();
         const uint64_t one = 1;
         while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
         }

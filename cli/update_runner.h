@@ -18,7 +18,7 @@ void BlockHandledSignals();
 // 128 + the signal when a signal stopped it.
 int ExitStatus(UpdateEnding ending, int stop_signal);
 
-// Runs engine.Button5Click() and returns the exit status.
+// Runs engine.Run() and returns the exit status.
 int RunSupervised(UpdateEngine& engine, InterruptibleClock& clock, ConsoleWindow& window);
 
 }  // namespace varnox

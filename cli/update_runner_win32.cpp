@@ -78,12 +78,12 @@ int RunSupervised(UpdateEngine& engine, InterruptibleClock& clock, ConsoleWindow
     Supervision& supervision = g_supervision;
     if (!SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
         window.Notice({kNoSupervision});
-        return ExitStatus(engine.Button5Click(), 0);
+        return ExitStatus(engine.Run(), 0);
     }
 
     UpdateEnding ending = UpdateEnding::NotRun;
     std::thread worker([&engine, &ending, &supervision] {
-        const UpdateEnding result = engine.Button5Click();
+        const UpdateEnding result = engine.Run();
         std::lock_guard<std::mutex> lock(supervision.mutex);
         ending = result;
         supervision.done = true;

@@ -70,7 +70,7 @@ void TForm1::FormCreate()
 
 void TForm1::ProbePorts()
 {
-    const auto usable = ProbeMenuPorts(engine_.Port.Opener(), ProbeComm);
+    const auto usable = ProbeMenuPorts(engine_.Opener(), ProbeComm);
     for (int port = 1; port <= kMenuPorts; ++port)
         port_items_[port - 1]->setEnabled(usable[port - 1]);
 }
@@ -100,7 +100,7 @@ void TForm1::Button5Click()
         // state; it is reported once the run has been wound up.
         QString failure;
         try {
-            engine_.Button5Click();
+            engine_.Run();
         } catch (const std::exception& error) {
             failure = QString::fromLocal8Bit(error.what());
         } catch (...) {

@@ -152,7 +152,7 @@ void TForm1::CreatePortMenu()
     port_menu_ = menuBar()->addMenu(QString::fromLatin1(kPortMenuTitle));
     port_menu_->setObjectName(QStringLiteral("PortMenu"));
     port_menu_->setToolTipsVisible(true);
-    PortOpener& opener = engine_.Port.Opener();
+    PortOpener& opener = engine_.Opener();
     for (int port = 1; port <= kMenuPorts; ++port) {
         QAction* item = port_menu_->addAction(QStringLiteral("COM%1").arg(port));
         item->setObjectName(QString::fromLatin1(kItemNames[port - 1]));

@@ -44,7 +44,7 @@ public:
 
     // Runs one whole update. Returns at once (ending Refused) when another
     // run is under way, whatever thread calls it, and then touches nothing.
-    UpdateEnding Button5Click();
+    UpdateEnding Run();
     bool Running() const { return running_.load(); }
 
     // Asks the run under way (or, when none is, the next one) to end before
@@ -76,13 +76,15 @@ public:
     // applies to the next run instead of switching ports mid-EEPROM.
     std::atomic<int> SelectedPort{1};
     SharedPort Port;
+    // What turns port numbers into devices (the window's probe uses it too).
+    PortOpener& Opener() { return Port.Opener(); }
     MemoryRequests Requests;
     WorkingImage Image;
     uint8_t BlockBuffer[2048] = {};
     std::atomic<UpdateEnding> LastEnding{UpdateEnding::NotRun};
 
 private:
-    UpdateEnding RunUpdate();
+    UpdateEnding RunSteps();
     UpdateEnding Interrupt();
     // The shared port record every exchange of the bootloader phase uses.
     TComm& Comm();

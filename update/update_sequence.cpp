@@ -37,14 +37,14 @@ UpdateEngine::UpdateEngine(PortOpener& opener, Clock& clock, WindowOps& window)
 {
 }
 
-UpdateEnding UpdateEngine::Button5Click()
+UpdateEnding UpdateEngine::Run()
 {
     // A second press, from the window's pump or another thread, must not start
     // a run on the same port and buffers inside the first.
     bool idle = false;
     if (!running_.compare_exchange_strong(idle, true)) return UpdateEnding::Refused;
     RunFlag flag(running_, stop_);
-    const UpdateEnding ending = RunUpdate();
+    const UpdateEnding ending = RunSteps();
     LastEnding.store(ending);
     return ending;
 }
@@ -62,7 +62,7 @@ UpdateEnding UpdateEngine::Interrupt()
     return UpdateEnding::Interrupted;
 }
 
-UpdateEnding UpdateEngine::RunUpdate()
+UpdateEnding UpdateEngine::RunSteps()
 {
     run_port_ = SelectedPort.load();
     window_.ClearLog();

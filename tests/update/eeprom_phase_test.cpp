@@ -65,7 +65,7 @@ TEST(EepromPhase, ChunkFailingFiveTimesThenSucceedingGoesOn)
 {
     SimulatedUpdate run(
         PanelWith(kIdentity160980, {Fault(PanelFaultType::NoAnswer, RequestKind::WriteEeprom, 7 + 3, 5)}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Completed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
     EXPECT_EQ(run.window.error_counter, "5");
     EXPECT_EQ(run.opener.Opens(), 1 + 5);
     const auto chunks = run.Addresses(RequestKind::WriteEeprom, 20);
@@ -82,7 +82,7 @@ TEST(EepromPhase, FailuresOfSeveralChunksAddUpAndTheBadDataReplyIsRetried)
 {
     SimulatedUpdate run(PanelWith(kIdentity160980, {Fault(PanelFaultType::NoAnswer, RequestKind::WriteEeprom, 5, 2),
                                                     Fault(PanelFaultType::BadCobs, RequestKind::WriteEeprom, 40, 3)}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Completed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
     EXPECT_EQ(run.window.error_counter, "5");
     EXPECT_EQ(run.window.address, "29904");
 }

@@ -25,7 +25,7 @@ TEST(EarlyEndings, NoPanelOnThePort)
     run.engine.SelectedPort = 2;  // nothing there
     run.window.log = {"start-up text"};
 
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::IdentityReadFailed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::IdentityReadFailed);
     EXPECT_EQ(run.window.log, (Lines{"", "Errore Lettura da centrale : No Answer", ""}));
     ASSERT_EQ(run.window.boxes.size(), 1u);
     EXPECT_EQ(run.window.boxes[0].Kind, BoxKind::Error);
@@ -41,7 +41,7 @@ TEST(EarlyEndings, NoPanelOnThePort)
 TEST(EarlyEndings, PanelThatDoesNotAnswerShowsTheLinkError)
 {
     SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::BadCrc, RequestKind::ReadMemory, 1)}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::IdentityReadFailed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::IdentityReadFailed);
     EXPECT_EQ(run.window.log, (Lines{"", "Errore Lettura da centrale : BAD CKSUM", ""}));
     EXPECT_TRUE(run.window.boxes.empty());
     EXPECT_FALSE(run.engine.Port.IsOpen());
@@ -50,7 +50,7 @@ TEST(EarlyEndings, PanelThatDoesNotAnswerShowsTheLinkError)
 TEST(EarlyEndings, Release33IsRefusedBeforeAnythingIsWritten)
 {
     SimulatedUpdate run(PanelWith({0x00, 0x00, 0x0B, 0x21, 0x00, 0x00}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::ReleaseRejected);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::ReleaseRejected);
     EXPECT_EQ(run.window.log,
               (Lines{"", "ERRORE : La versione della centrale è successiva al presente aggiornamento", "",
                      "ERROR : Panel release earlier than this patch", ""}));
@@ -66,7 +66,7 @@ TEST(EarlyEndings, NameNotInTheCatalogueWaitsThreeSecondsWithThePortOpen)
     run.window.panel_type = "FWKA1AVRXGAA0I_2x04";
     const double start = run.sim_clock.Now();
 
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::NoFirmware);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::NoFirmware);
     EXPECT_EQ(run.window.log, (Lines{"", "ERROR : Firmware Version NOT Available", "",
                                      "ERRORe : Versione NON Disponibile"}));
     ASSERT_FALSE(run.clock.pauses.empty());
@@ -93,7 +93,7 @@ void ExpectEepromFailureShown(SimulatedUpdate& run)
 TEST(EepromEndings, FailedWordReadWritesNothing)
 {
     SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::NoAnswer, RequestKind::ReadEeprom, 1)}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::EepromFailed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::EepromFailed);
     ExpectEepromFailureShown(run);
     EXPECT_EQ(run.Count(RequestKind::WriteEeprom), 0u);
     EXPECT_EQ(run.window.panel_type, kName);
@@ -102,7 +102,7 @@ TEST(EepromEndings, FailedWordReadWritesNothing)
 TEST(EepromEndings, FailedAddress15WriteStopsBeforeTheDownload)
 {
     SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::BadCrc, RequestKind::WriteEeprom, 2)}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::EepromFailed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::EepromFailed);
     ExpectEepromFailureShown(run);
     EXPECT_EQ(run.Count(RequestKind::WriteEeprom), 2u);
 }
@@ -112,7 +112,7 @@ TEST(EepromEndings, ChunkFailingSixTimesEndsTheDownload)
     // WriteEeprom 1 and 2 are the word and address 15; chunk k is request k + 3.
     SimulatedUpdate run(
         PanelWith(kIdentity192536, {Fault(PanelFaultType::NoAnswer, RequestKind::WriteEeprom, 10 + 3, 6)}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::EepromFailed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::EepromFailed);
     ExpectEepromFailureShown(run);
     EXPECT_EQ(run.window.address, std::to_string(0x4000 + 9 * 20));  // the chunk before
     EXPECT_EQ(run.window.error_counter, "6");
@@ -123,7 +123,7 @@ TEST(EepromEndings, ChunkFailingSixTimesEndsTheDownload)
 TEST(BootloaderEndings, FirstHandshakeFailingSendsNoSecond)
 {
     SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::WrongAck, RequestKind::Handshake, 1)}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::HandshakeFailed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::HandshakeFailed);
     EXPECT_EQ(run.window.log, Concat(OpeningLines(kName), kBootloaderStart));
     EXPECT_EQ(run.Count(RequestKind::Handshake), 1u);
     EXPECT_TRUE(run.window.boxes.empty());
@@ -135,14 +135,14 @@ TEST(BootloaderEndings, FirstHandshakeFailingSendsNoSecond)
 TEST(BootloaderEndings, FourthHandshakeAnswerIsIgnored)
 {
     SimulatedUpdate run(PanelWith(kIdentity160980, {Fault(PanelFaultType::NoAnswer, RequestKind::Handshake, 4)}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Completed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
     EXPECT_EQ(run.Count(RequestKind::Handshake), 4u);
 }
 
 TEST(BootloaderEndings, MicroKernelAckWrongFourTimes)
 {
     SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::WrongAck, RequestKind::MicroKernel, 1, 4)}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::MicroKernelFailed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::MicroKernelFailed);
     EXPECT_EQ(run.window.log, Concat(OpeningLines(kName), kBootloaderStart));
     ASSERT_EQ(run.window.boxes.size(), 1u);
     EXPECT_EQ(run.window.boxes[0].Kind, BoxKind::Plain);
@@ -158,7 +158,7 @@ TEST(BootloaderEndings, MicroKernelAckWrongFourTimes)
 TEST(BootloaderEndings, ClosingPacketFailingShowsTheSameBox)
 {
     SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::NoAnswer, RequestKind::Closing, 1, 4)}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::MicroKernelFailed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::MicroKernelFailed);
     ASSERT_EQ(run.window.boxes.size(), 1u);
     EXPECT_EQ(run.window.boxes[0].Text,
               "ATTENZIONE: errore di programmazione firmware; la versione non è stata aggiornata");
@@ -171,7 +171,7 @@ TEST(BootloaderEndings, FlashBlockFailingFourTimes)
 {
     // Flash packet 17 is the first of the upper range, 0x4000.
     SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::NoAnswer, RequestKind::Flash, 17, 4)}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::FlashFailed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::FlashFailed);
     EXPECT_EQ(run.window.log, Concat(Concat(OpeningLines(kName), kBootloaderStart),
                                      {"ERASING FLASH...", "Writing Flash ", "PLEASE WAIT..."}));
     ASSERT_EQ(run.window.boxes.size(), 1u);
@@ -191,7 +191,7 @@ TEST(BootloaderEndings, FlashBlockFailingFourTimes)
 TEST(BootloaderEndings, FlashRetryAfterWrongSumIsJudgedOnTheComputedSum)
 {
     SimulatedUpdate run(PanelWith(kIdentity160980, {Fault(PanelFaultType::WrongAck, RequestKind::Flash, 5, 3)}));
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Completed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
     EXPECT_EQ(run.Count(RequestKind::Flash), 528u + 3u);
     EXPECT_TRUE(run.window.boxes.empty());
     EXPECT_EQ(run.window.log, CompletedLog("FWKAELVRXGAA0I_2x04"));
@@ -205,7 +205,7 @@ TEST(BootloaderEndings, FlashReplyTailsGoWithTheNextFlush)
 {
     for (const PanelFaultType type : {PanelFaultType::ExtraByte, PanelFaultType::DoubleAck}) {
         SimulatedUpdate run(PanelWith(kIdentity160980, {Fault(type, RequestKind::Flash, 20, 3)}));
-        EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Completed) << static_cast<int>(type);
+        EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed) << static_cast<int>(type);
         EXPECT_EQ(run.Count(RequestKind::Flash), 528u) << static_cast<int>(type);
         EXPECT_TRUE(run.window.boxes.empty());
     }
@@ -214,12 +214,12 @@ TEST(BootloaderEndings, FlashReplyTailsGoWithTheNextFlush)
 TEST(BootloaderEndings, FailedRunLeavesTheButtonForANewRun)
 {
     SimulatedUpdate run(PanelWith(kIdentity160980, {Fault(PanelFaultType::WrongAck, RequestKind::Handshake, 1)}));
-    ASSERT_EQ(run.engine.Button5Click(), UpdateEnding::HandshakeFailed);
+    ASSERT_EQ(run.engine.Run(), UpdateEnding::HandshakeFailed);
     // The panel, still in its loader after a good second handshake, is a new
     // run's business; the engine starts again from the identity read.
     run.panel.PowerCycle(run.sim_clock.Now());
     run.sim_clock.Advance(run.panel.Config().Timing.RestartTime);
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Completed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
     EXPECT_EQ(run.window.log_clears, 2);
     EXPECT_EQ(run.window.log, CompletedLog("FWKAELVRXGAA0I_2x04"));
 }

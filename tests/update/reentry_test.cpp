@@ -39,10 +39,10 @@ TEST(Reentry, ButtonPressedFromThePumpIsRefused)
     run.window.at_pass = 100;
     run.window.hook = [&] {
         EXPECT_TRUE(run.engine.Running());
-        inner = run.engine.Button5Click();
+        inner = run.engine.Run();
     };
 
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Completed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
     EXPECT_EQ(inner, UpdateEnding::Refused);
     EXPECT_EQ(run.window.log_clears, 1);
     EXPECT_EQ(run.panel.CountOf(RequestKind::ReadMemory), 1u);
@@ -62,9 +62,9 @@ TEST(Reentry, ButtonPressedFromAnotherThreadIsRefused)
         release.wait();
     };
 
-    std::thread worker([&] { EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Completed); });
+    std::thread worker([&] { EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed); });
     reached.get_future().wait();
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Refused);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::Refused);
     released.set_value();
     worker.join();
 
@@ -79,7 +79,7 @@ TEST(Stop, DuringTheFlashEndsWithoutBoxAndClosesThePort)
     run.window.at_pass = 677 + 24 + 100;
     run.window.hook = [&] { run.engine.RequestStop(); };
 
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Interrupted);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::Interrupted);
     EXPECT_TRUE(run.window.boxes.empty());
     EXPECT_FALSE(run.window.gauge_visible);
     EXPECT_FALSE(run.opener.Held());
@@ -96,7 +96,7 @@ TEST(Stop, DuringTheEepromPhaseSendsNoFurtherChunk)
     run.window.at_pass = 50;
     run.window.hook = [&] { run.engine.RequestStop(); };
 
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Interrupted);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::Interrupted);
     EXPECT_EQ(run.panel.CountOf(RequestKind::WriteEeprom), 2u + 49u);  // chunk 50 is not sent
     EXPECT_EQ(run.panel.CountOf(RequestKind::Handshake), 0u);
     EXPECT_EQ(run.window.log, OpeningLines("FWKAELVRXGAA0I_2x04"));

@@ -32,7 +32,7 @@ TEST_P(WholeUpdate, WritesTheImageAndEndsCompleted)
     const ImageCase& c = GetParam();
     SimulatedUpdate run(PanelWith(c.identity));
 
-    EXPECT_EQ(run.engine.Button5Click(), UpdateEnding::Completed);
+    EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
 
     // What the panel holds.
     const WorkingImage& image = run.engine.Image;
@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WholeUpdateWaits, PausesAreTheSpecifiedOnes)
 {
     SimulatedUpdate run(PanelWith(kIdentity160980));
-    ASSERT_EQ(run.engine.Button5Click(), UpdateEnding::Completed);
+    ASSERT_EQ(run.engine.Run(), UpdateEnding::Completed);
 
     // The engine's own pauses beyond the request waits: 50 ms after each of the
     // 4 handshakes, 50 ms before the closing packet, then erase and restart.

@@ -164,7 +164,7 @@ void TForm1::ProbePorts()
 {
     for (int port = 1; port <= kMenuPorts; ++port) {
         InitPanelLineSettings(ProbeComm, port);
-        const bool usable = OpenComm(ProbeComm, engine_.Port.Opener());
+        const bool usable = OpenComm(ProbeComm, engine_.Opener());
         // A device that opened but refused the settings is held too:
         // release it, or the update could not open that port afterwards.
         CloseComm(ProbeComm);
@@ -202,7 +202,7 @@ void TForm1::Button5Click()
     EnableWindow(Button5, FALSE);
     SetPortMenuEnabled(false);
     worker_ = std::thread([this] {
-        engine_.Button5Click();
+        engine_.Run();
         // Queued behind every operation the run posted, so the window shows
         // the whole run before it counts as ended.
         PostMessageW(hwnd_, kRunFinishedMessage, 0, 0);
