@@ -70,7 +70,7 @@ void TForm1::FormCreate()
 
 void TForm1::ProbePorts()
 {
-    const auto usable = ProbeMenuPorts(engine_.Opener(), ProbeComm);
+    const auto usable = ProbeMenuPorts(engine_.Opener());
     for (int port = 1; port <= kMenuPorts; ++port)
         port_items_[port - 1]->setEnabled(usable[port - 1]);
 }

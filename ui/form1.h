@@ -113,7 +113,6 @@ private:
     WindowBridge bridge_;
     UpdateEngine engine_;
     BoxPresenter& boxes_;
-    TComm ProbeComm;
 
     QWidget* client_ = nullptr;
     QMenu* port_menu_ = nullptr;

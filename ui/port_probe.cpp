@@ -2,8 +2,9 @@
 
 namespace varnox {
 
-std::array<bool, kMenuPorts> ProbeMenuPorts(PortOpener& opener, TComm& probe)
+std::array<bool, kMenuPorts> ProbeMenuPorts(PortOpener& opener)
 {
+    TComm probe;
     std::array<bool, kMenuPorts> usable{};
     for (int port = 1; port <= kMenuPorts; ++port) {
         InitPanelLineSettings(probe, port);

@@ -10,9 +10,9 @@ namespace varnox {
 
 inline constexpr int kMenuPorts = 8;
 
-// Opens each port n = 1..8 in turn through `probe` and closes it again at
-// once, also when it opened but could not be configured. Entry n - 1 is
-// true when port n opened and took the settings.
-std::array<bool, kMenuPorts> ProbeMenuPorts(PortOpener& opener, TComm& probe);
+// Opens each port n = 1..8 in turn and closes it again at once, also when it
+// opened but could not be configured. Entry n - 1 is true when port n opened
+// and took the settings.
+std::array<bool, kMenuPorts> ProbeMenuPorts(PortOpener& opener);
 
 }  // namespace varnox
