@@ -1,0 +1,15 @@
+#pragma once
+// The run record as people read it (varnox-patch-cli --history).
+
+#include <string>
+
+#include "record/run_record.h"
+
+namespace varnox {
+
+// One row per run in the log's order (the file's: newest last), times in UTC,
+// "-" for what a run never reached, columns as wide as their widest entry;
+// a footer counts the runs and the unreadable lines passed over.
+std::string HistoryTable(const RecordLog& log);
+
+}  // namespace varnox

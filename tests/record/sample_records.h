@@ -1,0 +1,49 @@
+#pragma once
+// Records the tests of the run record share: a whole run and one that ended
+// at the identity read.
+
+#include <chrono>
+
+#include "record/run_record.h"
+
+namespace varnox::test {
+
+inline std::chrono::system_clock::time_point Utc(int y, unsigned mo, unsigned d, int h, int mi, int s) {
+    using namespace std::chrono;
+    return sys_days{year{y} / month{mo} / day{d}} + hours{h} + minutes{mi} + seconds{s};
+}
+
+inline RunRecord CompletedRun() {
+    RunRecord run;
+    run.Start = Utc(2025, 3, 14, 9, 26, 53);
+    run.End = Utc(2025, 3, 14, 9, 33, 1);
+    run.Program = "varnox-patch-cli";
+    run.Version = "2.04";
+    run.Port = "COM1";
+    run.Adapter = "/dev/ttyUSB0 0403:6001 FT232R A50285BI";
+    run.IdentityBefore = IdentityBytes{0x00, 0x00, 0x00, 0x1F, 0x03, 0x02};
+    run.FirmwareBefore = "FWKA1AVRXGAA0I_2x04";
+    run.Image = RecordedImage{"FWKA1AVRXGAA0I_2x04",
+                              "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08", true};
+    run.Failed = {2, 0, 1, 3};
+    run.Reopens = 1;
+    run.Ending = run_ending::kCompleted;
+    run.Verification = run_verification::kVerified;
+    run.IdentityAfter = IdentityBytes{0x00, 0x00, 0x00, 0x20, 0x03, 0x02};
+    run.ExitStatus = 0;
+    return run;
+}
+
+inline RunRecord IdentityReadFailedRun() {
+    RunRecord run;
+    run.Start = Utc(2025, 3, 15, 23, 59, 58);
+    run.End = Utc(2025, 3, 16, 0, 0, 4);
+    run.Program = "varnox-patch";
+    run.Version = "2.04";
+    run.Port = "/dev/ttyS0";
+    run.Ending = run_ending::kIdentityReadFailed;
+    run.ExitStatus = 1;
+    return run;
+}
+
+}  // namespace varnox::test
