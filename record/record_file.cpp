@@ -121,7 +121,8 @@ RecordWriteResult AppendRecord(const fs::path& file, const RunRecord& record) {
     if (file.has_parent_path()) {
         std::error_code error;
         fs::create_directories(file.parent_path(), error);
-        if (error) return NotWritten("cannot create folder " + PathText(file.parent_path()) + ": " + error.message());
+        if (error)
+            return NotWritten("cannot create folder " + PathText(file.parent_path()) + ": " + error.message());
     }
     const int fd = OpenFile(file, /*append=*/true);
     if (fd < 0) return NotWritten("cannot open " + PathText(file) + ": " + ErrnoText());
@@ -135,7 +136,8 @@ RecordWriteResult AppendRecord(const fs::path& file, const RunRecord& record) {
     const bool synced = SyncFile(fd) == 0;
     const std::string reason = synced ? std::string() : ErrnoText();
     const bool closed = CloseFile(fd) == 0;
-    if (!synced || !closed) return NotWritten("cannot write " + PathText(file) + ": " + (synced ? ErrnoText() : reason));
+    if (!synced || !closed)
+        return NotWritten("cannot write " + PathText(file) + ": " + (synced ? ErrnoText() : reason));
     return {true, {}};
 }
 

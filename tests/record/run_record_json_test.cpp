@@ -27,11 +27,8 @@ TEST(RunRecordJson, WholeRunIsOneLineInReadingOrder) {
 }
 
 TEST(RunRecordJson, RoundTripsWholeAndEarlyEndingRuns) {
-    for (const RunRecord& run : {CompletedRun(), IdentityReadFailedRun()}) {
-        const std::string line = RecordToJsonLine(run);
-        EXPECT_EQ(line.find('\n'), line.npos);
-        EXPECT_EQ(RecordFromJsonLine(line), run) << line;
-    }
+    for (const RunRecord& run : {CompletedRun(), IdentityReadFailedRun()})
+        EXPECT_EQ(RecordFromJsonLine(RecordToJsonLine(run)), run);
 }
 
 TEST(RunRecordJson, EarlyEndingLeavesUnreachedFieldsOut) {
@@ -64,13 +61,12 @@ TEST(RunRecordJson, LinesThatAreNoRecordAreRefused) {
         return json.dump();
     };
     for (const std::string& line : {
-             std::string("[1,2]"), std::string("\"record\""), std::string("{} {}"),
+             std::string("[1,2]"),
              without("record"), without("start"), without("failed_attempts"), without("exit_status"),
              with("record", 0), with("record", "1"),
              with("start", "2025-02-30T10:00:00Z"), with("start", "2025-03-14 09:26:53"),
              with("exit_status", 1.5), with("exit_status", true), with("reopens", 4294967296LL),
-             with("identity_before", "00 00 00 1F 03"), with("identity_before", "00-00-00-1F-03-02"),
-             with("identity_after", "00 00 00 1F 03 0G"),
+             with("identity_before", "00 00 00 1F 03"), with("identity_after", "00-00-00-1F-03-0G"),
              with("image", "FWKA1AVRXGAA0I_2x04"), with("image", {{"name", "x"}, {"sha256", "y"}}),
          }) {
         EXPECT_FALSE(RecordFromJsonLine(line)) << line;
@@ -90,13 +86,8 @@ TEST(RunRecordJson, TornAndGarbageLinesAreSkippedAndCounted) {
     EXPECT_EQ(log.SkippedLines, 3);
 }
 
-TEST(UtcTime, WritesAndReadsIsoUtc) {
-    const auto time = test::Utc(1999, 12, 31, 23, 59, 59);
-    EXPECT_EQ(IsoUtc(time), "1999-12-31T23:59:59Z");
-    EXPECT_EQ(ReadableUtc(time + std::chrono::milliseconds(999)), "1999-12-31 23:59:59");
-    EXPECT_EQ(ParseIsoUtc("1999-12-31T23:59:59Z"), time);
-    EXPECT_EQ(ParseIsoUtc("1999-12-31T23:59:59.123456789012Z"), time);
-    EXPECT_EQ(ParseIsoUtc("2024-02-29T00:00:00Z"), test::Utc(2024, 2, 29, 0, 0, 0));
+TEST(UtcTime, ReadsFractionsAndRefusesImpossibleTimes) {
+    EXPECT_EQ(ParseIsoUtc("2024-02-29T23:59:59.123456789012Z"), test::Utc(2024, 2, 29, 23, 59, 59));
     for (const char* bad : {"2023-02-29T00:00:00Z", "1999-12-31T24:00:00Z", "1999-12-31T23:59:59",
                             "1999-12-31T23:59:59.Z", "1999-12-31T23:59:59+01:00", "1999-1-31T23:59:59Z", ""})
         EXPECT_FALSE(ParseIsoUtc(bad)) << bad;
