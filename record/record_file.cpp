@@ -1,6 +1,7 @@
 #include "record/record_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
