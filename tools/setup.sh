@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config
+  libsystemd-dev dbus-daemon libssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev libgl-dev libjpeg-dev
   clang-14 libclang-rt-14-dev
