@@ -19,6 +19,9 @@ struct CatalogueEntry {
 
 extern const std::array<CatalogueEntry, 22> FirmwareCatalogue;
 
+// The catalogue row of a firmware name; nullptr when the name is not served.
+const CatalogueEntry* FindCatalogueEntry(const std::string& firmware_name);
+
 // The bytes of a carried firmware image by its name; empty when there is none.
 std::span<const uint8_t> CarriedImage(const std::string& image_name);
 // The names of the 21 carried firmware images, in catalogue order.

@@ -3,6 +3,8 @@
 
 #include "firmware/catalogue.h"
 
+#include <algorithm>
+
 namespace varnox {
 
 namespace {
@@ -36,5 +38,11 @@ const std::array<CatalogueEntry, 22> FirmwareCatalogue = {{
     {"FWKAELVRXSAA0I_2x04", "FWKAELVRXSAA0I_2x04", kEnd160980},
     {"FWKAELVRXGAA0I_2x04", "FWKAELVRXGAA0I_2x04", kEnd160980},
 }};
+
+const CatalogueEntry* FindCatalogueEntry(const std::string& firmware_name) {
+    const auto found = std::find_if(FirmwareCatalogue.begin(), FirmwareCatalogue.end(),
+                                    [&](const CatalogueEntry& entry) { return firmware_name == entry.Name; });
+    return found == FirmwareCatalogue.end() ? nullptr : &*found;
+}
 
 }  // namespace varnox

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/clock.h"
+#include "firmware/image_provenance.h"
 #include "sim/firmware_lookup.h"
 #include "sim/image_compare.h"
 #include "sim/panel_sim_options.h"
@@ -54,6 +55,10 @@ int Run(const std::vector<std::string>& args)
     }
     if (options.Help) {
         std::fputs(PanelSimUsage().c_str(), stdout);
+        return kExitOk;
+    }
+    if (options.Version) {
+        std::fputs(VersionText("varnox-panel-sim").c_str(), stdout);
         return kExitOk;
     }
     if (!options.ImpersonateName.empty()) {

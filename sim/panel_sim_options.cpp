@@ -128,6 +128,10 @@ bool ParsePanelSimOptions(const std::vector<std::string>& args, PanelSimOptions&
             if (!flag())
                 return false;
             options.Help = true;
+        } else if (option == "--version") {
+            if (!flag())
+                return false;
+            options.Version = true;
         } else if (option == "--exit-after-restart") {
             if (!flag())
                 return false;
@@ -218,6 +222,8 @@ std::string PanelSimUsage()
         "  --verify NAME          compare flash and EEPROM with the image NAME writes;\n"
         "                         one line on stderr, exit status 0 equal, 3 different\n"
         "  --transcript FILE      log every byte on the wire, time-stamped, in hex\n"
+        "  --version              show the version and the carried image set (stand-in\n"
+        "                         or real, with the SHA-256 of the set)\n"
         "  -h, --help             show this text\n"
         "\n"
         "Exit status: 0 done (and equal with --verify), 1 failure, 2 bad command line,\n"

@@ -19,6 +19,7 @@ struct PanelSimOptions {
     std::string TranscriptPath;
     bool ExitAfterRestart = false;
     bool Help = false;
+    bool Version = false;
 };
 
 // Parses the arguments after the program name. False with the reason in

@@ -5,7 +5,8 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev googletest libbenchmark-dev nlohmann-json3-dev
+  nlohmann-json3-dev libsystemd-dev dbus-daemon libssl-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev libgl-dev libjpeg-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth

@@ -72,10 +72,11 @@ TEST(PanelSimOptions, RefusesWhatItCannotUse)
     EXPECT_EQ(Refusal({"--fault", "late:flash"}), "fault \"late:flash\": expected TYPE:KIND:N[:COUNT]");
     EXPECT_EQ(Refusal({"--verify"}), "--verify needs a value");
     EXPECT_EQ(Refusal({"--exit-after-restart=yes"}), "--exit-after-restart takes no value");
+    EXPECT_EQ(Refusal({"--version=2"}), "--version takes no value");
     EXPECT_EQ(Refusal({"/dev/ttyS0"}), "unknown option /dev/ttyS0");
 }
 
-TEST(PanelSimOptions, HelpDescribesTheFaultSyntax)
+TEST(PanelSimOptions, HelpDescribesTheFaultSyntaxAndVersion)
 {
     PanelSimOptions options;
     std::string error;
@@ -85,6 +86,10 @@ TEST(PanelSimOptions, HelpDescribesTheFaultSyntax)
     EXPECT_NE(usage.find("--fault TYPE:KIND:N[:COUNT]"), std::string::npos);
     EXPECT_NE(usage.find("short-reply"), std::string::npos);
     EXPECT_NE(usage.find("--exit-after-restart"), std::string::npos);
+    EXPECT_NE(usage.find("--version"), std::string::npos);
+
+    ASSERT_TRUE(ParsePanelSimOptions({"--version"}, options, error));
+    EXPECT_TRUE(options.Version);
 }
 
 }  // namespace

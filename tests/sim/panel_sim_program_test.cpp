@@ -202,6 +202,15 @@ TEST(PanelSimProgram, ExitsAfterTheRestartAndJudgesTheFlashAgainstAnImage)
     EXPECT_NE(text.find("# restarted"), std::string::npos) << text;
 }
 
+TEST(PanelSimProgram, VersionAnswersAndEnds)
+{
+    // The helper takes the first line for the terminal's path: here it is the version.
+    PanelSimProcess version({"--version"});
+    EXPECT_EQ(version.Path(), "varnox-panel-sim 2.04");
+    EXPECT_EQ(version.Wait(kExitTimeoutMs), 0);
+    EXPECT_EQ(version.Stderr(), "");
+}
+
 TEST(PanelSimProgram, BadCommandLinesAreRefusedWithStatusTwo)
 {
     PanelSimProcess unknown({"--fault", "late:eeprom:1"});
