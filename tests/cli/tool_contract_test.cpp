@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "firmware/image_provenance.h"
 #include "tests/cli/tool_runs.h"
 
 namespace varnox::testing {
@@ -24,12 +25,18 @@ TEST(ToolContract, UsageErrorsEndWithStatusTwo)
     }
 }
 
-TEST(ToolContract, HelpGoesToStdout)
+TEST(ToolContract, HelpAndVersionGoToStdout)
 {
-    const ChildResult run = RunTool({"--help"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.rfind("Usage: varnox-patch-cli PORT\n", 0), 0u);
-    EXPECT_EQ(run.err, "");
+    const ChildResult help = RunTool({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: varnox-patch-cli PORT\n", 0), 0u);
+    EXPECT_NE(help.out.find("varnox-patch-cli --version\n"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+
+    const ChildResult version = RunTool({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, VersionText("varnox-patch-cli"));
+    EXPECT_EQ(version.err, "");
 }
 
 TEST(ToolContract, PortThatCannotBeOpenedEndsAsAnUnansweredIdentityRead)
