@@ -51,7 +51,7 @@ TEST(ToolContract, PortThatCannotBeOpenedEndsAsAnUnansweredIdentityRead)
 
 TEST(ToolContract, ReleaseRejected)
 {
-    PanelProgram panel({"--identity", "00000B210000"});
+    PanelProgram panel(kSimPath, {"--identity", "00000B210000"});
     ASSERT_FALSE(panel.Port().empty());
     const ChildResult run = RunTool({panel.Port()});
     EXPECT_EQ(run.status, 1);
@@ -62,7 +62,7 @@ TEST(ToolContract, ReleaseRejected)
 
 TEST(ToolContract, NoFirmwareForThePanel)
 {
-    PanelProgram panel({"--identity", "00001A050004"});
+    PanelProgram panel(kSimPath, {"--identity", "00001A050004"});
     ASSERT_FALSE(panel.Port().empty());
     const ChildResult run = RunTool({panel.Port()});
     EXPECT_EQ(run.status, 1);
@@ -72,7 +72,7 @@ TEST(ToolContract, NoFirmwareForThePanel)
 
 TEST(ToolContract, EepromFailureLogsItsReport)
 {
-    PanelProgram panel({"--fault", "no-answer:read-eeprom:1"});
+    PanelProgram panel(kSimPath, {"--fault", "no-answer:read-eeprom:1"});
     ASSERT_FALSE(panel.Port().empty());
     const ChildResult run = RunTool({panel.Port()});
     EXPECT_EQ(run.status, 1);
@@ -93,7 +93,7 @@ protected:
         for (int i = 0; i < 6; ++i) ASSERT_TRUE(tool.ReadStdoutLine(line, 10.0));
         ASSERT_EQ(line, "PLEASE WAIT...");
     }
-    PanelProgram panel{{}};
+    PanelProgram panel{kSimPath, {}};
     ChildProcess tool;
 };
 
