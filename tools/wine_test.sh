@@ -186,7 +186,8 @@ common_usage() { sed '/^PORT /,/^$/d; /^130 stopped/,$d' "$1"; }
 # apart from the platform's own paragraphs.
 test_cli_usage() {
   local args want linux windows
-  for args in "" "COM9" "COM1 COM2" "--help" "--version"; do
+  # --help last: the checks after the loop read its output.
+  for args in "" "COM9" "COM1 COM2" "--version" "--help"; do
     want=2; [[ $args == --help || $args == --version ]] && want=0
     linux=0; windows=0
     # shellcheck disable=SC2086  # the arguments split on purpose
