@@ -78,7 +78,7 @@ public:
             if (!ended_) clock_.Advance(timeout_ms / 1000.0);
         } else {
             clock_.Advance(script_.front().after_seconds);
-            events = script_.front().events;
+            events.insert(events.end(), script_.front().events.begin(), script_.front().events.end());
             script_.pop_front();
         }
         return ended_ ? Wake::Ended : Wake::Watching;

@@ -129,5 +129,16 @@ TEST_F(InterruptedTool, LoneCtrlCOnlyWarnsAndTermStops)
     EXPECT_EQ(warnings, 2u);
 }
 
+// A closed terminal must not cut the update short.
+TEST_F(InterruptedTool, HangupIsIgnored)
+{
+    tool.Signal(SIGHUP);
+    ::usleep(300 * 1000);
+    tool.Signal(SIGTERM);
+    const ChildResult run = tool.Finish(20.0);
+    EXPECT_EQ(run.status, 143);
+    EXPECT_EQ(run.err, "Stopping the update: closing the port...\n");
+}
+
 }  // namespace
 }  // namespace varnox::testing
