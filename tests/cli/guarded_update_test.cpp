@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 
 #include <gtest/gtest.h>
@@ -68,6 +69,8 @@ public:
     bool starts = true;
     // Whether an idle wait waits in real time for the end (not when it never comes).
     bool awaits_end = true;
+    // Called once the last step has been handed over.
+    std::function<void()> after_script = [] {};
 
     bool Start() override { return starts; }
     Wake Wait(int timeout_ms, std::vector<StopEvent>& events) override
@@ -76,12 +79,17 @@ public:
         if (script_.empty()) {
             if (awaits_end) ended_changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return ended_; });
             if (!ended_) clock_.Advance(timeout_ms / 1000.0);
-        } else {
-            clock_.Advance(script_.front().after_seconds);
-            events.insert(events.end(), script_.front().events.begin(), script_.front().events.end());
-            script_.pop_front();
+            return ended_ ? Wake::Ended : Wake::Watching;
         }
-        return ended_ ? Wake::Ended : Wake::Watching;
+        clock_.Advance(script_.front().after_seconds);
+        events.insert(events.end(), script_.front().events.begin(), script_.front().events.end());
+        script_.pop_front();
+        const Wake wake = ended_ ? Wake::Ended : Wake::Watching;
+        if (script_.empty()) {
+            lock.unlock();
+            after_script();
+        }
+        return wake;
     }
     void UpdateEnded() override
     {
@@ -98,10 +106,15 @@ private:
     bool ended_ = false;
 };
 
-// An update that runs until it is stopped, or (`completes`) returns Completed at once.
+// An update that runs until it is stopped or told to complete.
 class FakeUpdate {
 public:
-    explicit FakeUpdate(bool completes = false) : completes_(completes) {}
+    void Complete()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        completes_ = true;
+        stopped_.notify_all();
+    }
     UpdateWork Work()
     {
         return {[this] {
@@ -118,7 +131,7 @@ public:
     int Stops() const { return stops_; }
 
 private:
-    const bool completes_;
+    bool completes_ = false;
     std::mutex mutex_;
     std::condition_variable stopped_;
     int stops_ = 0;
@@ -159,9 +172,11 @@ TEST_F(GuardedUpdate, UpdateThatEndsAfterAWarningKeepsItsStatus)
 {
     ConsoleWindow window(out_[1], err_[1], false, clock);
     ScriptedStopEvents stops(clock, {{0.0, {StopEvent::Interrupt}}});
-    FakeUpdate update(true);
+    FakeUpdate update;
+    stops.after_script = [&update] { update.Complete(); };
     EXPECT_EQ(RunGuardedUpdate(update.Work(), clock, window, stops), 0);
     EXPECT_EQ(update.Stops(), 0);
+    EXPECT_EQ(Drain(err_[0]), kWarning);
 }
 
 TEST_F(GuardedUpdate, WithoutStopEventsTheUpdateRunsUnguarded)
