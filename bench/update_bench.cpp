@@ -17,13 +17,15 @@
 #include <string>
 #include <vector>
 
-#include "bench/child_process.h"
 #include "bench/wait_floor.h"
 #include "sim/panel_config.h"
+#include "tests/support/child_process.h"
+#include "tests/support/panel_program.h"
 
 namespace {
 
 using namespace varnox;
+using namespace varnox::testing;
 
 // Targets of the console tool.
 constexpr double kMaxWallOverFloor = 1.02;
@@ -31,12 +33,6 @@ constexpr double kMaxCpuShare = 0.01;
 constexpr double kMaxPeakMiB = 16.0;
 
 constexpr double kRunTimeout = 900.0;
-constexpr double kStartTimeout = 10.0;
-
-double Seconds(const timeval& t)
-{
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-}
 
 }  // namespace
 
@@ -55,22 +51,17 @@ int main(int argc, char** argv)
         }
     }
 
-    std::vector<std::string> panel_args = {sim, "--verify", "FWKA1AVRXGAA0I_2x04", "--exit-after-restart"};
+    std::vector<std::string> panel_args = {"--verify", "FWKA1AVRXGAA0I_2x04", "--exit-after-restart"};
     if (!line) {
         for (const char* delay : {"byte=0", "read=0", "write=0", "handshake=0", "microkernel=0", "flash=0"}) {
             panel_args.push_back("--delay");
             panel_args.push_back(delay);
         }
     }
-    std::string error;
-    ChildProcess panel;
-    if (!panel.Start(panel_args, error)) {
-        std::fprintf(stderr, "cannot start %s: %s\n", sim.c_str(), error.c_str());
-        return 1;
-    }
-    std::string port;
-    if (!panel.ReadStdoutLine(port, kStartTimeout) || port.empty()) {
-        std::fprintf(stderr, "the simulated panel gave no port\n");
+    PanelProgram panel(sim, panel_args);
+    const std::string port = panel.Port();
+    if (port.empty()) {
+        std::fprintf(stderr, "the simulated panel gave no port\n%s", panel.Finish(1.0).err.c_str());
         return 1;
     }
 
@@ -79,6 +70,7 @@ int main(int argc, char** argv)
                 line ? "38400-baud line, usual reply delays" : "answers at once, line takes no time");
     std::fflush(stdout);
     ChildProcess tool;
+    std::string error;
     if (!tool.Start({cli, port}, error)) {
         std::fprintf(stderr, "cannot start %s: %s\n", cli.c_str(), error.c_str());
         return 1;
@@ -87,7 +79,7 @@ int main(int argc, char** argv)
     const ChildResult panel_end = panel.Finish(30.0);
 
     const double floor = FixedWaitSeconds();
-    const double cpu = Seconds(run.usage.ru_utime) + Seconds(run.usage.ru_stime);
+    const double cpu = run.CpuSeconds();
     const double ratio = run.wall_seconds / floor;
     const double cpu_share = run.wall_seconds > 0 ? cpu / run.wall_seconds : 0;
     const double peak_mib = static_cast<double>(run.usage.ru_maxrss) / 1024.0;

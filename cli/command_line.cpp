@@ -24,10 +24,16 @@ constexpr const char* kPortHelp =
 constexpr const char* kStoppedHelp = "130 stopped with Ctrl-C, 143 stopped by SIGTERM.\n";
 #endif
 
-CommandLine Usage(std::string error)
+CommandLine Only(CommandLine::Action action)
 {
     CommandLine line;
-    line.action = CommandLine::Action::UsageError;
+    line.action = action;
+    return line;
+}
+
+CommandLine Usage(std::string error)
+{
+    CommandLine line = Only(CommandLine::Action::UsageError);
     line.error = std::move(error);
     return line;
 }
@@ -40,11 +46,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
     if (argc > 2) return Usage("exactly one port is expected");
 
     const std::string argument = argv[1];
-    if (argument == "--help" || argument == "-h") {
-        CommandLine line;
-        line.action = CommandLine::Action::Help;
-        return line;
-    }
+    if (argument == "--help" || argument == "-h") return Only(CommandLine::Action::Help);
+    if (argument == "--version") return Only(CommandLine::Action::Version);
     if (!argument.empty() && argument[0] == '-') return Usage("unknown option " + argument);
 
     CommandLine line;
@@ -63,6 +66,7 @@ std::string UsageText(const std::string& program)
 {
     return "Usage: " + program + " PORT\n"
            "       " + program + " --help\n"
+           "       " + program + " --version\n"
            "\n"
            "Re-flashes the Varnox fire-alarm control panel connected to PORT: reads its\n"
            "identity, writes the matching firmware's EEPROM part, loads the microKernel,\n"
@@ -77,6 +81,8 @@ std::string UsageText(const std::string& program)
            "texts go to standard error; the update goes on as if OK had been pressed.\n"
            "Ctrl-C is refused once with a warning; a second Ctrl-C within 3 s stops the\n"
            "update, which can leave the panel unusable.\n"
+           "\n"
+           "--version prints the program's version and exits.\n"
            "\n"
            "Exit status: 0 update completed, 1 update not completed, 2 usage error,\n" +
            kStoppedHelp;

@@ -1,12 +1,12 @@
 #pragma once
-// The console tool's command line: one port, or --help.
+// The console tool's command line: one port, --help or --version.
 
 #include <string>
 
 namespace varnox {
 
 struct CommandLine {
-    enum class Action { Run, Help, UsageError };
+    enum class Action { Run, Help, Version, UsageError };
     Action action = Action::UsageError;
     // Run: either a device path (anything containing '/')...
     std::string device_path;

@@ -11,14 +11,16 @@
 
 #include "cli/command_line.h"
 #include "cli/console_window.h"
+#include "cli/guarded_update.h"
 #include "cli/interruptible_clock.h"
-#include "cli/update_runner.h"
+#include "cli/stop_events.h"
 #include "comm/port_map.h"
 #ifdef _WIN32
 #include "comm/serial_win32.h"
 #else
 #include "comm/serial_linux.h"
 #endif
+#include "firmware/image_provenance.h"
 #include "update/update_engine.h"
 
 namespace {
@@ -71,6 +73,10 @@ int main(int argc, char** argv)
         WriteAll(STDOUT_FILENO, UsageText(kProgram));
         return 0;
     }
+    if (line.action == CommandLine::Action::Version) {
+        WriteAll(STDOUT_FILENO, VersionText(kProgram));
+        return 0;
+    }
     if (line.action == CommandLine::Action::UsageError) {
         WriteAll(STDERR_FILENO, std::string(kProgram) + ": " + line.error + "\n\n" + UsageText(kProgram));
         return kUsageError;
@@ -83,7 +89,8 @@ int main(int argc, char** argv)
     ::signal(SIGPIPE, SIG_IGN);
     const bool show_status = ::isatty(STDERR_FILENO) == 1;
 #endif
-    BlockHandledSignals();
+    // Before any thread starts (the Linux source blocks the signals it takes).
+    const std::unique_ptr<StopEventSource> stops = SystemStopEvents();
 
     PortMap map;
     int port = 1;
@@ -105,7 +112,13 @@ int main(int argc, char** argv)
     UpdateEngine engine(opener, clock, window);
     engine.SelectedPort.store(port);
 
-    const int status = RunSupervised(engine, clock, window);
+    // A stop also cuts the engine's pauses short.
+    const UpdateWork work{[&engine] { return engine.Run(); },
+                          [&engine, &clock] {
+                              engine.RequestStop();
+                              clock.Interrupt();
+                          }};
+    const int status = RunGuardedUpdate(work, clock, window, *stops);
     window.Finish();
     return status;
 }

@@ -10,7 +10,7 @@
 #                  boot the Wine prefix; the others expect both
 #   serial         the Win32 serial backend's tests (serial_win32_test.exe)
 #   window-parts   the window's parts that need no screen (window_parts_test.exe)
-#   cli-usage      varnox-patch-cli.exe with no port, a wrong port, --help
+#   cli-usage      varnox-patch-cli.exe with no port, a wrong port, --help, --version
 #   cli-no-panel   varnox-patch-cli.exe with a panel that never answers
 #   cli-release    varnox-patch-cli.exe with a panel of release 33
 #   cli-update     a whole update of the smallest image (about 2 minutes)
@@ -186,8 +186,9 @@ common_usage() { sed '/^PORT /,/^$/d; /^130 stopped/,$d' "$1"; }
 # apart from the platform's own paragraphs.
 test_cli_usage() {
   local args want linux windows
-  for args in "" "COM9" "COM1 COM2" "--help"; do
-    want=2; [[ $args == --help ]] && want=0
+  # --help last: the checks after the loop read its output.
+  for args in "" "COM9" "COM1 COM2" "--version" "--help"; do
+    want=2; [[ $args == --help || $args == --version ]] && want=0
     linux=0; windows=0
     # shellcheck disable=SC2086  # the arguments split on purpose
     "$linux_bin/varnox-patch-cli" $args >"$work/linux.out" 2>"$work/linux.err" </dev/null || linux=$?

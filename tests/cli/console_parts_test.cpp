@@ -1,16 +1,12 @@
-// The console tool's parts in-process: command line, status line, Ctrl-C
-// policy and what the console window writes where.
-
-#include <fcntl.h>
-#include <unistd.h>
+// The console tool's parts in-process: command line, status line and what
+// the console window writes where.
 
 #include <gtest/gtest.h>
 
 #include "cli/command_line.h"
 #include "cli/console_window.h"
-#include "cli/interrupt_policy.h"
 #include "cli/status_line.h"
-#include "core/clock.h"
+#include "tests/cli/console_capture.h"
 
 namespace varnox {
 namespace {
@@ -25,6 +21,7 @@ TEST(CommandLineTest, PortsAndUsageErrors)
 {
     EXPECT_EQ(Parse({"--help"}).action, CommandLine::Action::Help);
     EXPECT_EQ(Parse({"-h"}).action, CommandLine::Action::Help);
+    EXPECT_EQ(Parse({"--version"}).action, CommandLine::Action::Version);
 
     const CommandLine path = Parse({"/dev/pts/7"});
     EXPECT_EQ(path.action, CommandLine::Action::Run);
@@ -36,7 +33,8 @@ TEST(CommandLineTest, PortsAndUsageErrors)
     EXPECT_EQ(Parse({"Com3"}).action, CommandLine::Action::Run);
 
     for (auto args : std::vector<std::vector<const char*>>{
-             {}, {"COM9"}, {"COM0"}, {"COM"}, {"ttyUSB0"}, {""}, {"--verbose"}, {"COM1", "COM2"}, {"--help", "COM1"}})
+             {}, {"COM9"}, {"COM0"}, {"COM"}, {"ttyUSB0"}, {""}, {"--verbose"}, {"COM1", "COM2"}, {"--help", "COM1"},
+             {"--version", "COM1"}, {"-v"}, {"--Version"}})
         EXPECT_EQ(Parse(args).action, CommandLine::Action::UsageError) << (args.empty() ? "(none)" : args[0]);
 }
 
@@ -83,42 +81,7 @@ TEST(StatusLineTest, RemainingTimeFollowsThePaceOfTheRange)
     EXPECT_FALSE(rate.Remaining(1000, 111.0));
 }
 
-TEST(InterruptPolicyTest, SecondPressWithinThreeSecondsStops)
-{
-    InterruptPolicy policy;
-    EXPECT_EQ(policy.OnInterrupt(10.0), InterruptPolicy::Decision::Warn);
-    EXPECT_EQ(policy.OnInterrupt(13.0), InterruptPolicy::Decision::Stop);
-
-    InterruptPolicy late;
-    EXPECT_EQ(late.OnInterrupt(10.0), InterruptPolicy::Decision::Warn);
-    EXPECT_EQ(late.OnInterrupt(13.5), InterruptPolicy::Decision::Warn);  // warns afresh
-    EXPECT_EQ(late.OnInterrupt(15.0), InterruptPolicy::Decision::Stop);
-}
-
-// Captures what a ConsoleWindow writes to its two streams.
-class ConsoleOutput : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(::pipe2(out_, O_NONBLOCK), 0);
-        ASSERT_EQ(::pipe2(err_, O_NONBLOCK), 0);
-    }
-    void TearDown() override
-    {
-        for (int fd : {out_[0], out_[1], err_[0], err_[1]}) ::close(fd);
-    }
-    static std::string Drain(int fd)
-    {
-        std::string text;
-        char buffer[1024];
-        ssize_t n;
-        while ((n = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
-        return text;
-    }
-    int out_[2] = {-1, -1};
-    int err_[2] = {-1, -1};
-    SimClock clock;
-};
+using ConsoleOutput = testing::ConsoleCapture;
 
 TEST_F(ConsoleOutput, WithoutTerminalLogLinesAndBoxesOnly)
 {

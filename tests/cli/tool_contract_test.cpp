@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "firmware/image_provenance.h"
 #include "tests/cli/tool_runs.h"
 
 namespace varnox::testing {
@@ -24,12 +25,18 @@ TEST(ToolContract, UsageErrorsEndWithStatusTwo)
     }
 }
 
-TEST(ToolContract, HelpGoesToStdout)
+TEST(ToolContract, HelpAndVersionGoToStdout)
 {
-    const ChildResult run = RunTool({"--help"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.rfind("Usage: varnox-patch-cli PORT\n", 0), 0u);
-    EXPECT_EQ(run.err, "");
+    const ChildResult help = RunTool({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: varnox-patch-cli PORT\n", 0), 0u);
+    EXPECT_NE(help.out.find("varnox-patch-cli --version\n"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+
+    const ChildResult version = RunTool({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, VersionText("varnox-patch-cli"));
+    EXPECT_EQ(version.err, "");
 }
 
 TEST(ToolContract, PortThatCannotBeOpenedEndsAsAnUnansweredIdentityRead)
@@ -44,7 +51,7 @@ TEST(ToolContract, PortThatCannotBeOpenedEndsAsAnUnansweredIdentityRead)
 
 TEST(ToolContract, ReleaseRejected)
 {
-    PanelProgram panel({"--identity", "00000B210000"});
+    PanelProgram panel(kSimPath, {"--identity", "00000B210000"});
     ASSERT_FALSE(panel.Port().empty());
     const ChildResult run = RunTool({panel.Port()});
     EXPECT_EQ(run.status, 1);
@@ -55,7 +62,7 @@ TEST(ToolContract, ReleaseRejected)
 
 TEST(ToolContract, NoFirmwareForThePanel)
 {
-    PanelProgram panel({"--identity", "00001A050004"});
+    PanelProgram panel(kSimPath, {"--identity", "00001A050004"});
     ASSERT_FALSE(panel.Port().empty());
     const ChildResult run = RunTool({panel.Port()});
     EXPECT_EQ(run.status, 1);
@@ -65,7 +72,7 @@ TEST(ToolContract, NoFirmwareForThePanel)
 
 TEST(ToolContract, EepromFailureLogsItsReport)
 {
-    PanelProgram panel({"--fault", "no-answer:read-eeprom:1"});
+    PanelProgram panel(kSimPath, {"--fault", "no-answer:read-eeprom:1"});
     ASSERT_FALSE(panel.Port().empty());
     const ChildResult run = RunTool({panel.Port()});
     EXPECT_EQ(run.status, 1);
@@ -86,7 +93,7 @@ protected:
         for (int i = 0; i < 6; ++i) ASSERT_TRUE(tool.ReadStdoutLine(line, 10.0));
         ASSERT_EQ(line, "PLEASE WAIT...");
     }
-    PanelProgram panel{{}};
+    PanelProgram panel{kSimPath, {}};
     ChildProcess tool;
 };
 
@@ -120,6 +127,17 @@ TEST_F(InterruptedTool, LoneCtrlCOnlyWarnsAndTermStops)
     for (auto at = run.err.find("WARNING:"); at != std::string::npos; at = run.err.find("WARNING:", at + 1))
         ++warnings;
     EXPECT_EQ(warnings, 2u);
+}
+
+// A closed terminal must not cut the update short.
+TEST_F(InterruptedTool, HangupIsIgnored)
+{
+    tool.Signal(SIGHUP);
+    ::usleep(300 * 1000);
+    tool.Signal(SIGTERM);
+    const ChildResult run = tool.Finish(20.0);
+    EXPECT_EQ(run.status, 143);
+    EXPECT_EQ(run.err, "Stopping the update: closing the port...\n");
 }
 
 }  // namespace

@@ -146,8 +146,6 @@ const std::vector<Scenario> kScenarios = {
      Ending::Completed, kNoAnswer, 0, kPastEeprom + 110},
 };
 
-double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
-
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.Name; }
 
 class FaultMatrix : public ::testing::TestWithParam<Scenario> {};
@@ -158,7 +156,7 @@ TEST_P(FaultMatrix, EndsAsDocumented)
     std::vector<std::string> options = {"--as", kPanelName};
     for (const auto& fault : s.Faults) options.insert(options.end(), {"--fault", fault});
     if (s.End == Ending::Completed) options.insert(options.end(), {"--verify", kPanelName});
-    PanelProgram panel(options);
+    PanelProgram panel(kSimPath, options);
     ASSERT_FALSE(panel.Port().empty()) << "the simulated panel did not start";
 
     // The tool opens the port through a link. When the adapter is pulled its
@@ -191,7 +189,7 @@ TEST_P(FaultMatrix, EndsAsDocumented)
     EXPECT_LE(run.wall_seconds, s.MaxSeconds);
 
     // Waiting is sleeping: a reply poll that spins would cost a core for the whole run.
-    const double cpu_seconds = Seconds(run.usage.ru_utime) + Seconds(run.usage.ru_stime);
+    const double cpu_seconds = run.CpuSeconds();
     EXPECT_LT(cpu_seconds, 0.1 * run.wall_seconds + 0.5) << "of " << run.wall_seconds << " s";
 
     // A pulled adapter's port vanished under the tool (the watcher saw it go,

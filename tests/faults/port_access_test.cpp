@@ -23,10 +23,7 @@ constexpr int kNobody = 65534;
 ChildResult RunToolUnder(std::vector<std::string> wrapper, const std::string& port)
 {
     wrapper.insert(wrapper.end(), {kCliPath, port});
-    ChildProcess tool;
-    ChildResult failed;
-    if (!tool.Start(wrapper, failed.err)) return failed;
-    return tool.Finish(60.0);
+    return RunToEnd(wrapper, 60.0);
 }
 
 void ExpectRefusedPort(const ChildResult& run, const std::string& detail)
@@ -41,7 +38,7 @@ void ExpectRefusedPort(const ChildResult& run, const std::string& detail)
 
 TEST(PortAccess, HeldByAnotherProgram)
 {
-    PanelProgram panel({"--as", kPanelName});
+    PanelProgram panel(kSimPath, {"--as", kPanelName});
     ASSERT_FALSE(panel.Port().empty());
     {
         PortHolder other(panel.Port());
@@ -54,7 +51,7 @@ TEST(PortAccess, HeldByAnotherProgram)
 
 TEST(PortAccess, PermissionDenied)
 {
-    PanelProgram panel({"--as", kPanelName});
+    PanelProgram panel(kSimPath, {"--as", kPanelName});
     ASSERT_FALSE(panel.Port().empty());
     ChildResult run;
     if (::geteuid() == 0) {

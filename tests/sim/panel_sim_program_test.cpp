@@ -12,18 +12,20 @@
 #include "comm/serial_linux.h"
 #include "comm/shared_port.h"
 #include "firmware/catalogue.h"
-#include "panel_sim_process.h"
 #include "panel_test_support.h"
 #include "protocol/memory_requests.h"
+#include "tests/support/panel_program.h"
 #include "tests/support/recording_window.h"
 
 namespace varnox {
 namespace {
 
 using testing::Bytes;
-using testing::PanelSimProcess;
+using testing::ChildResult;
+using testing::PanelProgram;
 
-constexpr int kExitTimeoutMs = 10000;
+const std::string kPanelSim = VARNOX_SIM_PATH;
+constexpr double kExitSeconds = 10.0;
 
 // The tool's side: COM1 mapped to the simulated panel's terminal.
 struct Tool {
@@ -57,9 +59,9 @@ std::string TempPath(const char* name)
 TEST(PanelSimProgram, ImpersonatedIdentityIsReadThroughTheRealBackend)
 {
     const std::string name = "FWKAELVRXGAA0I_2x04";
-    PanelSimProcess sim({"--as", name});
-    ASSERT_FALSE(sim.Path().empty()) << sim.Stderr();
-    Tool tool(sim.Path());
+    PanelProgram sim(kPanelSim, {"--as", name});
+    ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
+    Tool tool(sim.Port());
     ASSERT_TRUE(tool.port.OpenDefaultPort(1)) << tool.port.DefaultComm.OpenFailureReason;
 
     uint8_t identity[6] = {};
@@ -70,15 +72,15 @@ TEST(PanelSimProgram, ImpersonatedIdentityIsReadThroughTheRealBackend)
     tool.port.CloseDefaultPort();
 
     sim.Signal(SIGINT);
-    EXPECT_EQ(sim.Wait(kExitTimeoutMs), 0);
+    EXPECT_EQ(sim.Finish(kExitSeconds).status, 0);
 }
 
 TEST(PanelSimProgram, EepromWriteSurvivesAReopenAndIsDumpedAtTheEnd)
 {
     const std::string dump = TempPath("eeprom.bin");
-    PanelSimProcess sim({"--identity", "00:00:1B:20:01:00", "--dump-eeprom", dump});
-    ASSERT_FALSE(sim.Path().empty()) << sim.Stderr();
-    Tool tool(sim.Path());
+    PanelProgram sim(kPanelSim, {"--identity", "00:00:1B:20:01:00", "--dump-eeprom", dump});
+    ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
+    Tool tool(sim.Port());
     ASSERT_TRUE(tool.port.OpenDefaultPort(1));
 
     uint8_t identity[6] = {};
@@ -99,7 +101,8 @@ TEST(PanelSimProgram, EepromWriteSurvivesAReopenAndIsDumpedAtTheEnd)
     tool.port.CloseDefaultPort();
 
     sim.Signal(SIGTERM);
-    ASSERT_EQ(sim.Wait(kExitTimeoutMs), 0) << sim.Stderr();
+    const ChildResult end = sim.Finish(kExitSeconds);
+    ASSERT_EQ(end.status, 0) << end.err;
     const Bytes eeprom = ReadFile(dump);
     ::unlink(dump.c_str());
     ASSERT_EQ(eeprom.size(), 65536u);
@@ -110,10 +113,10 @@ TEST(PanelSimProgram, EepromWriteSurvivesAReopenAndIsDumpedAtTheEnd)
 
 TEST(PanelSimProgram, ScriptedFaultsReachTheTool)
 {
-    PanelSimProcess sim({"--fault", "bad-crc:read-memory:1", "--fault", "split:read-memory:2", "--fault",
+    PanelProgram sim(kPanelSim, {"--fault", "bad-crc:read-memory:1", "--fault", "split:read-memory:2", "--fault",
                          "no-answer:write-eeprom:1"});
-    ASSERT_FALSE(sim.Path().empty()) << sim.Stderr();
-    Tool tool(sim.Path());
+    ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
+    Tool tool(sim.Port());
     uint8_t identity[6] = {};
 
     ASSERT_TRUE(tool.port.OpenDefaultPort(1));
@@ -133,14 +136,14 @@ TEST(PanelSimProgram, ScriptedFaultsReachTheTool)
     EXPECT_FALSE(tool.requests.ReadMemory(0xFED0, identity, 6)) << tool.requests.LinkErrorText;
     tool.port.CloseDefaultPort();
     sim.Signal(SIGTERM);
-    EXPECT_EQ(sim.Wait(kExitTimeoutMs), 0);
+    EXPECT_EQ(sim.Finish(kExitSeconds).status, 0);
 }
 
 TEST(PanelSimProgram, PulledAdapterMakesThePortVanish)
 {
-    PanelSimProcess sim({"--fault", "pull:read-memory:2"});
-    ASSERT_FALSE(sim.Path().empty()) << sim.Stderr();
-    Tool tool(sim.Path());
+    PanelProgram sim(kPanelSim, {"--fault", "pull:read-memory:2"});
+    ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
+    Tool tool(sim.Port());
     uint8_t identity[6] = {};
     ASSERT_TRUE(tool.port.OpenDefaultPort(1));
     ASSERT_FALSE(tool.requests.ReadMemory(0xFED0, identity, 6)) << tool.requests.LinkErrorText;
@@ -148,7 +151,7 @@ TEST(PanelSimProgram, PulledAdapterMakesThePortVanish)
     EXPECT_EQ(tool.requests.LinkErrorText, kNoAnswerText);
     EXPECT_FALSE(tool.port.OpenDefaultPort(1));
     sim.Signal(SIGTERM);
-    EXPECT_EQ(sim.Wait(kExitTimeoutMs), 0);
+    EXPECT_EQ(sim.Finish(kExitSeconds).status, 0);
 }
 
 // Sends raw bootloader bytes and waits up to `seconds` for `expected` reply bytes.
@@ -169,10 +172,10 @@ TEST(PanelSimProgram, ExitsAfterTheRestartAndJudgesTheFlashAgainstAnImage)
 {
     const std::string name = "FWKAELVRXGAA0I_2x04";
     const std::string transcript = TempPath("transcript.txt");
-    PanelSimProcess sim({"--delay", "erase=100", "--delay", "restart=100", "--exit-after-restart", "--verify",
+    PanelProgram sim(kPanelSim, {"--delay", "erase=100", "--delay", "restart=100", "--exit-after-restart", "--verify",
                          name, "--transcript", transcript});
-    ASSERT_FALSE(sim.Path().empty()) << sim.Stderr();
-    Tool tool(sim.Path());
+    ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
+    Tool tool(sim.Port());
     ASSERT_TRUE(tool.port.OpenDefaultPort(1));
     SerialDevice& device = *tool.port.DefaultComm.Device;
 
@@ -190,10 +193,10 @@ TEST(PanelSimProgram, ExitsAfterTheRestartAndJudgesTheFlashAgainstAnImage)
     EXPECT_EQ(reply[3], testing::Sum8(block));
     EXPECT_TRUE(device.Write(Bytes(132, 0x00).data(), 132));
 
-    EXPECT_EQ(sim.Wait(kExitTimeoutMs), 3) << sim.Stderr();
-    EXPECT_EQ(sim.Stderr().rfind("varnox-panel-sim: verify " + name + ": different, flash 0x02480: panel 0xFF", 0),
-              0u)
-        << sim.Stderr();
+    const ChildResult end = sim.Finish(kExitSeconds);
+    EXPECT_EQ(end.status, 3) << end.err;
+    EXPECT_EQ(end.err.rfind("varnox-panel-sim: verify " + name + ": different, flash 0x02480: panel 0xFF", 0), 0u)
+        << end.err;
     const Bytes log = ReadFile(transcript);
     ::unlink(transcript.c_str());
     const std::string text(log.begin(), log.end());
@@ -213,13 +216,14 @@ TEST(PanelSimProgram, VersionAnswersAndEnds)
 
 TEST(PanelSimProgram, BadCommandLinesAreRefusedWithStatusTwo)
 {
-    PanelSimProcess unknown({"--fault", "late:eeprom:1"});
-    EXPECT_TRUE(unknown.Path().empty());
-    EXPECT_EQ(unknown.Wait(kExitTimeoutMs), 2);
-    EXPECT_NE(unknown.Stderr().find("unknown request kind \"eeprom\""), std::string::npos) << unknown.Stderr();
+    PanelProgram unknown(kPanelSim, {"--fault", "late:eeprom:1"});
+    EXPECT_TRUE(unknown.Port().empty());
+    const ChildResult refused = unknown.Finish(kExitSeconds);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("unknown request kind \"eeprom\""), std::string::npos) << refused.err;
 
-    PanelSimProcess not_carried({"--as", "FWKZZZVRXGAA0I_2x04"});
-    EXPECT_EQ(not_carried.Wait(kExitTimeoutMs), 2);
+    PanelProgram not_carried(kPanelSim, {"--as", "FWKZZZVRXGAA0I_2x04"});
+    EXPECT_EQ(not_carried.Finish(kExitSeconds).status, 2);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "bench/child_process.h"
+#include "tests/support/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +11,7 @@
 #include <chrono>
 #include <cstring>
 
-namespace varnox {
+namespace varnox::testing {
 
 namespace {
 
@@ -28,6 +28,16 @@ double MonotonicSeconds()
 {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+double Seconds(const timeval& time)
+{
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+double ChildResult::CpuSeconds() const
+{
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
 }
 
 ChildProcess::~ChildProcess()
@@ -180,4 +190,12 @@ ChildResult ChildProcess::Finish(double timeout_seconds)
     return result;
 }
 
-}  // namespace varnox
+ChildResult RunToEnd(const std::vector<std::string>& argv, double timeout_seconds)
+{
+    ChildProcess child;
+    ChildResult failed;
+    if (!child.Start(argv, failed.err)) return failed;
+    return child.Finish(timeout_seconds);
+}
+
+}  // namespace varnox::testing

@@ -1,7 +1,7 @@
 #pragma once
 // A program run as a child with its output captured: the console tool and the
-// simulated panel, as the contract tests and the bench drive them. Waits are
-// bounded; a child still running when its handle goes is killed and reaped.
+// simulated panel, as the tests and the bench drive them. Waits are bounded; a
+// child still running when its handle goes is killed and reaped.
 
 #include <sys/resource.h>
 #include <sys/types.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace varnox {
+namespace varnox::testing {
 
 struct ChildResult {
     bool timed_out = false;  // killed because it overran the time given
@@ -17,6 +17,9 @@ struct ChildResult {
     std::string out, err;    // everything it wrote (after what was read line by line)
     double wall_seconds = 0; // from start to reaping
     rusage usage{};          // of the child alone (wait4)
+
+    // User and system time together.
+    double CpuSeconds() const;
 };
 
 class ChildProcess {
@@ -54,7 +57,13 @@ private:
     double start_ = 0;
 };
 
+// Runs `argv` to its end (see ChildProcess::Finish); one that cannot be
+// started has status -1 and the reason in `err`.
+ChildResult RunToEnd(const std::vector<std::string>& argv, double timeout_seconds);
+
 // Monotonic seconds.
 double MonotonicSeconds();
 
-}  // namespace varnox
+double Seconds(const timeval& time);
+
+}  // namespace varnox::testing

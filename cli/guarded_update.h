@@ -1,0 +1,27 @@
+#pragma once
+// Runs one update for the console tool: the update works on a worker thread
+// while the main thread turns stop events into warnings or a stop (see
+// StopPolicy) and redraws the status line once a second. A stop is handed to
+// the update, which closes the port itself at its next boundary, so nothing
+// closes the port under it; only an update that overruns its grace time is
+// left behind, by ending the process.
+
+#include <functional>
+
+#include "cli/console_window.h"
+#include "cli/stop_events.h"
+#include "core/clock.h"
+#include "update/update_engine.h"
+
+namespace varnox {
+
+struct UpdateWork {
+    std::function<UpdateEnding()> run;  // on the worker thread
+    std::function<void()> stop;         // from the main thread, at most once
+};
+
+// Returns the process's exit status (StopPolicy::ExitStatus). `clock` times
+// the confirmation window and the grace time.
+int RunGuardedUpdate(const UpdateWork& work, Clock& clock, ConsoleWindow& window, StopEventSource& stops);
+
+}  // namespace varnox
