@@ -69,6 +69,9 @@ public:
     PanelSimProcess& operator=(const PanelSimProcess&) = delete;
 
     const std::string& Path() const { return path_; }
+    // The next line of stdout (a port announced after a dropout); empty
+    // when none comes within `timeout_ms`.
+    std::string NextLine(int timeout_ms) { return ReadLine(timeout_ms); }
 
     void Signal(int signal) const
     {
