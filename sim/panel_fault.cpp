@@ -47,7 +47,7 @@ constexpr std::array<FaultRow, 15> kFaultTypes = {{
     {PanelFaultType::Pull, "pull", kAnswered, false,
      "from this request on, the adapter is gone"},
     {PanelFaultType::PullReturn, "pull-return", kAnswered, true,
-     "the adapter goes with this request, back on a new port later"},
+     "the adapter goes, back on a new port later"},
     {PanelFaultType::StoreWrong, "store-wrong", kStoring, true,
      "acknowledge as usual, store the last byte inverted"},
     {PanelFaultType::SilentAfterRestart, "silent-after-restart", kRestart, false,
