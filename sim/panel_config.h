@@ -31,6 +31,12 @@ struct PanelTiming {
     double InputGap = 0.050;
     // How far after the tool's last look a late (or split) reply completes.
     double LateMargin = 0.100;
+    // Storing a WriteEeprom chunk: the acknowledgement follows the store, and
+    // during it the panel takes no request (a real panel's UART drops what
+    // comes while the EEPROM is being written).
+    double EepromWriteTime = 0.005;
+    // How long the adapter stays away after a pull-return fault.
+    double AdapterReturn = 2.0;
 };
 
 using IdentityBytes = std::array<uint8_t, 6>;

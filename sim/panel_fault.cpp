@@ -20,16 +20,19 @@ constexpr unsigned kAnswered = kFramed | Bit(RequestKind::MicroKernel) | Bit(Req
 constexpr unsigned kMultiByte = kFramed | Bit(RequestKind::Flash);
 constexpr unsigned kAcknowledged = Bit(RequestKind::Handshake) | Bit(RequestKind::MicroKernel) |
                                    Bit(RequestKind::Closing) | Bit(RequestKind::Flash);
+constexpr unsigned kStoring = Bit(RequestKind::WriteEeprom) | Bit(RequestKind::WriteMemory);
+// The faults of the restart hang on the end packet, which is never answered.
+constexpr unsigned kRestart = Bit(RequestKind::End);
 
 struct FaultRow {
     PanelFaultType Type;
     const char* Name;
     unsigned Kinds;      // the request kinds it may be scripted for
-    bool TakesCount;     // Silent and Pull last for ever
+    bool TakesCount;     // Silent, Pull and SilentAfterRestart last for ever
     const char* Effect;  // for --help
 };
 
-constexpr std::array<FaultRow, 11> kFaultTypes = {{
+constexpr std::array<FaultRow, 15> kFaultTypes = {{
     {PanelFaultType::NoAnswer, "no-answer", kAnswered, true, "carry the request out, send no reply"},
     {PanelFaultType::BadCrc, "bad-crc", kFramed, true, "reply frame with a wrong check byte"},
     {PanelFaultType::BadCobs, "bad-cobs", kFramed, true, "reply frame whose first code byte is 0xFF"},
@@ -43,6 +46,14 @@ constexpr std::array<FaultRow, 11> kFaultTypes = {{
     {PanelFaultType::Silent, "silent", kAnswered, false, "from this request on, answer nothing"},
     {PanelFaultType::Pull, "pull", kAnswered, false,
      "from this request on, the adapter is gone"},
+    {PanelFaultType::PullReturn, "pull-return", kAnswered, true,
+     "the adapter goes, back on a new port later"},
+    {PanelFaultType::StoreWrong, "store-wrong", kStoring, true,
+     "acknowledge as usual, store the last byte inverted"},
+    {PanelFaultType::SilentAfterRestart, "silent-after-restart", kRestart, false,
+     "restart, then answer nothing"},
+    {PanelFaultType::OldIdentity, "old-identity", kRestart, true,
+     "restart with the identity block of before the update"},
 }};
 
 const FaultRow* FindRow(PanelFaultType type)
@@ -79,7 +90,8 @@ bool PanelFault::Applies(RequestKind kind, unsigned ordinal) const
 {
     if (kind != Kind || ordinal < First)
         return false;
-    if (Type == PanelFaultType::Silent || Type == PanelFaultType::Pull)
+    const FaultRow* row = FindRow(Type);
+    if (row != nullptr && !row->TakesCount)
         return true;
     return ordinal - First < Count;
 }
@@ -93,16 +105,18 @@ const char* PanelFaultTypeName(PanelFaultType type)
 std::optional<PanelFault> ParsePanelFault(std::string_view text, std::string& error)
 {
     const std::string quoted = "fault \"" + std::string(text) + "\": ";
-    const std::vector<std::string_view> fields = SplitFields(text);
-    if (fields.size() < 3 || fields.size() > 4) {
-        error = quoted + "expected TYPE:KIND:N[:COUNT]";
-        return std::nullopt;
-    }
-
+    std::vector<std::string_view> fields = SplitFields(text);
     const FaultRow* row = nullptr;
     for (const FaultRow& candidate : kFaultTypes)
         if (fields[0] == candidate.Name)
             row = &candidate;
+    // A fault of the restart has one kind; bare, it means the first end packet.
+    if (fields.size() == 1 && row != nullptr && row->Kinds == kRestart)
+        fields = {fields[0], RequestKindName(RequestKind::End), "1"};
+    if (fields.size() < 3 || fields.size() > 4) {
+        error = quoted + "expected TYPE:KIND:N[:COUNT]";
+        return std::nullopt;
+    }
     if (row == nullptr) {
         error = quoted + "unknown fault type \"" + std::string(fields[0]) + "\"";
         return std::nullopt;
@@ -154,7 +168,11 @@ std::string PanelFaultHelp(std::size_t indent)
     std::string help;
     for (const FaultRow& row : kFaultTypes) {
         std::string line = std::string(indent, ' ') + row.Name;
-        line.resize(effect_column, ' ');
+        // A long name has its effect on the next line.
+        if (line.size() >= effect_column)
+            line += "\n" + std::string(effect_column, ' ');
+        else
+            line.resize(effect_column, ' ');
         line += row.Effect;
         // Name the shorter of the kinds it applies to and the answered kinds it does not.
         const unsigned excluded = kAnswered & ~row.Kinds;

@@ -1,7 +1,9 @@
 #pragma once
 // Scripted faults of the simulated panel: what goes wrong with which reply.
 // Text form on the command line: TYPE:KIND:N[:COUNT], e.g. "no-answer:write-eeprom:5:3"
-// spoils the 5th, 6th and 7th WriteEeprom requests the panel receives.
+// spoils the 5th, 6th and 7th WriteEeprom requests the panel receives. The
+// faults of the restart apply to the end packet only; given bare (e.g.
+// "silent-after-restart") they mean its first one, ":end:1".
 
 #include <cstddef>
 #include <optional>
@@ -24,13 +26,17 @@ enum class PanelFaultType : uint8_t {
     ShortReply,  // the reply's last byte is never sent
     Silent,      // from this request on the panel answers nothing (line stays)
     Pull,        // from this request on the adapter is gone
+    PullReturn,  // the adapter goes with this request and comes back later
+    StoreWrong,  // a write is acknowledged as usual but stored with one byte altered
+    SilentAfterRestart,  // the panel restarts after the end packet, then answers nothing
+    OldIdentity,         // after the restart the identity block is the one before the update
 };
 
 struct PanelFault {
     PanelFaultType Type = PanelFaultType::NoAnswer;
     RequestKind Kind = RequestKind::ReadMemory;
     unsigned First = 1;  // 1-based ordinal among the requests of Kind
-    unsigned Count = 1;  // how many consecutive ones; Silent and Pull last for ever
+    unsigned Count = 1;  // how many consecutive ones; Silent, Pull and SilentAfterRestart last for ever
 
     // Whether this fault spoils the `ordinal`-th request of `kind`.
     bool Applies(RequestKind kind, unsigned ordinal) const;

@@ -19,7 +19,7 @@ PanelMemory::PanelMemory(const IdentityBytes& identity, uint16_t eeprom_word)
 {
     for (uint32_t a = 0; a < kPanelFlashSize; ++a)
         Flash[a] = OldContent(a, 0x5A);
-    std::copy(identity.begin(), identity.end(), Flash.begin() + kPanelIdentityAddress);
+    WriteIdentity(identity);
 
     for (uint32_t a = 0; a < kPanelEepromSize; ++a)
         Eeprom[a] = OldContent(a, 0xA5);
@@ -32,6 +32,11 @@ IdentityBytes PanelMemory::Identity() const
     IdentityBytes identity{};
     std::copy_n(Flash.begin() + kPanelIdentityAddress, identity.size(), identity.begin());
     return identity;
+}
+
+void PanelMemory::WriteIdentity(const IdentityBytes& identity)
+{
+    std::copy(identity.begin(), identity.end(), Flash.begin() + kPanelIdentityAddress);
 }
 
 void PanelMemory::EraseProgramFlash()

@@ -36,6 +36,7 @@ public:
     PanelMemory(const IdentityBytes& identity, uint16_t eeprom_word);
 
     IdentityBytes Identity() const;
+    void WriteIdentity(const IdentityBytes& identity);
     // The erased state of flash is 0xFF.
     void EraseProgramFlash();
 

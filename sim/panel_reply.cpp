@@ -51,7 +51,8 @@ double SimPanel::DelayOf(RequestKind kind) const
     switch (kind) {
     case RequestKind::ReadMemory:
     case RequestKind::ReadEeprom: return t.ReadDelay;
-    case RequestKind::WriteEeprom:
+    // An EEPROM chunk is acknowledged once it is stored, however fast the panel.
+    case RequestKind::WriteEeprom: return std::max(t.WriteDelay, t.EepromWriteTime);
     case RequestKind::WriteMemory: return t.WriteDelay;
     case RequestKind::Handshake: return t.HandshakeDelay;
     case RequestKind::MicroKernel:

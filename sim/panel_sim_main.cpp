@@ -12,6 +12,7 @@
 #include "sim/firmware_lookup.h"
 #include "sim/image_compare.h"
 #include "sim/panel_sim_options.h"
+#include "sim/port_announcer.h"
 #include "sim/pty_server.h"
 #include "sim/sim_panel.h"
 #include "sim/wire_transcript.h"
@@ -91,13 +92,16 @@ int Run(const std::vector<std::string>& args)
         Complain(error);
         return kExitFailure;
     }
-    // A script reads this first line to find the port.
-    std::printf("%s\n", server.SlavePath().c_str());
-    std::fflush(stdout);
+    // A script reads the first line to find the port (or follows the link).
+    PortAnnouncer announcer(options.LinkPath);
+    if (!announcer.Announce(server.SlavePath(), error)) {
+        Complain(error);
+        return kExitFailure;
+    }
 
     SimPanel panel(options.Panel);
     int status = kExitOk;
-    if (server.Serve(panel, clock, signals, transcript, options.ExitAfterRestart, error) ==
+    if (server.Serve(panel, clock, signals, transcript, announcer, options.ExitAfterRestart, error) ==
         PtyServer::Stop::Failed) {
         Complain(error);
         status = kExitFailure;

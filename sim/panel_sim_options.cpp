@@ -59,6 +59,18 @@ bool ParseDelay(const std::string& text, PanelTiming& timing, std::string& error
     return false;
 }
 
+// MS from the command line into `seconds`.
+bool ParseTime(const std::string& option, const std::string& text, double& seconds, std::string& error)
+{
+    const std::optional<double> ms = ParseMilliseconds(text);
+    if (!ms) {
+        error = option + " " + text + ": expected MS from 0 to 60000";
+        return false;
+    }
+    seconds = *ms / 1000.0;
+    return true;
+}
+
 bool ParseWord(const std::string& text, uint16_t& word)
 {
     std::string digits = text;
@@ -160,6 +172,15 @@ bool ParsePanelSimOptions(const std::vector<std::string>& args, PanelSimOptions&
         } else if (option == "--delay") {
             if (!value(text) || !ParseDelay(text, options.Panel.Timing, error))
                 return false;
+        } else if (option == "--eeprom-write-ms") {
+            if (!value(text) || !ParseTime(option, text, options.Panel.Timing.EepromWriteTime, error))
+                return false;
+        } else if (option == "--return-after") {
+            if (!value(text) || !ParseTime(option, text, options.Panel.Timing.AdapterReturn, error))
+                return false;
+        } else if (option == "--link") {
+            if (!value(options.LinkPath))
+                return false;
         } else if (option == "--fault") {
             if (!value(text))
                 return false;
@@ -208,12 +229,27 @@ std::string PanelSimUsage()
         usage += line + row.Meaning + "\n";
     }
     usage +=
+        "  --eeprom-write-ms MS   time to store a WriteEeprom chunk (default 5): its\n"
+        "                         acknowledgement follows the store, and a request with\n"
+        "                         a byte arriving during the store is ignored whole\n"
         "  --fault TYPE:KIND:N[:COUNT]\n"
         "                         spoil the reply to the N-th request of KIND (and the\n"
         "                         COUNT-1 after it); repeatable. KIND is one of\n"
         "                         read-memory read-eeprom write-eeprom write-memory\n"
-        "                         handshake microkernel closing flash. TYPE is one of\n" +
+        "                         handshake microkernel closing flash, or end (the end\n"
+        "                         packet) for the faults of the restart, which may be\n"
+        "                         given bare for its first one. TYPE is one of\n" +
         PanelFaultHelp(27) +
+        "  --return-after MS      how long the adapter of pull-return stays away\n"
+        "                         (default 2000)\n"
+        "\n"
+        "Port:\n"
+        "  --link PATH            keep a symbolic link PATH to the current terminal, as\n"
+        "                         udev's /dev/serial/by-id links do; it follows the\n"
+        "                         panel to its new terminal after pull-return and is\n"
+        "                         removed at the end\n"
+        "Each line of output is the path of the panel's current terminal: the first at\n"
+        "the start, one more each time the adapter returns after pull-return.\n"
         "\n"
         "At the end:\n"
         "  --exit-after-restart   stop once the panel has restarted after the end packet\n"

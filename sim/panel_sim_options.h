@@ -17,6 +17,8 @@ struct PanelSimOptions {
     std::string DumpFlash;
     std::string VerifyName;
     std::string TranscriptPath;
+    // --link: a symbolic link kept pointing at the current pseudo-terminal.
+    std::string LinkPath;
     bool ExitAfterRestart = false;
     bool Help = false;
     bool Version = false;

@@ -130,10 +130,31 @@ void PtyServer::Pull(double now, WireTranscript& transcript)
     slave_.Reset();
 }
 
+void PtyServer::Drop(double now, WireTranscript& transcript)
+{
+    transcript.Note(now, "adapter pulled: the port is gone until it returns");
+    // The master's close hangs up the tool's descriptor and removes the path.
+    dropped_slave_ = std::move(slave_);
+    master_.Reset();
+    away_ = true;
+}
+
+bool PtyServer::Return(double now, WireTranscript& transcript, PortAnnouncer& announcer, std::string& error)
+{
+    if (!Open(error))
+        return false;
+    dropped_slave_.Reset();
+    away_ = false;
+    transcript.Note(now, "adapter back: " + slave_path_);
+    return announcer.Announce(slave_path_, error);
+}
+
 PtyServer::Stop PtyServer::Serve(SimPanel& panel, Clock& clock, const StopSignals& signals,
-                                 WireTranscript& transcript, bool exit_after_restart, std::string& error)
+                                 WireTranscript& transcript, PortAnnouncer& announcer, bool exit_after_restart,
+                                 std::string& error)
 {
     std::vector<uint8_t> unsent;
+    unsigned dropouts_served = panel.Dropouts();
     // After a hang-up of the master, it is left out of the poll for a moment
     // rather than being polled again at once.
     double master_quiet_until = 0;
@@ -157,7 +178,15 @@ PtyServer::Stop PtyServer::Serve(SimPanel& panel, Clock& clock, const StopSignal
             if (panel.Pulled()) {
                 Pull(now, transcript);
                 unsent.clear();
+            } else if (panel.Dropouts() != dropouts_served) {
+                dropouts_served = panel.Dropouts();
+                Drop(now, transcript);
+                unsent.clear();
             }
+        } else if (away_ && now >= panel.AdapterBackAt()) {
+            if (!Return(now, transcript, announcer, error))
+                return Stop::Failed;
+            continue;
         }
 
         // Replies still on their way when the adapter was pulled go nowhere.
@@ -171,6 +200,8 @@ PtyServer::Stop PtyServer::Serve(SimPanel& panel, Clock& clock, const StopSignal
             }
             wake = std::min(wake.value_or(*panel.RestartDoneAt()), *panel.RestartDoneAt());
         }
+        if (away_)
+            wake = std::min(wake.value_or(panel.AdapterBackAt()), panel.AdapterBackAt());
         const bool watch_master = master_ && now >= master_quiet_until;
         if (master_ && !watch_master)
             wake = std::min(wake.value_or(master_quiet_until), master_quiet_until);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/clock.h"
+#include "sim/port_announcer.h"
 #include "sim/sim_panel.h"
 #include "sim/wire_transcript.h"
 
@@ -72,16 +73,24 @@ public:
 
     // Serves `panel` until a stop signal or, with `exit_after_restart`, until
     // it has restarted after the end packet. When the panel's adapter is
-    // pulled, the pseudo-terminal is closed and the port vanishes.
+    // pulled, the pseudo-terminal is closed and the port vanishes; after a
+    // dropout with return the panel comes back on a new pseudo-terminal,
+    // which `announcer` makes known.
     Stop Serve(SimPanel& panel, Clock& clock, const StopSignals& signals, WireTranscript& transcript,
-               bool exit_after_restart, std::string& error);
+               PortAnnouncer& announcer, bool exit_after_restart, std::string& error);
 
 private:
     void Pull(double now, WireTranscript& transcript);
+    void Drop(double now, WireTranscript& transcript);
+    bool Return(double now, WireTranscript& transcript, PortAnnouncer& announcer, std::string& error);
 
     UniqueFd master_;
     UniqueFd slave_;
     std::string slave_path_;
+    // During a dropout: the old slave side, held so that the terminal's
+    // number stays taken and the panel returns under a new name.
+    UniqueFd dropped_slave_;
+    bool away_ = false;
 };
 
 }  // namespace varnox

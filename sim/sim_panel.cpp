@@ -35,7 +35,9 @@ uint8_t Sum8(const uint8_t* data, std::size_t count)
 }  // namespace
 
 SimPanel::SimPanel(PanelConfig config)
-    : config_(std::move(config)), memory_(config_.Identity, config_.EepromWord)
+    : config_(std::move(config)),
+      memory_(config_.Identity, config_.EepromWord),
+      identity_before_update_(config_.Identity)
 {
 }
 
@@ -70,7 +72,7 @@ PanelMode SimPanel::Mode(double time) const
 
 void SimPanel::TakeByte(uint8_t value, double done)
 {
-    if (pulled_)
+    if (pulled_ || done < adapter_back_)
         return;  // nothing reaches a panel whose adapter is gone
     Settle(done);
     if (mode_ == PanelMode::Erasing || mode_ == PanelMode::Restarting)
@@ -81,16 +83,23 @@ void SimPanel::TakeByte(uint8_t value, double done)
         ++rejected_;
         input_.clear();
     }
-    if (input_.empty())
+    if (input_.empty()) {
         input_start_ = done - config_.Timing.ByteTime;
+        heard_while_writing_ = false;
+    }
     last_input_ = done;
     input_.push_back(value);
     const Arrival arrival{input_start_, done};
 
     switch (mode_) {
     case PanelMode::Service:
+        if (EepromBusy(done))
+            heard_while_writing_ = true;
         if (value == 0) {
-            HandleFrame(arrival);
+            if (heard_while_writing_)
+                ++ignored_while_writing_;
+            else
+                HandleFrame(arrival);
             input_.clear();
         } else if (input_.size() >= kMaxFrameLength) {
             ++rejected_;
@@ -200,6 +209,13 @@ void SimPanel::HandleServiceRequest(const uint8_t* packet, std::size_t length, c
         std::vector<uint8_t>& store = eeprom ? memory_.Eeprom : memory_.Flash;
         for (unsigned i = 0; i < count; ++i)
             store[static_cast<uint16_t>(address + i)] = packet[kHeaderLength + i];
+        if (admission.Fault != nullptr && admission.Fault->Type == PanelFaultType::StoreWrong && count > 0)
+            store[static_cast<uint16_t>(address + count - 1)] ^= 0xFF;
+        if (eeprom) {
+            // The store ends as the acknowledgement starts.
+            const double stored = arrival.End + DelayOf(kind);
+            eeprom_writes_.push_back({stored - config_.Timing.EepromWriteTime, stored});
+        }
         // The acknowledgement is the request header: four bytes and their CRC.
         std::vector<uint8_t> reply(packet, packet + kHeaderLength);
         Answer(kind, std::move(reply), true, admission.Fault, arrival);
@@ -222,6 +238,7 @@ void SimPanel::HandleLoaderPacket(const Arrival& arrival)
         if (!admission.Act)
             return;
         Answer(RequestKind::Closing, {Sum8(data, data_length)}, false, admission.Fault, arrival);
+        identity_before_update_ = memory_.Identity();
         memory_.EraseProgramFlash();
         mode_ = PanelMode::Erasing;
         busy_until_ = arrival.End + DelayOf(RequestKind::Closing) + config_.Timing.EraseTime;
@@ -248,6 +265,10 @@ void SimPanel::HandleFlashPacket(const Arrival& arrival)
         busy_until_ = arrival.End + config_.Timing.RestartTime;
         restart_done_ = busy_until_;
         microkernel_started_ = false;
+        if (admission.Fault != nullptr && admission.Fault->Type == PanelFaultType::OldIdentity)
+            memory_.WriteIdentity(identity_before_update_);
+        if (admission.Fault != nullptr && admission.Fault->Type == PanelFaultType::SilentAfterRestart)
+            silent_ = true;
         return;
     }
 
@@ -281,10 +302,30 @@ SimPanel::Admission SimPanel::Admit(RequestKind kind, uint32_t address, uint8_t 
             pulled_ = pulled_ || fault.Type == PanelFaultType::Pull;
             return {};
         }
+        if (fault.Type == PanelFaultType::PullReturn) {
+            DropAdapter(arrival.End);
+            return {};
+        }
         if (found == nullptr)
             found = &fault;
     }
     return {true, found};
+}
+
+bool SimPanel::EepromBusy(double time)
+{
+    while (!eeprom_writes_.empty() && eeprom_writes_.front().End <= time)
+        eeprom_writes_.pop_front();
+    return !eeprom_writes_.empty() && eeprom_writes_.front().Start <= time;
+}
+
+void SimPanel::DropAdapter(double time)
+{
+    // The request went with the adapter, and so did every reply on its way.
+    ++dropouts_;
+    adapter_back_ = time + config_.Timing.AdapterReturn;
+    output_.clear();
+    tx_free_ = std::min(tx_free_, time);
 }
 
 void SimPanel::PowerCycle(double time)
@@ -294,6 +335,7 @@ void SimPanel::PowerCycle(double time)
         output_.pop_back();
     tx_free_ = std::min(tx_free_, time);
     input_.clear();
+    eeprom_writes_.clear();
     microkernel_started_ = false;
     silent_ = pulled_;
     mode_ = PanelMode::Restarting;

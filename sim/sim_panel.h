@@ -15,6 +15,8 @@
 //  - 132-byte flash packets acknowledged by 4 bytes ending in their sum, and
 //    the all-zero end packet, after which it restarts into the service
 //    protocol with the identity block of its new flash.
+// Each WriteEeprom is stored during the EEPROM write time just before its
+// acknowledgement; a request with a byte arriving meanwhile is ignored whole.
 
 #include <cstdint>
 #include <deque>
@@ -74,6 +76,10 @@ public:
     bool Silent() const { return silent_; }
     // A Pull fault has struck: the adapter is gone.
     bool Pulled() const { return pulled_; }
+    // PullReturn faults so far, and when the adapter of the last one is back;
+    // until then nothing reaches the panel. Its state survives the dropout.
+    unsigned Dropouts() const { return dropouts_; }
+    double AdapterBackAt() const { return adapter_back_; }
 
     // Power off and on: back to the service protocol with whatever the flash holds.
     void PowerCycle(double time);
@@ -82,6 +88,8 @@ public:
     std::size_t CountOf(RequestKind kind) const;
     // Frames and packets the panel received but could not make sense of.
     std::size_t Rejected() const { return rejected_; }
+    // Requests ignored because they came while the EEPROM was being written.
+    std::size_t IgnoredWhileWriting() const { return ignored_while_writing_; }
 
     PanelMemory& Memory() { return memory_; }
     const PanelMemory& Memory() const { return memory_; }
@@ -113,6 +121,9 @@ private:
                 const Arrival& arrival);
     void Schedule(const std::vector<uint8_t>& bytes, double start, bool in_line);
     double DelayOf(RequestKind kind) const;
+    // Whether a byte complete at `time` comes while the EEPROM is being written.
+    bool EepromBusy(double time);
+    void DropAdapter(double time);
 
     PanelConfig config_;
     PanelMemory memory_;
@@ -123,6 +134,19 @@ private:
     std::optional<double> restart_done_;
     bool silent_ = false;
     bool pulled_ = false;
+    unsigned dropouts_ = 0;
+    double adapter_back_ = 0;
+    // What the identity block held when the last update erased the flash.
+    IdentityBytes identity_before_update_{};
+
+    // EEPROM writes still to come or under way, in order: [Start, End).
+    struct Interval {
+        double Start;
+        double End;
+    };
+    std::deque<Interval> eeprom_writes_;
+    bool heard_while_writing_ = false;  // a byte of the frame being received came during a write
+    std::size_t ignored_while_writing_ = 0;
 
     // Input: the packet being received.
     std::vector<uint8_t> input_;

@@ -72,6 +72,32 @@ TEST(PanelFaultText, RefusesWhatCannotBeMeant)
     EXPECT_EQ(Rejection("no-answer:end:1"), "fault \"no-answer:end:1\": no-answer does not apply to end");
 }
 
+TEST(PanelFaultText, FaultsOfTheRestartHangOnTheEndPacketAndMayBeGivenBare)
+{
+    const PanelFault silent = Parse("silent-after-restart");
+    EXPECT_EQ(silent.Type, PanelFaultType::SilentAfterRestart);
+    EXPECT_EQ(silent.Kind, RequestKind::End);
+    EXPECT_EQ(silent.First, 1u);
+    EXPECT_TRUE(silent.Applies(RequestKind::End, 3)) << "silence lasts";
+    EXPECT_EQ(PanelFaultText(silent), "silent-after-restart:end:1");
+
+    const PanelFault old = Parse("old-identity:end:2:2");
+    EXPECT_TRUE(old.Applies(RequestKind::End, 3));
+    EXPECT_FALSE(old.Applies(RequestKind::End, 4));
+    EXPECT_EQ(PanelFaultText(Parse("old-identity")), "old-identity:end:1");
+
+    EXPECT_EQ(Rejection("silent-after-restart:end:1:2"),
+              "fault \"silent-after-restart:end:1:2\": silent-after-restart lasts for ever and takes no COUNT");
+    EXPECT_EQ(Rejection("old-identity:flash:1"),
+              "fault \"old-identity:flash:1\": old-identity does not apply to flash");
+    EXPECT_EQ(Rejection("silent:end:1"), "fault \"silent:end:1\": silent does not apply to end");
+    // Only they may go bare.
+    EXPECT_EQ(Rejection("pull-return"), "fault \"pull-return\": expected TYPE:KIND:N[:COUNT]");
+    EXPECT_EQ(Rejection("store-wrong:read-eeprom:1"),
+              "fault \"store-wrong:read-eeprom:1\": store-wrong does not apply to read-eeprom");
+    EXPECT_TRUE(Parse("pull-return:flash:3:2").Applies(RequestKind::Flash, 4));
+}
+
 SimPanel PanelWith(const std::string& fault)
 {
     PanelConfig config;
@@ -175,6 +201,49 @@ TEST(ServiceFaults, SilentPanelStopsAnsweringAndStoringFromTheScriptedRequestOn)
     EXPECT_TRUE(panel.Silent());
     EXPECT_FALSE(panel.Pulled());
     EXPECT_EQ(panel.Requests().size(), 3u) << "a silent panel still hears the line";
+}
+
+TEST(ServiceFaults, StoreWrongAcknowledgesAsUsualAndARewriteMendsIt)
+{
+    SimPanel panel = PanelWith("store-wrong:write-eeprom:2");
+    const Bytes chunk = {0x10, 0x20, 0x30, 0x40};
+    const Bytes request = WriteRequest(4, 0x4000, chunk);
+    const auto eeprom = [&] { return Bytes(panel.Memory().Eeprom.begin() + 0x4000, panel.Memory().Eeprom.begin() + 0x4004); };
+
+    const Bytes good_ack = ValuesOf(Exchange(panel, request, kT));
+    EXPECT_EQ(eeprom(), chunk);
+    // The second write: the same acknowledgement, the last byte stored inverted.
+    EXPECT_EQ(ValuesOf(Exchange(panel, request, kT + 1)), good_ack);
+    EXPECT_EQ(eeprom(), (Bytes{0x10, 0x20, 0x30, 0xBF}));
+    EXPECT_TRUE(panel.Requests().back().Answered);
+    // A read-back sees it; the third write stores right.
+    const Bytes read = testing::Unframe(ValuesOf(Exchange(panel, ReadRequest(3, 0x4000, 4), kT + 2)));
+    ASSERT_EQ(read.size(), 10u);
+    EXPECT_EQ(read[8], 0xBF);
+    Exchange(panel, request, kT + 3);
+    EXPECT_EQ(eeprom(), chunk);
+}
+
+TEST(ServiceFaults, PullReturnLosesTheRequestAndItsRepliesThenThePanelCarriesOn)
+{
+    SimPanel panel = PanelWith("pull-return:handshake:2");
+    panel.Receive(kHandshakeFrame, kT);
+    // The second handshake goes with the adapter, and so does the first reply.
+    panel.Receive(kHandshakeFrame, kT + 0.003);
+    EXPECT_TRUE(panel.Pending().empty());
+    EXPECT_EQ(panel.Dropouts(), 1u);
+    const double back = panel.AdapterBackAt();
+    EXPECT_NEAR(back, kT + 0.003 + 7 * 11.0 / 38400 + 2.0, 1e-9);
+    EXPECT_FALSE(panel.Silent());
+    EXPECT_FALSE(panel.Pulled());
+
+    // Nothing reaches it while the adapter is away.
+    const Bytes packet = MicroKernelPacket(0x0400, 0x07);
+    EXPECT_TRUE(Exchange(panel, packet, back - 0.1).empty());
+    EXPECT_EQ(panel.CountOf(RequestKind::MicroKernel), 0u);
+    // Back, it is still in its loader.
+    EXPECT_EQ(ValuesOf(Exchange(panel, packet, back + 0.1)), Bytes{Sum8(packet)});
+    EXPECT_EQ(panel.Requests().size(), 3u);
 }
 
 class LoaderFaults : public ::testing::Test {

@@ -24,6 +24,28 @@ TEST(PanelSimOptions, DefaultsAreAnUntouchedPanelThatAnswersInTime)
     EXPECT_EQ(options.Panel.EepromWord, 0x8000);
     EXPECT_TRUE(options.Panel.Faults.empty());
     EXPECT_FALSE(options.ExitAfterRestart);
+    EXPECT_DOUBLE_EQ(options.Panel.Timing.EepromWriteTime, 0.005);
+    EXPECT_DOUBLE_EQ(options.Panel.Timing.AdapterReturn, 2.0);
+    EXPECT_TRUE(options.LinkPath.empty());
+}
+
+TEST(PanelSimOptions, StoreTimeDropoutAndLink)
+{
+    PanelSimOptions options;
+    std::string error;
+    ASSERT_TRUE(ParsePanelSimOptions({"--eeprom-write-ms", "12.5", "--return-after=500", "--link",
+                                      "/tmp/by-id", "--fault", "silent-after-restart"},
+                                     options, error))
+        << error;
+    EXPECT_DOUBLE_EQ(options.Panel.Timing.EepromWriteTime, 0.0125);
+    EXPECT_DOUBLE_EQ(options.Panel.Timing.AdapterReturn, 0.5);
+    EXPECT_EQ(options.LinkPath, "/tmp/by-id");
+    ASSERT_EQ(options.Panel.Faults.size(), 1u);
+    EXPECT_EQ(PanelFaultText(options.Panel.Faults[0]), "silent-after-restart:end:1");
+
+    EXPECT_EQ(Refusal({"--eeprom-write-ms", "-1"}), "--eeprom-write-ms -1: expected MS from 0 to 60000");
+    EXPECT_EQ(Refusal({"--return-after", "soon"}), "--return-after soon: expected MS from 0 to 60000");
+    EXPECT_EQ(Refusal({"--link"}), "--link needs a value");
 }
 
 TEST(PanelSimOptions, EveryOptionInBothSpellings)
@@ -86,6 +108,10 @@ TEST(PanelSimOptions, HelpDescribesTheFaultSyntaxAndVersion)
     EXPECT_NE(usage.find("--fault TYPE:KIND:N[:COUNT]"), std::string::npos);
     EXPECT_NE(usage.find("short-reply"), std::string::npos);
     EXPECT_NE(usage.find("--exit-after-restart"), std::string::npos);
+    for (const char* added : {"--eeprom-write-ms MS", "--return-after MS", "--link PATH", "pull-return",
+                              "store-wrong", "silent-after-restart", "old-identity"})
+        EXPECT_NE(usage.find(added), std::string::npos) << added;
+
     EXPECT_NE(usage.find("--version"), std::string::npos);
 
     ASSERT_TRUE(ParsePanelSimOptions({"--version"}, options, error));

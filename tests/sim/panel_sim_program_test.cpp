@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <fstream>
 #include <iterator>
@@ -168,6 +171,55 @@ Bytes Exchange(SerialDevice& device, const Bytes& request, std::size_t expected,
     return reply;
 }
 
+std::string LinkTarget(const std::string& link)
+{
+    char target[256] = {};
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+TEST(PanelSimProgram, DroppedAdapterReturnsOnANewTerminalThatTheLinkFollows)
+{
+    const std::string link = TempPath("by-id");
+    PanelProgram sim(kPanelSim, {"--link", link, "--return-after", "1000", "--fault", "pull-return:read-memory:1"});
+    ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
+    EXPECT_EQ(LinkTarget(link), sim.Port());
+
+    // The tool opens the port by its link, as by /dev/serial/by-id.
+    Tool tool(link);
+    ASSERT_TRUE(tool.port.OpenDefaultPort(1)) << tool.port.DefaultComm.OpenFailureReason;
+    const Bytes chunk = {0x11, 0x22, 0x33, 0x44};
+    ASSERT_FALSE(tool.requests.WriteEeprom(0x4000, chunk.data(), 4)) << tool.requests.LinkErrorText;
+
+    // The adapter goes with the identity read: the open descriptor is dead.
+    SerialDevice& device = *tool.port.DefaultComm.Device;
+    EXPECT_TRUE(Exchange(device, testing::ReadRequest(1, 0xFED0, 6), 14, 0.25).empty());
+    EXPECT_EQ(device.WaitForInput(0, 0.1), WaitResult::Gone);
+    EXPECT_FALSE(device.Write(chunk.data(), chunk.size()));
+    tool.port.CloseDefaultPort();
+    EXPECT_FALSE(tool.port.OpenDefaultPort(1)) << "the link leads nowhere while the adapter is away";
+
+    // It comes back on a new terminal, announced on stdout, the link already on it.
+    const std::string back = sim.NextLine(5.0);
+    EXPECT_EQ(back.rfind("/dev/pts/", 0), 0u) << back;
+    EXPECT_NE(back, sim.Port());
+    EXPECT_EQ(LinkTarget(link), back);
+
+    // The panel kept its memory: only the adapter was away.
+    ASSERT_TRUE(tool.port.OpenDefaultPort(1)) << tool.port.DefaultComm.OpenFailureReason;
+    Bytes stored(4);
+    ASSERT_FALSE(tool.requests.ReadEeprom(0x4000, stored.data(), 4)) << tool.requests.LinkErrorText;
+    EXPECT_EQ(stored, chunk);
+    uint8_t identity[6] = {};
+    EXPECT_FALSE(tool.requests.ReadMemory(0xFED0, identity, 6)) << tool.requests.LinkErrorText;
+    tool.port.CloseDefaultPort();
+
+    const ChildResult end = sim.Stop();
+    EXPECT_EQ(end.status, 0) << end.err;
+    struct stat st {};
+    EXPECT_NE(::lstat(link.c_str(), &st), 0) << "the link goes with the program";
+}
+
 TEST(PanelSimProgram, ExitsAfterTheRestartAndJudgesTheFlashAgainstAnImage)
 {
     const std::string name = "FWKAELVRXGAA0I_2x04";
@@ -208,10 +260,11 @@ TEST(PanelSimProgram, ExitsAfterTheRestartAndJudgesTheFlashAgainstAnImage)
 TEST(PanelSimProgram, VersionAnswersAndEnds)
 {
     // The helper takes the first line for the terminal's path: here it is the version.
-    PanelSimProcess version({"--version"});
-    EXPECT_EQ(version.Path(), "varnox-panel-sim 2.04");
-    EXPECT_EQ(version.Wait(kExitTimeoutMs), 0);
-    EXPECT_EQ(version.Stderr(), "");
+    PanelProgram version(kPanelSim, {"--version"});
+    EXPECT_EQ(version.Port(), "varnox-panel-sim 2.04");
+    const ChildResult end = version.Finish(kExitSeconds);
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.err, "");
 }
 
 TEST(PanelSimProgram, BadCommandLinesAreRefusedWithStatusTwo)

@@ -16,6 +16,13 @@ PanelProgram::PanelProgram(const std::string& program, std::vector<std::string> 
     if (child_.Start(options, start_error_)) child_.ReadStdoutLine(port_, kStartSeconds);
 }
 
+std::string PanelProgram::NextLine(double timeout_seconds)
+{
+    std::string line;
+    if (!child_.ReadStdoutLine(line, timeout_seconds)) line.clear();
+    return line;
+}
+
 ChildResult PanelProgram::Finish(double timeout_seconds)
 {
     ChildResult result = child_.Finish(timeout_seconds);

@@ -16,6 +16,9 @@ public:
     PanelProgram(const std::string& program, std::vector<std::string> options);
 
     const std::string& Port() const { return port_; }
+    // The next stdout line (the port announced after an adapter's return);
+    // empty when none comes within `timeout_seconds`.
+    std::string NextLine(double timeout_seconds);
     void Signal(int signal_number) { child_.Signal(signal_number); }
     // Waits for its end (killing it after `timeout_seconds`) and collects what
     // it wrote; a program that did not start tells why in `err`.
