@@ -65,7 +65,7 @@ std::string UsageText(const std::string& program)
            "       " + program + " --help | --version\n"
            "  COMn=DEVICE  maps the port menu's item COMn (n = 1..8) to DEVICE,\n" +
            kDeviceExample +
-           "  --version    prints the version and the carried firmware images, then ends\n";
+           "  --version    prints the program's version, then ends\n";
 }
 
 StartupAnswer AnswerCommandLine(const CommandLine& line, const std::string& program)

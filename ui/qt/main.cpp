@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -17,12 +18,17 @@
 int main(int argc, char** argv)
 {
     using namespace varnox;
-    // --help and --version need no display, so they are answered before Qt
-    // starts; other arguments may hold Qt's own options, which QApplication
-    // takes out of argv first.
-    CommandLine command = ParseCommandLine({argv + 1, argv + argc});
+    // Answers that need no display come before Qt starts: --help, --version,
+    // and bad arguments among which Qt has no option of its own ("-...") to
+    // take out of argv.
+    const std::vector<std::string> given(argv + 1, argv + argc);
+    CommandLine command = ParseCommandLine(given);
+    const bool qt_options = std::any_of(given.begin(), given.end(), [](const std::string& arg) {
+        return arg.size() > 1 && arg[0] == '-' && arg != "-h" && arg != "--help" && arg != "--version";
+    });
     std::unique_ptr<QApplication> app;
-    if (command.What == CommandLine::Action::OpenWindow || command.What == CommandLine::Action::UsageError) {
+    if (command.What == CommandLine::Action::OpenWindow ||
+        (command.What == CommandLine::Action::UsageError && qt_options)) {
         app = std::make_unique<QApplication>(argc, argv);
         command = ParseCommandLine({argv + 1, argv + argc});
     }
