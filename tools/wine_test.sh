@@ -9,7 +9,8 @@
 #   prepare        cross-build the Windows programs (tools/win_build.sh) and
 #                  boot the Wine prefix; the others expect both
 #   serial         the Win32 serial backend's tests (serial_win32_test.exe)
-#   window-parts   the window's parts that need no screen (window_parts_test.exe)
+#   window-parts   the window's parts that need no screen (window_parts_test.exe),
+#                  varnox-patch.exe --version and --help
 #   cli-usage      varnox-patch-cli.exe with no port, a wrong port, --help, --version
 #   cli-no-panel   varnox-patch-cli.exe with a panel that never answers
 #   cli-release    varnox-patch-cli.exe with a panel of release 33
@@ -140,6 +141,15 @@ test_serial() {
 
 test_window_parts() {
   (unset DISPLAY; wine "$win_bin/window_parts_test.exe") || fail "window_parts_test.exe"
+  # --version and --help answer on the output they are given, as on Linux.
+  local status=0
+  (unset DISPLAY; exec wine "$win_bin/varnox-patch.exe" --version) >"$work/version.out" </dev/null || status=$?
+  [[ $status == 0 ]] || fail "varnox-patch.exe --version: exit status $status"
+  head -1 "$work/version.out" | grep -qE '^varnox-patch [0-9]+\.[0-9]+$' ||
+    fail "varnox-patch.exe --version: '$(cat "$work/version.out")'"
+  (unset DISPLAY; exec wine "$win_bin/varnox-patch.exe" --help) >"$work/help.out" </dev/null ||
+    fail "varnox-patch.exe --help failed"
+  grep -qF 'COM1=\\.\COM12' "$work/help.out" || fail "varnox-patch.exe --help: $(cat "$work/help.out")"
 }
 
 # --- the console tool --------------------------------------------------------

@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "ui/jpeg_decoder.h"
-#include "ui/logo.h"
+#include "ui/qt/jpeg_decoder.h"
+#include "ui/qt/logo.h"
 
 using namespace varnox;
 

@@ -9,8 +9,8 @@
 
 #include <vector>
 
-#include "ui/box_presenter.h"
-#include "ui/form1.h"
+#include "ui/qt/box_presenter.h"
+#include "ui/qt/main_window.h"
 
 namespace varnox::testing {
 
@@ -25,7 +25,7 @@ public:
     void Present(QWidget* parent, const BoxRequest& box) override
     {
         RecordedBox record{box, false, {}};
-        if (auto* form = qobject_cast<TForm1*>(parent)) {
+        if (auto* form = qobject_cast<MainWindow*>(parent)) {
             record.RunInProgress = form->RunInProgress();
             record.LogAtShow = form->LogLines();
         }

@@ -20,11 +20,12 @@
 
 #include "firmware/panel_identity.h"
 #include "protocol/memory_requests.h"
+#include "button_look.h"
 #include "recording_boxes.h"
 #include "sim/image_compare.h"
 #include "sim/sim_device.h"
-#include "ui/form1.h"
-#include "ui/window_bridge.h"
+#include "ui/qt/main_window.h"
+#include "ui/core/window_bridge.h"
 #include "update/update_texts.h"
 
 using namespace varnox;
@@ -92,7 +93,7 @@ struct Bench {
     // Presses CONTINUE and waits until the window shows the run's end.
     bool Run()
     {
-        QSignalSpy finished(&form, &TForm1::RunFinished);
+        QSignalSpy finished(&form, &MainWindow::RunFinished);
         form.Button5->click();
         return finished.wait(kRunTimeoutMs);
     }
@@ -102,7 +103,7 @@ struct Bench {
     PacedClock paced{clock};
     SimPortOpener opener;
     testing::RecordingBoxes boxes;
-    TForm1 form;
+    MainWindow form;
 };
 
 std::string DefaultPanelName()
@@ -138,7 +139,7 @@ private slots:
         std::set<QString> percentages;
         bool gauge_seen = false;
         Bench bench({}, 1, Pace::Paced);
-        TForm1& form = bench.form;
+        MainWindow& form = bench.form;
         connect(form.Gauge1, &QProgressBar::valueChanged, &form, [&] {
             percentages.insert(form.Gauge1->text());
             gauge_seen = gauge_seen || form.Gauge1->isVisible();
@@ -171,6 +172,7 @@ private slots:
         QCOMPARE(form.Gauge1->text(), QStringLiteral("99%"));
 
         QVERIFY(!form.Button5->isEnabled());
+        QCOMPARE(testing::CaptionPixelsInTitleColour(form), 0);  // greyed, not live-looking
         QVERIFY(form.PortMenu()->menuAction()->isEnabled());
         QVERIFY(!form.RunInProgress());
         QVERIFY(bench.boxes.shown.empty());
@@ -193,14 +195,14 @@ private slots:
 
         // A completed update leaves the button dead: pressing it starts nothing.
         form.Button5->click();
-        form.Button5Click();
+        form.StartUpdate();
         QVERIFY(!form.RunInProgress());
     }
 
     void noPanelShowsTheErrorBoxAndLeavesTheButtonEnabled()
     {
         Bench bench({}, 2);  // COM1 leads nowhere
-        TForm1& form = bench.form;
+        MainWindow& form = bench.form;
         QVERIFY(bench.Run());
 
         QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::IdentityReadFailed);
@@ -229,7 +231,7 @@ private slots:
         PanelConfig config;
         config.Faults.push_back({PanelFaultType::NoAnswer, RequestKind::ReadEeprom, 1, 1});
         Bench bench(config);
-        TForm1& form = bench.form;
+        MainWindow& form = bench.form;
         QVERIFY(bench.Run());
 
         QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::EepromFailed);
@@ -247,7 +249,7 @@ private slots:
         config.Faults.push_back({PanelFaultType::WrongAck, RequestKind::MicroKernel, 1, 4});
         Bench bench(config);
         bench.boxes.hold_ms = 100;  // the user reads the box for a moment
-        TForm1& form = bench.form;
+        MainWindow& form = bench.form;
         QVERIFY(bench.Run());
 
         QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::MicroKernelFailed);
@@ -268,19 +270,22 @@ private slots:
 
     void duringARunTheWindowRefusesAnotherRunAPortChangeAndClosing()
     {
-        Bench bench;
-        TForm1& form = bench.form;
-        QSignalSpy finished(&form, &TForm1::RunFinished);
+        // Paced: the panel's restart wait keeps the run under way for 1.6 s
+        // after the flash is written, so "half-way" is never missed.
+        Bench bench({}, 1, Pace::Paced);
+        MainWindow& form = bench.form;
+        QSignalSpy finished(&form, &MainWindow::RunFinished);
         form.Button5->click();
 
         QVERIFY(form.RunInProgress());
         QVERIFY(!form.Button5->isEnabled());
+        QCOMPARE(testing::CaptionPixelsInTitleColour(form), 0);
         QVERIFY(!form.PortMenu()->menuAction()->isEnabled());
 
         form.Button5->click();   // greyed out
-        form.Button5Click();     // and refused even when called directly
+        form.StartUpdate();     // and refused even when called directly
         form.PortItem(1)->trigger();
-        form.COM31Click();
+        form.SelectPort(3);
         QCOMPARE(form.SelectedPort(), 1);
 
         QVERIFY(!form.close());
@@ -296,7 +301,7 @@ private slots:
         QVERIFY(form.RunInProgress());
         QVERIFY(!form.Button5->isEnabled());
         QVERIFY(!form.close());
-        form.COM21Click();
+        form.SelectPort(2);
         QCOMPARE(form.SelectedPort(), 1);
 
         QVERIFY(finished.wait(kRunTimeoutMs));
@@ -307,7 +312,7 @@ private slots:
         QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::Completed);
 
         // Afterwards the menu works again and the window may close.
-        form.COM11Click();
+        form.SelectPort(1);
         QCOMPARE(form.SelectedPort(), 1);
         QVERIFY(form.PortMenu()->menuAction()->isEnabled());
         QVERIFY(form.close());
@@ -331,10 +336,10 @@ private slots:
         ThrowingOpener opener;
         SimClock clock;
         testing::RecordingBoxes boxes;
-        TForm1 form(opener, clock, boxes);
+        MainWindow form(opener, clock, boxes);
         opener.armed = true;
 
-        QSignalSpy finished(&form, &TForm1::RunFinished);
+        QSignalSpy finished(&form, &MainWindow::RunFinished);
         form.Button5->click();
         QVERIFY(finished.wait(kRunTimeoutMs));
 
@@ -353,11 +358,10 @@ private slots:
         SimPortOpener opener(panel, clock);
         testing::RecordingBoxes boxes;
         boxes.hold_ms = 50;
-        TForm1 form(opener, clock, boxes);
-        WindowBridge bridge(form);
+        MainWindow form(opener, clock, boxes);
+        WindowBridge& bridge = form.Core().Bridge();
 
         form.ComboBox1->setCurrentIndex(4);
-        bridge.CacheSelectorIndex(form.ComboBox1->currentIndex());
         QCOMPARE(bridge.SelectorIndex(), 4);
 
         std::atomic<bool> box_returned{false};

@@ -18,8 +18,8 @@
 #include "comm/port_map.h"
 #include "comm/serial_linux.h"
 #include "core/clock.h"
-#include "ui/box_presenter.h"
-#include "ui/form1.h"
+#include "ui/qt/box_presenter.h"
+#include "ui/qt/main_window.h"
 
 int main(int argc, char** argv)
 {
@@ -35,7 +35,7 @@ int main(int argc, char** argv)
     varnox::PosixPortOpener opener(ports);
     varnox::SteadyClock clock;
     varnox::ModalBoxPresenter boxes;
-    varnox::TForm1 form(opener, clock, boxes);
+    varnox::MainWindow form(opener, clock, boxes);
     form.show();
 
     int status = 1;
@@ -53,7 +53,7 @@ int main(int argc, char** argv)
         form.Engine().RequestStop();
     });
     poll.start(100);
-    QObject::connect(&form, &varnox::TForm1::RunFinished, &app, &QApplication::quit);
+    QObject::connect(&form, &varnox::MainWindow::RunFinished, &app, &QApplication::quit);
     QTimer::singleShot(600000, &app, &QApplication::quit);  // never wait for ever
     app.exec();
     return status;

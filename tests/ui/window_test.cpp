@@ -1,6 +1,6 @@
 // The main window at start-up: caption, size, controls, log, port menu and
-// the port probe; and the small rules the window is built from (gauge text,
-// placement on the screen, command line).
+// the port probe; the gauge's text; and how CONTINUE looks enabled and
+// disabled.
 
 #include <QAction>
 #include <QComboBox>
@@ -18,15 +18,15 @@
 #include "comm/port_map.h"
 #include "comm/serial_linux.h"
 #include "firmware/language_selector.h"
+#include "button_look.h"
 #include "recording_boxes.h"
 #include "sim/sim_device.h"
 #include "tests/comm/fake_device.h"
 #include "tests/support/pty_pair.h"
-#include "ui/command_line.h"
-#include "ui/form1.h"
-#include "ui/gauge.h"
-#include "ui/port_probe.h"
-#include "ui/window_placement.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/gauge.h"
+#include "ui/core/port_probe.h"
+#include "ui/core/window_placement.h"
 
 using namespace varnox;
 
@@ -60,7 +60,7 @@ QStringList StartupLog()
                            "to factory settings")};
 }
 
-QList<bool> EnabledItems(const TForm1& form)
+QList<bool> EnabledItems(const MainWindow& form)
 {
     QList<bool> enabled;
     for (int port = 1; port <= kMenuPorts; ++port)
@@ -79,7 +79,7 @@ private slots:
         SimClock clock;
         SimPortOpener opener(panel, clock, 3);
         testing::RecordingBoxes boxes;
-        TForm1 form(opener, clock, boxes);
+        MainWindow form(opener, clock, boxes);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -137,7 +137,9 @@ private slots:
 
         // The window opens at its designed place, or as near as the screen allows.
         const QRect available = form.screen()->availableGeometry();
-        QCOMPARE(form.pos(), ClampToAvailable({677, 157}, form.frameGeometry().size(), available));
+        const ScreenRect place = PlaceFrame(form.frameGeometry().width(), form.frameGeometry().height(),
+                                            {available.left(), available.top(), available.width(), available.height()});
+        QCOMPARE(form.pos(), QPoint(place.Left, place.Top));
     }
 
     void controlsSitWhereTheWindowDefinesThem_data()
@@ -164,7 +166,7 @@ private slots:
         SimClock clock;
         SimPortOpener opener(panel, clock);
         testing::RecordingBoxes boxes;
-        TForm1 form(opener, clock, boxes);
+        MainWindow form(opener, clock, boxes);
         form.show();
         auto* control = form.findChild<QWidget*>(name);
         QVERIFY(control != nullptr);
@@ -180,7 +182,7 @@ private slots:
         SimClock clock;
         SimPortOpener opener(panel, clock);
         testing::RecordingBoxes boxes;
-        TForm1 form(opener, clock, boxes);
+        MainWindow form(opener, clock, boxes);
         QCOMPARE(form.Button5->nextInFocusChain(), form.Messaggio);
         QWidget* after_log = form.Messaggio->nextInFocusChain();
         while (form.Messaggio->isAncestorOf(after_log))  // its own viewport
@@ -196,7 +198,7 @@ private slots:
         SimClock clock;
         SimPortOpener opener(panel, clock, 3);
         testing::RecordingBoxes boxes;
-        TForm1 form(opener, clock, boxes);
+        MainWindow form(opener, clock, boxes);
 
         QCOMPARE(form.PortMenu()->title(), QStringLiteral("SERIAL PORT SELECTION"));
         const QList<QAction*> items = form.PortMenu()->actions();
@@ -221,9 +223,9 @@ private slots:
         QCOMPARE(form.SelectedPort(), 3);
         form.PortItem(5)->trigger();  // greyed out: cannot be chosen
         QCOMPARE(form.SelectedPort(), 3);
-        form.COM81Click();
+        form.SelectPort(8);
         QCOMPARE(form.SelectedPort(), 8);
-        form.COM11Click();
+        form.SelectPort(1);
         QCOMPARE(form.SelectedPort(), 1);
     }
 
@@ -250,7 +252,7 @@ private slots:
         const int second_before = OpenDescriptorsOn(second_path);
         const int null_before = OpenDescriptorsOn(QStringLiteral("/dev/null"));
 
-        TForm1 form(opener, clock, boxes);
+        MainWindow form(opener, clock, boxes);
         QCOMPARE(EnabledItems(form), (QList<bool>{true, false, true, false, false, false, false, false}));
         QVERIFY(boxes.shown.empty());  // no box during the probe
         QCOMPARE(form.PortItem(2)->toolTip(), QStringLiteral("/nonexistent/ttyVARNOX2"));
@@ -314,37 +316,32 @@ private slots:
         QCOMPARE(gauge.Progress(), progress);
     }
 
-    void windowStaysOnTheScreen()
+    void continueKeepsItsColourWhileEnabledAndIsGreyedWhenDisabled()
     {
-        const QRect screen(0, 0, 1920, 1080);
-        QCOMPARE(ClampToAvailable({677, 157}, {650, 420}, screen), QPoint(677, 157));
-        const QRect small(0, 0, 800, 600);
-        QCOMPARE(ClampToAvailable({677, 157}, {650, 420}, small), QPoint(150, 157));
-        QCOMPARE(ClampToAvailable({677, 157}, {650, 500}, small), QPoint(150, 100));
-        // Larger than the screen: its top-left corner stays visible.
-        QCOMPARE(ClampToAvailable({677, 157}, {1000, 700}, small), QPoint(0, 0));
-        // A second screen to the right, below a panel.
-        QCOMPARE(ClampToAvailable({677, 157}, {650, 420}, QRect(1920, 30, 1280, 994)), QPoint(1920, 157));
-    }
+        SimPanel panel;
+        SimClock clock;
+        SimPortOpener opener(panel, clock);
+        testing::RecordingBoxes boxes;
+        MainWindow form(opener, clock, boxes);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QPalette look = form.Button5->palette();
+        const QColor title = testing::TitleColour(form);
+        QCOMPARE(look.color(QPalette::Active, QPalette::ButtonText), title);
+        QCOMPARE(look.color(QPalette::Inactive, QPalette::ButtonText), title);
+        // Disabled, it has the greyed text of every other disabled button.
+        QCOMPARE(look.color(QPalette::Disabled, QPalette::ButtonText),
+                 form.palette().color(QPalette::Disabled, QPalette::ButtonText));
+        QVERIFY(look.color(QPalette::Disabled, QPalette::ButtonText) != title);
 
-    void commandLineMapsMenuItemsToDevices()
-    {
-        CommandLine none = ParseCommandLine({});
-        QVERIFY(none.Error.empty());
-        QVERIFY(none.Ports.empty());
-
-        CommandLine two = ParseCommandLine({"COM1=/dev/pts/7", "com8=/dev/ttyUSB1"});
-        QVERIFY(two.Error.empty());
-        QCOMPARE(two.Ports.size(), std::size_t{2});
-        QCOMPARE(two.Ports[0].Port, 1);
-        QCOMPARE(two.Ports[0].Path, std::string("/dev/pts/7"));
-        QCOMPARE(two.Ports[1].Port, 8);
-
-        QVERIFY(ParseCommandLine({"--help"}).Help);
-        for (const char* bad : {"COM9=/dev/x", "COM0=/dev/x", "COM1=", "COM1", "/dev/ttyS0", "-x", "LPT1=/dev/x"})
-            QVERIFY2(!ParseCommandLine({bad}).Error.empty(), bad);
-        QVERIFY(!ParseCommandLine({"COM2=/a", "COM2=/b"}).Error.empty());
-        QVERIFY(UsageText("varnox-patch").find("COMn=DEVICE") != std::string::npos);
+        QVERIFY(testing::CaptionPixelsInTitleColour(form) > 0);
+        // The engine disables and enables it (on the window's thread, at once).
+        form.Core().Bridge().SetButtonEnabled(false);
+        QVERIFY(!form.Button5->isEnabled());
+        QCOMPARE(testing::CaptionPixelsInTitleColour(form), 0);
+        form.Core().Bridge().SetButtonEnabled(true);
+        QVERIFY(form.Button5->isEnabled());
+        QVERIFY(testing::CaptionPixelsInTitleColour(form) > 0);
     }
 };
 

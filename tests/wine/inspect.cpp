@@ -21,8 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/win32/form_layout.h"
-#include "ui/form_texts.h"
+#include "ui/core/form_layout.h"
 #include "ui/win32/wide_text.h"
 
 namespace varnox {

@@ -1,5 +1,6 @@
 // Parts of the native window that need no screen, run under Wine: the
-// gauge's percentage text, fitting and decoding the logo, the command line.
+// gauge's percentage text, fitting and decoding the logo, the command line
+// (the window core's, built for Windows).
 
 #include <windows.h>
 
@@ -7,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/win32/command_line.h"
-#include "ui/win32/gauge.h"
+#include "ui/core/command_line.h"
+#include "ui/core/gauge_percent.h"
 #include "ui/win32/logo.h"
 #include "ui/win32/resource_ids.h"
 
@@ -17,11 +18,11 @@ namespace {
 
 TEST(GaugeTextTest, WholePercentTruncated)
 {
-    EXPECT_EQ(GaugeText(0, 1500), L"0%");
-    EXPECT_EQ(GaugeText(555, 1500), L"37%");  // 37.0
-    EXPECT_EQ(GaugeText(14, 1500), L"0%");    // 0.93 is still 0
-    EXPECT_EQ(GaugeText(1499, 1500), L"99%");
-    EXPECT_EQ(GaugeText(1500, 1500), L"100%");
+    EXPECT_EQ(GaugeText(0, 1500), "0%");
+    EXPECT_EQ(GaugeText(555, 1500), "37%");  // 37.0
+    EXPECT_EQ(GaugeText(14, 1500), "0%");    // 0.93 is still 0
+    EXPECT_EQ(GaugeText(1499, 1500), "99%");
+    EXPECT_EQ(GaugeText(1500, 1500), "100%");
 }
 
 TEST(GaugeTextTest, OutOfRangeValuesStayWithinTheBar)
@@ -89,23 +90,34 @@ TEST_F(LogoDecodeTest, DamagedDataGivesAReasonNotAPicture)
 
 TEST(WindowCommandLineTest, MapsMenuItemsToDevices)
 {
-    const WindowCommandLine none = ParseWindowCommandLine({});
-    EXPECT_TRUE(none.Error.empty());
-    EXPECT_EQ(none.Overrides.PathOf(1), "");
+    const CommandLine none = ParseCommandLine({});
+    EXPECT_EQ(none.What, CommandLine::Action::OpenWindow);
+    EXPECT_TRUE(none.Ports.empty());
 
-    const WindowCommandLine mapped = ParseWindowCommandLine({"COM1=\\\\.\\COM12", "com8=\\\\.\\COM3"});
-    EXPECT_TRUE(mapped.Error.empty()) << mapped.Error;
-    EXPECT_EQ(mapped.Overrides.PathOf(1), "\\\\.\\COM12");
-    EXPECT_EQ(mapped.Overrides.PathOf(8), "\\\\.\\COM3");
+    const CommandLine mapped = ParseCommandLine({"COM1=\\\\.\\COM12", "com8=\\\\.\\COM3"});
+    ASSERT_EQ(mapped.What, CommandLine::Action::OpenWindow) << mapped.Error;
+    ASSERT_EQ(mapped.Ports.size(), 2u);
+    EXPECT_EQ(mapped.Ports[0].Port, 1);
+    EXPECT_EQ(mapped.Ports[0].Path, "\\\\.\\COM12");
+    EXPECT_EQ(mapped.Ports[1].Port, 8);
+    EXPECT_EQ(mapped.Ports[1].Path, "\\\\.\\COM3");
 }
 
 TEST(WindowCommandLineTest, RefusesWhatItCannotMean)
 {
-    EXPECT_EQ(ParseWindowCommandLine({"COM9=\\\\.\\COM1"}).Error, "unknown argument 'COM9=\\\\.\\COM1'");
-    EXPECT_EQ(ParseWindowCommandLine({"COM0=x"}).Error, "unknown argument 'COM0=x'");
-    EXPECT_EQ(ParseWindowCommandLine({"COM3"}).Error, "unknown argument 'COM3'");
-    EXPECT_EQ(ParseWindowCommandLine({"COM3="}).Error, "no device given for COM3");
-    EXPECT_EQ(ParseWindowCommandLine({"COM3=a", "COM3=b"}).Error, "COM3 is mapped twice");
+    EXPECT_EQ(ParseCommandLine({"COM9=\\\\.\\COM1"}).Error, "COM9 is not in the port menu (COM1 to COM8)");
+    EXPECT_EQ(ParseCommandLine({"COM0=x"}).Error, "unknown argument 'COM0=x'");
+    EXPECT_EQ(ParseCommandLine({"COM3"}).Error, "unknown argument 'COM3'");
+    EXPECT_EQ(ParseCommandLine({"COM3="}).Error, "no device given for COM3");
+    EXPECT_EQ(ParseCommandLine({"COM3=a", "COM3=b"}).Error, "COM3 is mapped twice");
+}
+
+TEST(WindowCommandLineTest, TheUsageNamesTheWindowsPortsAndTheVersion)
+{
+    const std::string usage = UsageText("varnox-patch");
+    EXPECT_NE(usage.find("COM1=\\\\.\\COM12"), std::string::npos) << usage;
+    EXPECT_NE(usage.find("--version"), std::string::npos) << usage;
+    EXPECT_EQ(usage.find("/dev/"), std::string::npos) << usage;
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cwchar>
+
+#include "ui/core/gauge_percent.h"
+#include "ui/win32/wide_text.h"
 
 namespace varnox {
 
@@ -14,21 +16,6 @@ namespace {
 constexpr UINT_PTR kPaintSubclass = 1;
 
 }  // namespace
-
-int GaugePercent(long long progress, long long maximum)
-{
-    if (maximum <= 0)
-        return 0;
-    progress = std::clamp(progress, 0LL, maximum);
-    return static_cast<int>(progress * 100 / maximum);
-}
-
-std::wstring GaugeText(long long progress, long long maximum)
-{
-    wchar_t text[16];
-    std::swprintf(text, sizeof text / sizeof text[0], L"%d%%", GaugePercent(progress, maximum));
-    return text;
-}
 
 Gauge::~Gauge()
 {
@@ -86,7 +73,7 @@ void Gauge::Draw(HDC dc) const
     FillRect(dc, &rest, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
 
     // The text is white where it lies on the bar and black beside it.
-    const std::wstring text = GaugeText(progress_, maximum_);
+    const std::wstring text = Widen(GaugeText(progress_, maximum_));
     const HGDIOBJ old_font = SelectObject(dc, font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
     const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;

@@ -1,19 +1,12 @@
 #pragma once
 // Gauge1: a comctl32 progress bar, painted black on white with the whole
-// percentage done centred in it ("%d%%"). It keeps progress and maximum
-// itself, so a progress set before its maximum is never clamped away.
+// percentage done centred in it (GaugeText, ui/core/gauge_percent.h). It
+// keeps progress and maximum itself, so a progress set before its maximum is
+// never clamped away.
 
 #include <windows.h>
 
-#include <string>
-
 namespace varnox {
-
-// progress × 100 / maximum, truncated; progress is held within 0..maximum
-// and a maximum of 0 or less gives 0.
-int GaugePercent(long long progress, long long maximum);
-// The text drawn in the bar, e.g. "37%".
-std::wstring GaugeText(long long progress, long long maximum);
 
 class Gauge {
 public:

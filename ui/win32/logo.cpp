@@ -2,8 +2,6 @@
 
 #include <wincodec.h>
 
-#include <algorithm>
-
 namespace varnox {
 
 namespace {
@@ -36,21 +34,6 @@ std::string Failed(const char* step, HRESULT result)
 }
 
 }  // namespace
-
-PictureSize FitInside(PictureSize picture, PictureSize box)
-{
-    if (picture.Width <= 0 || picture.Height <= 0)
-        return {0, 0};
-    if (picture.Width <= box.Width && picture.Height <= box.Height)
-        return picture;
-    // Whichever side is the tighter fit decides the scale.
-    if (static_cast<long long>(box.Width) * picture.Height <= static_cast<long long>(box.Height) * picture.Width) {
-        const int height = static_cast<int>(static_cast<long long>(picture.Height) * box.Width / picture.Width);
-        return {box.Width, std::max(height, 1)};
-    }
-    const int width = static_cast<int>(static_cast<long long>(picture.Width) * box.Height / picture.Height);
-    return {std::max(width, 1), box.Height};
-}
 
 HBITMAP DecodeJpeg(const void* bytes, std::size_t size, PictureSize box, std::string& error)
 {

@@ -7,16 +7,9 @@
 #include <cstddef>
 #include <string>
 
+#include "ui/core/window_placement.h"
+
 namespace varnox {
-
-struct PictureSize {
-    int Width;
-    int Height;
-};
-
-// The largest size of the picture's proportions within the box; a picture
-// that already fits keeps its size.
-PictureSize FitInside(PictureSize picture, PictureSize box);
 
 // A 32-bit bitmap of the JPEG `bytes`, fitted into `box`, or null with
 // `error` set. COM must be initialised on the calling thread.

@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "comm/port_map.h"
 #include "comm/serial_win32.h"
 #include "core/clock.h"
-#include "ui/win32/command_line.h"
-#include "ui/win32/form1.h"
+#include "ui/core/command_line.h"
+#include "ui/win32/main_window.h"
 #include "ui/win32/wide_text.h"
 #include "update/update_engine.h"
 
@@ -47,35 +48,56 @@ std::vector<std::string> Arguments()
     return args;
 }
 
+// A window program has no console of its own: the text goes to the output it
+// was given, else to the console it was started from, else into a box.
+void WriteOut(const std::string& text)
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS))
+        out = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD written = 0;
+    if (out != nullptr && out != INVALID_HANDLE_VALUE &&
+        WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+        return;
+    MessageBoxW(nullptr, varnox::Widen(text).c_str(), varnox::Widen(varnox::kProgramName).c_str(), MB_OK);
+}
+
 }  // namespace
 
 int main()
 {
     using namespace varnox;
-    const WindowCommandLine command = ParseWindowCommandLine(Arguments());
-    if (!command.Error.empty()) {
-        // A window program has no console to print to.
-        const std::wstring text = Widen(command.Error + "\n\nusage: " + kWindowUsage);
-        MessageBoxW(nullptr, text.c_str(), Widen(kProgramName).c_str(), MB_OK | MB_ICONERROR);
-        return 2;
+    const CommandLine command = ParseCommandLine(Arguments());
+    const StartupAnswer answer = AnswerCommandLine(command, kProgramName);
+    if (!answer.Err.empty()) {
+        // Bad arguments: the usage in an error box, as nobody reads stderr.
+        MessageBoxW(nullptr, Widen(answer.Err).c_str(), Widen(kProgramName).c_str(), MB_OK | MB_ICONERROR);
+        return answer.ExitStatus;
+    }
+    if (answer.ExitStatus >= 0) {
+        WriteOut(answer.Out);
+        return answer.ExitStatus;
     }
 
     const ComApartment com;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
-    Win32PortOpener opener(command.Overrides);
+    PortMap overrides;
+    for (const PortOverride& item : command.Ports)
+        overrides.Map(item.Port, item.Path);
+    Win32PortOpener opener(overrides);
     SteadyClock clock;
-    TForm1 form(opener, clock);
-    if (!form.Create())
+    MainWindow window(opener, clock);
+    if (!window.Create())
         return 1;
-    ShowWindow(form.Handle(), SW_SHOWNORMAL);
-    UpdateWindow(form.Handle());
+    ShowWindow(window.Handle(), SW_SHOWNORMAL);
+    UpdateWindow(window.Handle());
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         // Tab moves between the controls as in a dialog.
-        if (form.Handle() != nullptr && IsDialogMessageW(form.Handle(), &message))
+        if (window.Handle() != nullptr && IsDialogMessageW(window.Handle(), &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);

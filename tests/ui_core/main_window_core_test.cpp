@@ -1,0 +1,223 @@
+// The window core with a recording shell and the simulated panel: start-up,
+// what a run shows and refuses, engine boxes, an exception escaping a run,
+// and the program ending during a run. The test's thread is the window's.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+#include "recording_view.h"
+#include "sim/sim_device.h"
+#include "ui/core/form_texts.h"
+#include "ui/core/main_window_core.h"
+#include "update/update_texts.h"
+
+namespace varnox {
+namespace {
+
+using testing::RecordingView;
+
+bool Contains(const std::vector<std::string>& log, const std::string& line)
+{
+    return std::find(log.begin(), log.end(), line) != log.end();
+}
+
+// The simulated panel answers on `panel_port`; the window uses port 1.
+struct Bench {
+    explicit Bench(int panel_port = 1) : opener(panel, clock, panel_port), core(view, opener, clock)
+    {
+        core.Start();
+    }
+    bool RunToItsEnd()
+    {
+        return core.StartUpdate() && view.ServeUntil(core, [this] { return !core.RunInProgress(); });
+    }
+
+    SimPanel panel;
+    SimClock clock;
+    SimPortOpener opener;
+    RecordingView view;
+    MainWindowCore core;
+};
+
+// Opens nothing once armed, by throwing: an engine fault the window must survive.
+class ThrowingOpener final : public PortOpener {
+public:
+    std::unique_ptr<SerialDevice> OpenPort(int, std::string& reason) override
+    {
+        if (armed == 1)
+            throw std::runtime_error("opener exploded");
+        if (armed == 2)
+            throw 42;
+        reason = "no such device";
+        return nullptr;
+    }
+    std::string DeviceName(int) const override { return {}; }
+    int armed = 0;
+};
+
+TEST(MainWindowCoreTest, StartProbesThePortsAndWritesTheInstructions)
+{
+    Bench bench(3);
+    RecordingView& view = bench.view;
+    EXPECT_EQ(view.port_items, (std::array<bool, kMenuPorts>{false, false, true, false, false, false, false, false}));
+    EXPECT_EQ(bench.core.UsablePorts(), view.port_items);
+    EXPECT_FALSE(bench.opener.Held());
+    EXPECT_EQ(bench.core.Engine().SelectedPort.load(), 1);
+    ASSERT_EQ(view.log.size(), kStartupInstructions.size());
+    EXPECT_EQ(view.log[2], "Connect Panel to serial port and insert PC programming Jumper on panel");
+    EXPECT_EQ(view.button_text, "CONTINUE");
+    EXPECT_TRUE(view.info_box_visible);
+    EXPECT_EQ(bench.core.Phase(), RunPhase::Idle);
+    EXPECT_TRUE(bench.core.ButtonEnabled());
+    EXPECT_TRUE(view.boxes.empty());
+}
+
+TEST(MainWindowCoreTest, DuringARunASecondRunAPortChangeAndClosingAreRefused)
+{
+    Bench bench;
+    MainWindowCore& core = bench.core;
+    RecordingView& view = bench.view;
+    ASSERT_TRUE(core.StartUpdate());
+    // Nothing is served yet, so the engine soon waits on the full queue: the
+    // run stays under way for as long as the test needs.
+    EXPECT_EQ(core.Phase(), RunPhase::Running);
+    EXPECT_FALSE(view.button_enabled);
+    EXPECT_FALSE(view.port_menu_enabled);
+
+    EXPECT_FALSE(core.StartUpdate());
+    EXPECT_FALSE(core.SelectPort(3));
+    EXPECT_EQ(core.Engine().SelectedPort.load(), 1);
+    EXPECT_FALSE(core.MayClose());
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].Icon, BoxIcon::Warning);
+    EXPECT_EQ(view.boxes[0].Title, kProgramName);
+    EXPECT_EQ(view.boxes[0].Text, kCloseRefusedText);
+
+    // Half-way through, the same holds.
+    ASSERT_TRUE(view.ServeUntil(core, [&] { return Contains(view.log, kWritingFlash); }));
+    EXPECT_FALSE(core.StartUpdate());
+    EXPECT_FALSE(core.SelectPort(2));
+    EXPECT_FALSE(core.MayClose());
+
+    ASSERT_TRUE(view.ServeUntil(core, [&] { return !core.RunInProgress(); }));
+    EXPECT_EQ(core.Engine().LastEnding.load(), UpdateEnding::Completed);
+    EXPECT_EQ(bench.panel.CountOf(RequestKind::End), 1u);  // one run only
+    EXPECT_EQ(view.runs_ended, 1);
+    EXPECT_EQ(core.Phase(), RunPhase::Finished);
+    // A completed update leaves the button dead, even to a direct call.
+    EXPECT_FALSE(view.button_enabled);
+    EXPECT_TRUE(view.port_menu_enabled);
+    EXPECT_FALSE(core.StartUpdate());
+    EXPECT_TRUE(core.SelectPort(2));
+    EXPECT_EQ(core.Engine().SelectedPort.load(), 2);
+    EXPECT_TRUE(core.MayClose());
+    EXPECT_EQ(view.boxes.size(), 2u);  // the two refusals to close, nothing else
+}
+
+TEST(MainWindowCoreTest, AnEngineBoxHoldsTheRunUntilClosedAndComesAfterWhatPrecededIt)
+{
+    Bench bench(2);  // port 1 leads nowhere
+    RecordingView& view = bench.view;
+    bool running_at_box = false;
+    view.on_box = [&](const BoxText&) { running_at_box = bench.core.RunInProgress(); };
+    ASSERT_TRUE(bench.RunToItsEnd());
+
+    EXPECT_EQ(bench.core.Engine().LastEnding.load(), UpdateEnding::IdentityReadFailed);
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].Icon, BoxIcon::Error);
+    EXPECT_EQ(view.boxes[0].Title, "Error");
+    EXPECT_FALSE(view.boxes[0].Detail.empty());
+    EXPECT_TRUE(running_at_box);
+    EXPECT_EQ(view.log_at_box[0], 0u);  // the run emptied the log before the box
+    EXPECT_FALSE(view.log.empty());     // and wrote its ending after it
+    // The ending leaves the button as the engine set it: enabled.
+    EXPECT_TRUE(view.button_enabled);
+    EXPECT_TRUE(bench.core.StartUpdate());
+    ASSERT_TRUE(bench.view.ServeUntil(bench.core, [&] { return !bench.core.RunInProgress(); }));
+    EXPECT_EQ(view.runs_ended, 2);
+
+    // Through the bridge from another thread, the box blocks its caller.
+    std::atomic<bool> returned{false};
+    bool returned_while_open = true;
+    view.on_box = [&](const BoxText&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        returned_while_open = returned.load();
+    };
+    std::thread engine([&] {
+        bench.core.Bridge().LogLine("before");
+        bench.core.Bridge().MessageBox(BoxKind::Plain, kProgramName, "box", "");
+        returned = true;
+    });
+    ASSERT_TRUE(view.ServeUntil(bench.core, [&] { return returned.load(); }));
+    engine.join();
+    EXPECT_FALSE(returned_while_open);
+    EXPECT_EQ(view.boxes.back().Icon, BoxIcon::None);
+    EXPECT_EQ(view.log.back(), "before");
+}
+
+TEST(MainWindowCoreTest, AnExceptionEscapingARunIsReportedAndTheWindowRecovers)
+{
+    ThrowingOpener opener;
+    SimClock clock;
+    RecordingView view;
+    MainWindowCore core(view, opener, clock);
+    core.Start();
+    for (int armed : {1, 2}) {
+        opener.armed = armed;
+        ASSERT_TRUE(core.StartUpdate());
+        ASSERT_TRUE(view.ServeUntil(core, [&] { return !core.RunInProgress(); }));
+        ASSERT_EQ(view.boxes.size(), static_cast<std::size_t>(armed));
+        const BoxText& box = view.boxes.back();
+        EXPECT_EQ(box.Icon, BoxIcon::Error);
+        EXPECT_EQ(box.Title, kProgramName);
+        EXPECT_EQ(box.Text, kRunFailedText);
+        EXPECT_EQ(box.Detail, armed == 1 ? "opener exploded" : "unknown error");
+        EXPECT_EQ(core.Phase(), RunPhase::Finished);
+        EXPECT_TRUE(view.port_menu_enabled);
+        EXPECT_TRUE(core.MayClose());
+        EXPECT_FALSE(core.Engine().Running());
+    }
+    EXPECT_EQ(view.runs_ended, 2);
+}
+
+TEST(MainWindowCoreTest, ProgramEndDuringARunStopsItAtItsNextBoundaryAndServesItToTheEnd)
+{
+    for (bool by_destructor : {false, true}) {
+        SCOPED_TRACE(by_destructor ? "core destroyed" : "EndRun");
+        SimPanel panel;
+        SimClock clock;
+        SimPortOpener opener(panel, clock);
+        RecordingView view;
+        auto core = std::make_unique<MainWindowCore>(view, opener, clock);
+        core->Start();
+        ASSERT_TRUE(core->StartUpdate());
+        ASSERT_TRUE(view.ServeUntil(*core, [&] { return Contains(view.log, kPleaseWait); }));
+        UpdateEngine& engine = core->Engine();
+        const int operations_before = view.engine_operations;
+
+        if (by_destructor) {
+            core.reset();
+        } else {
+            core->EndRun();
+            EXPECT_EQ(core->Phase(), RunPhase::Finished);
+            EXPECT_EQ(engine.LastEnding.load(), UpdateEnding::Interrupted);
+            EXPECT_FALSE(engine.Running());
+        }
+        EXPECT_EQ(view.runs_ended, 1);
+        // The rest of the run was shown, down to its common end.
+        EXPECT_GT(view.engine_operations, operations_before);
+        EXPECT_FALSE(view.gauge_visible);
+        EXPECT_GT(view.events_served, 0);
+        EXPECT_FALSE(opener.Held());  // the run closed its port
+        EXPECT_EQ(panel.CountOf(RequestKind::End), 0u);
+    }
+}
+
+}  // namespace
+}  // namespace varnox

@@ -1,0 +1,86 @@
+#include "ui/core/command_line.h"
+
+#include "comm/port_map.h"
+#include "firmware/image_provenance.h"
+#include "ui/core/port_probe.h"
+
+namespace varnox {
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kDeviceExample =
+    "               e.g. COM1=\\\\.\\COM12 for an adapter numbered above 8\n"
+    "Items not mapped on the command line are the system's ports of the same name.\n";
+#else
+constexpr const char* kDeviceExample =
+    "               e.g. COM1=/dev/ttyUSB0 or COM1=/dev/pts/7\n"
+    "Items not mapped on the command line use the serial ports found on this machine.\n";
+#endif
+
+CommandLine Refused(std::string error)
+{
+    CommandLine line;
+    line.What = CommandLine::Action::UsageError;
+    line.Error = std::move(error);
+    return line;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args)
+{
+    CommandLine result;
+    for (const std::string& arg : args) {
+        if (arg == "-h" || arg == "--help") {
+            result.What = CommandLine::Action::Help;
+            continue;
+        }
+        if (arg == "--version") {
+            if (result.What != CommandLine::Action::Help)
+                result.What = CommandLine::Action::Version;
+            continue;
+        }
+        const auto equals = arg.find('=');
+        const int port = equals == std::string::npos ? 0 : PortMap::ParsePortName(arg.substr(0, equals));
+        if (port == 0)
+            return Refused("unknown argument '" + arg + "'");
+        if (port > kMenuPorts)
+            return Refused(arg.substr(0, equals) + " is not in the port menu (COM1 to COM8)");
+        const std::string path = arg.substr(equals + 1);
+        if (path.empty())
+            return Refused("no device given for " + arg.substr(0, equals));
+        for (const PortOverride& seen : result.Ports) {
+            if (seen.Port == port)
+                return Refused("COM" + std::to_string(port) + " is mapped twice");
+        }
+        result.Ports.push_back({port, path});
+    }
+    return result;
+}
+
+std::string UsageText(const std::string& program)
+{
+    return "usage: " + program + " [COMn=DEVICE]...\n"
+           "       " + program + " --help | --version\n"
+           "  COMn=DEVICE  maps the port menu's item COMn (n = 1..8) to DEVICE,\n" +
+           kDeviceExample +
+           "  --version    prints the program's version, then ends\n";
+}
+
+StartupAnswer AnswerCommandLine(const CommandLine& line, const std::string& program)
+{
+    switch (line.What) {
+    case CommandLine::Action::UsageError:
+        return {2, {}, program + ": " + line.Error + "\n" + UsageText(program)};
+    case CommandLine::Action::Help:
+        return {0, UsageText(program), {}};
+    case CommandLine::Action::Version:
+        return {0, VersionText(program), {}};
+    case CommandLine::Action::OpenWindow:
+        break;
+    }
+    return {};
+}
+
+}  // namespace varnox

@@ -1,0 +1,119 @@
+#include "ui/core/main_window_core.h"
+
+#include <chrono>
+#include <exception>
+
+#include "ui/core/form_texts.h"
+
+namespace varnox {
+
+MainWindowCore::MainWindowCore(MainWindowView& view, PortOpener& opener, Clock& clock)
+    : view_(view),
+      queue_([&view] { view.WakeWindowThread(); }),
+      bridge_(queue_, view, [this](bool enabled) { EngineButton(enabled); }),
+      engine_(opener, clock, bridge_)
+{
+}
+
+MainWindowCore::~MainWindowCore()
+{
+    EndRun();
+    queue_.Close();
+}
+
+void MainWindowCore::Start()
+{
+    view_.SetInfoBoxVisible(true);
+    engine_.SelectedPort = 1;
+    usable_ = ProbeMenuPorts(engine_.Opener());
+    for (int port = 1; port <= kMenuPorts; ++port)
+        view_.EnablePortItem(port, usable_[port - 1]);
+    for (const char* line : kStartupInstructions)
+        view_.LogLine(line);
+    view_.SetButtonText(kButtonCaption);
+}
+
+bool MainWindowCore::StartUpdate()
+{
+    // A second run must never start inside the first, and a button the run
+    // has disabled stays dead even to a direct call.
+    if (phase_ == RunPhase::Running || engine_.Running() || !engine_button_)
+        return false;
+    if (worker_.joinable())
+        worker_.join();
+    phase_ = RunPhase::Running;
+    ShowRunControls();
+    worker_ = std::thread([this] {
+        // An exception must not end the program with the window in its run
+        // state; it is reported once the run has been wound up.
+        std::string failure;
+        try {
+            engine_.Run();
+        } catch (const std::exception& error) {
+            failure = error.what();
+        } catch (...) {
+            failure = "unknown error";
+        }
+        // Queued behind every operation the run posted, so the window shows
+        // the whole run before it counts as ended.
+        queue_.Post([this, failure] { OnRunEnded(failure); });
+    });
+    return true;
+}
+
+void MainWindowCore::OnRunEnded(const std::string& failure)
+{
+    if (worker_.joinable())
+        worker_.join();
+    phase_ = RunPhase::Finished;
+    ShowRunControls();
+    if (!failure.empty())
+        view_.ShowBox({BoxIcon::Error, kProgramName, kRunFailedText, failure});
+    view_.RunEnded();
+}
+
+bool MainWindowCore::SelectPort(int port)
+{
+    // The menu is disabled during a run; this also holds for a direct call.
+    if (phase_ == RunPhase::Running || port < 1 || port > kMenuPorts)
+        return false;
+    engine_.SelectedPort = port;
+    return true;
+}
+
+bool MainWindowCore::MayClose()
+{
+    if (phase_ != RunPhase::Running)
+        return true;
+    view_.ShowBox({BoxIcon::Warning, kProgramName, kCloseRefusedText, {}});
+    return false;
+}
+
+void MainWindowCore::EndRun()
+{
+    if (phase_ == RunPhase::Running) {
+        engine_.RequestStop();
+        // The engine needs the window's thread for its operations (and its
+        // boxes) until it has stopped.
+        while (phase_ == RunPhase::Running) {
+            queue_.WaitForPending(std::chrono::milliseconds(10));
+            queue_.Drain();
+            view_.ServeEvents();
+        }
+    }
+    if (worker_.joinable())
+        worker_.join();
+}
+
+void MainWindowCore::EngineButton(bool enabled)
+{
+    engine_button_ = enabled;
+    ShowRunControls();
+}
+
+void MainWindowCore::ShowRunControls()
+{
+    view_.EnableRunControls(ButtonEnabled(), phase_ != RunPhase::Running);
+}
+
+}  // namespace varnox

@@ -1,0 +1,83 @@
+#pragma once
+// Everything both main windows do alike, without a widget: the run of the
+// CONTINUE button on a worker thread and its state, the engine's window
+// operations handed to the window's thread, what is refused during a run,
+// the guard against an exception escaping a run, the port menu's start-up
+// probe, and the end of the program during a run. A shell (MainWindowView)
+// adds widgets, painting and its own thread.
+
+#include <array>
+#include <string>
+#include <thread>
+
+#include "comm/comm.h"
+#include "core/clock.h"
+#include "ui/core/main_window_view.h"
+#include "ui/core/operation_queue.h"
+#include "ui/core/port_probe.h"
+#include "ui/core/window_bridge.h"
+#include "update/update_engine.h"
+
+namespace varnox {
+
+enum class RunPhase {
+    Idle,      // no run yet
+    Running,   // from the button's press until the window shows the run's end
+    Finished,  // a run has ended; the button is as the engine left it
+};
+
+class MainWindowCore {
+public:
+    // Constructed on the window's thread. `opener` and `clock` serve the
+    // probe and every update; they and `view` must outlive the core.
+    MainWindowCore(MainWindowView& view, PortOpener& opener, Clock& clock);
+    // EndRun, if the shell has not called it already.
+    ~MainWindowCore();
+    MainWindowCore(const MainWindowCore&) = delete;
+    MainWindowCore& operator=(const MainWindowCore&) = delete;
+
+    UpdateEngine& Engine() { return engine_; }
+    // What the engine sees of the window (any thread).
+    WindowBridge& Bridge() { return bridge_; }
+
+    // The rest on the window's thread only.
+
+    // The window's start: port 1 chosen, the menu's ports probed, the
+    // instructions in the log, the button's caption.
+    void Start();
+    // CONTINUE: starts the update on the worker thread. Refused (false) while
+    // a run is under way and when the engine has disabled the button.
+    bool StartUpdate();
+    // Port menu item `port` chooses the next run's port; refused during a run.
+    bool SelectPort(int port);
+    // Closing the window: refused during a run, with a box that says why.
+    bool MayClose();
+    // Runs the engine's operations that wait for the window's thread.
+    void ServeOperations() { queue_.Drain(); }
+    // The program ends: a run under way is asked to stop at its next
+    // boundary, and the window's operations are served until it has ended.
+    // Shells call it while their widgets still exist.
+    void EndRun();
+
+    RunPhase Phase() const { return phase_; }
+    bool RunInProgress() const { return phase_ == RunPhase::Running; }
+    bool ButtonEnabled() const { return phase_ != RunPhase::Running && engine_button_; }
+    const std::array<bool, kMenuPorts>& UsablePorts() const { return usable_; }
+
+private:
+    void EngineButton(bool enabled);
+    void OnRunEnded(const std::string& failure);
+    void ShowRunControls();
+
+    MainWindowView& view_;
+    OperationQueue queue_;
+    WindowBridge bridge_;
+    UpdateEngine engine_;
+    std::array<bool, kMenuPorts> usable_{};
+    RunPhase phase_ = RunPhase::Idle;
+    // The button's state as the engine last set it; shown once a run ends.
+    bool engine_button_ = true;
+    std::thread worker_;
+};
+
+}  // namespace varnox

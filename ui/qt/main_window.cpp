@@ -1,0 +1,190 @@
+#include "ui/qt/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include "ui/core/form_texts.h"
+#include "ui/core/window_placement.h"
+
+namespace varnox {
+
+MainWindow::MainWindow(PortOpener& opener, Clock& clock, BoxPresenter& boxes, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      core_(*this, opener, clock),
+      boxes_(boxes)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromUtf8(kFormCaption));
+    CreateControls();
+    CreatePortMenu();
+    // The client area keeps its size; the window is as large as it and the menu bar.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(Button5, &QPushButton::clicked, this, [this] { StartUpdate(); });
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this,
+            [this](int index) { core_.Bridge().CacheSelectorIndex(index); });
+    core_.Bridge().CacheSelectorIndex(ComboBox1->currentIndex());
+
+    core_.Start();
+}
+
+MainWindow::~MainWindow()
+{
+    // Closing is refused during a run, but the program may still end under
+    // one; the widgets must outlive the run's last operation.
+    core_.EndRun();
+}
+
+void MainWindow::WakeWindowThread()
+{
+    QMetaObject::invokeMethod(this, [this] { core_.ServeOperations(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::ServeEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+void MainWindow::ShowBox(const BoxText& box)
+{
+    BoxRequest request;
+    switch (box.Icon) {
+    case BoxIcon::None: request.Icon = QMessageBox::NoIcon; break;
+    case BoxIcon::Warning: request.Icon = QMessageBox::Warning; break;
+    case BoxIcon::Error: request.Icon = QMessageBox::Critical; break;
+    }
+    request.Title = QString::fromStdString(box.Title);
+    request.Text = QString::fromStdString(box.Text);
+    request.Detail = QString::fromStdString(box.Detail);
+    boxes_.Present(this, request);
+}
+
+QStringList MainWindow::LogLines() const
+{
+    QStringList lines;
+    if (!log_has_lines_)
+        return lines;
+    for (QTextBlock block = Messaggio->document()->begin(); block.isValid(); block = block.next())
+        lines << block.text();
+    return lines;
+}
+
+void MainWindow::LogLine(const std::string& text)
+{
+    // An empty document already holds one empty block; the first line goes
+    // into it so that an empty first line is not lost.
+    QTextCursor cursor(Messaggio->document());
+    cursor.movePosition(QTextCursor::End);
+    if (log_has_lines_)
+        cursor.insertBlock();
+    cursor.insertText(QString::fromStdString(text));
+    log_has_lines_ = true;
+    Messaggio->setTextCursor(cursor);
+    Messaggio->ensureCursorVisible();
+}
+
+void MainWindow::ClearLog()
+{
+    Messaggio->clear();
+    log_has_lines_ = false;
+}
+
+void MainWindow::SetGaugeVisible(bool visible)
+{
+    Gauge1->setVisible(visible);
+}
+
+void MainWindow::SetGaugeProgress(int progress)
+{
+    Gauge1->SetProgress(progress);
+}
+
+void MainWindow::SetGaugeMaximum(int maximum)
+{
+    Gauge1->SetMaximum(maximum);
+}
+
+void MainWindow::RepaintGauge()
+{
+    // The window repaints on its own thread; asking is enough.
+    Gauge1->update();
+}
+
+void MainWindow::SetFieldText(Field field, const std::string& text)
+{
+    const QString value = QString::fromStdString(text);
+    switch (field) {
+    case Field::PanelType: panelTypebox->setText(value); break;
+    case Field::Address: Address->setText(value); break;
+    case Field::FlashAddress: FlashAddress->setText(value); break;
+    case Field::ErrorCounter: ErrorCounter->setText(value); break;
+    }
+}
+
+void MainWindow::EnableRunControls(bool button, bool port_menu)
+{
+    Button5->setEnabled(button);
+    port_menu_->menuAction()->setEnabled(port_menu);
+}
+
+void MainWindow::EnablePortItem(int port, bool enabled)
+{
+    port_items_[port - 1]->setEnabled(enabled);
+}
+
+void MainWindow::SetButtonText(const std::string& text)
+{
+    Button5->setText(QString::fromStdString(text));
+}
+
+void MainWindow::SetInfoBoxVisible(bool visible)
+{
+    DEBUG_BOX->setVisible(visible);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (core_.MayClose())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (placed_)
+        return;
+    placed_ = true;
+    const QScreen* where = screen();
+    const QSize frame = frameGeometry().size();
+    if (where == nullptr) {
+        move(kFormLeft, kFormTop);
+        return;
+    }
+    const QRect area = where->availableGeometry();
+    const ScreenRect place =
+        PlaceFrame(frame.width(), frame.height(), {area.left(), area.top(), area.width(), area.height()});
+    move(place.Left, place.Top);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    // Gauge1 keeps to the client area's bottom edge.
+    Gauge1->setGeometry(0, client_->height() - kGaugeHeight, client_->width(), kGaugeHeight);
+}
+
+}  // namespace varnox

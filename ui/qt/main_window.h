@@ -1,0 +1,123 @@
+#pragma once
+// The tool's one window, Qt 6 shell of the window core (ui/core): widgets,
+// painting, and the hand-over of the engine's operations to the window's
+// thread. The core decides what a click does and what is refused.
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+#include "comm/comm.h"
+#include "core/clock.h"
+#include "ui/core/form_layout.h"
+#include "ui/core/main_window_core.h"
+#include "ui/core/main_window_view.h"
+#include "ui/qt/box_presenter.h"
+#include "ui/qt/gauge.h"
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace varnox {
+
+class MainWindow final : public QMainWindow, private MainWindowView {
+    Q_OBJECT
+public:
+    // `opener` and `clock` serve the probe and every update; `boxes` shows
+    // the modal boxes. All three must outlive the window.
+    MainWindow(PortOpener& opener, Clock& clock, BoxPresenter& boxes, QWidget* parent = nullptr);
+    // A run still under way is asked to stop; the window serves it until it has.
+    ~MainWindow() override;
+
+    // CONTINUE: the update, on the worker thread; refused during a run.
+    void StartUpdate() { core_.StartUpdate(); }
+    // The port menu: item n chooses port n for the next run.
+    void SelectPort(int port) { core_.SelectPort(port); }
+
+    bool RunInProgress() const { return core_.RunInProgress(); }
+    MainWindowCore& Core() { return core_; }
+    UpdateEngine& Engine() { return core_.Engine(); }
+    int SelectedPort() { return core_.Engine().SelectedPort.load(); }
+    // The log's lines; none after ClearLog.
+    QStringList LogLines() const;
+    QAction* PortItem(int port) const { return port_items_[port - 1]; }
+    QMenu* PortMenu() const { return port_menu_; }
+    // Why the logo could not be shown; empty when it was.
+    const QString& LogoError() const { return logo_error_; }
+
+    // The controls, named as in the window's layout (ui/core/form_layout.h).
+    QFrame* Shape1 = nullptr;
+    Gauge* Gauge1 = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* Button5 = nullptr;
+    QPlainTextEdit* Messaggio = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QGroupBox* DEBUG_BOX = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* panelTypebox = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* Address = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* FlashAddress = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* ErrorCounter = nullptr;
+
+signals:
+    // A run has ended and the window shows its ending.
+    void RunFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // MainWindowView
+    void WakeWindowThread() override;
+    void ServeEvents() override;
+    void ShowBox(const BoxText& box) override;
+    void LogLine(const std::string& text) override;
+    void ClearLog() override;
+    void SetGaugeVisible(bool visible) override;
+    void SetGaugeProgress(int progress) override;
+    void SetGaugeMaximum(int maximum) override;
+    void RepaintGauge() override;
+    void SetFieldText(Field field, const std::string& text) override;
+    void EnableRunControls(bool button, bool port_menu) override;
+    void EnablePortItem(int port, bool enabled) override;
+    void SetButtonText(const std::string& text) override;
+    void SetInfoBoxVisible(bool visible) override;
+    void RunEnded() override { emit RunFinished(); }
+
+    // main_window_controls.cpp
+    void CreateControls();
+    template <typename W>
+    W* Dressed(W* widget, ControlId id);
+    void CreatePortMenu();
+    void PlaceControls();
+    void ShowLogo();
+
+    MainWindowCore core_;
+    BoxPresenter& boxes_;
+
+    QWidget* client_ = nullptr;
+    QFont dialog_font_;
+    QMenu* port_menu_ = nullptr;
+    std::array<QAction*, kMenuPorts> port_items_{};
+    QString logo_error_;
+    bool log_has_lines_ = false;
+    bool placed_ = false;
+};
+
+}  // namespace varnox

@@ -1,0 +1,240 @@
+#include "ui/win32/main_window.h"
+
+#include "ui/core/form_texts.h"
+#include "ui/core/window_placement.h"
+#include "ui/win32/wide_text.h"
+
+namespace varnox {
+
+namespace {
+
+// Fixed single border, system menu and close button only: no sizing, no
+// iconify or enlarge buttons.
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
+
+// The window's frame at its designed place, moved just enough to keep it
+// inside the screen's work area.
+RECT FramePlace(HMENU menu)
+{
+    RECT frame{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&frame, kFormStyle, menu != nullptr, kFormExStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const ScreenRect place =
+        PlaceFrame(width, height, {static_cast<int>(work.left), static_cast<int>(work.top),
+                                   static_cast<int>(work.right - work.left), static_cast<int>(work.bottom - work.top)});
+    return {place.Left, place.Top, place.Left + width, place.Top + height};
+}
+
+}  // namespace
+
+MainWindow::MainWindow(PortOpener& opener, Clock& clock) : core_(*this, opener, clock) {}
+
+MainWindow::~MainWindow()
+{
+    // Closing is refused during a run, but the program may still end under
+    // one; the controls must outlive the run's last operation.
+    core_.EndRun();
+    if (hwnd_ != nullptr)
+        DestroyWindow(hwnd_);
+}
+
+bool MainWindow::Create()
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = WindowProc;
+    window_class.hInstance = instance;
+    window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    window_class.hIconSm = window_class.hIcon;
+    window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = kClassName;
+    if (RegisterClassExW(&window_class) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return false;
+
+    const HMENU menu = CreatePortMenu();
+    const RECT frame = FramePlace(menu);
+    const std::wstring caption = Widen(kFormCaption);
+    hwnd_ = CreateWindowExW(kFormExStyle, kClassName, caption.c_str(), kFormStyle, frame.left, frame.top,
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, menu, instance, this);
+    if (hwnd_ == nullptr)
+        return false;
+    // The menu bar may take another height than AdjustWindowRectEx assumed:
+    // the client area keeps its designed size.
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const int wider = kClientWidth - client.right;
+    const int taller = kClientHeight - client.bottom;
+    if (wider != 0 || taller != 0)
+        SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left + wider, frame.bottom - frame.top + taller,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    auto* form = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        form = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+        form->hwnd_ = window;
+    }
+    if (form == nullptr)
+        return DefWindowProcW(window, message, wparam, lparam);
+    return form->OnMessage(message, wparam, lparam);
+}
+
+LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_CREATE:
+        wake_target_ = hwnd_;
+        CreateFonts();
+        CreateControls();
+        core_.Start();
+        return 0;
+    case kWakeMessage:
+        core_.ServeOperations();
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wparam), HIWORD(wparam));
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        const HDC dc = BeginPaint(hwnd_, &paint);
+        PaintFrames(dc);
+        EndPaint(hwnd_, &paint);
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+        return ControlColours(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
+                              message == WM_CTLCOLOREDIT);
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+        if (item->CtlID == kButton5) {
+            DrawButton5(*item);
+            return TRUE;
+        }
+        break;
+    }
+    case WM_CLOSE:
+        if (core_.MayClose())
+            DestroyWindow(hwnd_);
+        return 0;
+    case WM_DESTROY:
+        wake_target_ = nullptr;
+        hwnd_ = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+void MainWindow::OnCommand(int id, int code)
+{
+    if (id == kButton5 && code == BN_CLICKED) {
+        StartUpdate();
+    } else if (id == kComboBox1 && code == CBN_SELCHANGE) {
+        core_.Bridge().CacheSelectorIndex(static_cast<int>(SendMessageW(ComboBox1, CB_GETCURSEL, 0, 0)));
+    } else if (id > kPortItemBase && id <= kPortItemBase + kMenuPorts) {
+        SelectPort(id - kPortItemBase);
+    }
+}
+
+void MainWindow::WakeWindowThread()
+{
+    // Without a window the core serves its operations itself (EndRun).
+    const HWND target = wake_target_.load();
+    if (target != nullptr)
+        PostMessageW(target, kWakeMessage, 0, 0);
+}
+
+void MainWindow::ServeEvents()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT)
+            break;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void MainWindow::ShowBox(const BoxText& box)
+{
+    const std::string shown = box.Detail.empty() ? box.Text : box.Text + "\n\n" + box.Detail;
+    UINT icon = 0;
+    switch (box.Icon) {
+    case BoxIcon::None: break;
+    case BoxIcon::Warning: icon = MB_ICONWARNING; break;
+    case BoxIcon::Error: icon = MB_ICONERROR; break;
+    }
+    MessageBoxW(hwnd_, Widen(shown).c_str(), Widen(box.Title).c_str(), MB_OK | icon);
+}
+
+void MainWindow::LogLine(const std::string& text)
+{
+    // An empty edit already looks like one empty line; the first line goes
+    // into it so that an empty first line is not lost.
+    const std::wstring line = log_has_lines_ ? L"\r\n" + Widen(text) : Widen(text);
+    const LRESULT end = SendMessageW(Messaggio, WM_GETTEXTLENGTH, 0, 0);
+    SendMessageW(Messaggio, EM_SETSEL, static_cast<WPARAM>(end), end);
+    SendMessageW(Messaggio, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageW(Messaggio, EM_SCROLLCARET, 0, 0);
+    log_has_lines_ = true;
+}
+
+void MainWindow::ClearLog()
+{
+    SetWindowTextW(Messaggio, L"");
+    log_has_lines_ = false;
+}
+
+void MainWindow::SetGaugeVisible(bool visible)
+{
+    ShowWindow(Gauge1.Handle(), visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void MainWindow::SetFieldText(Field field, const std::string& text)
+{
+    HWND target = nullptr;
+    switch (field) {
+    case Field::PanelType: target = panelTypebox; break;
+    case Field::Address: target = Address; break;
+    case Field::FlashAddress: target = FlashAddress; break;
+    case Field::ErrorCounter: target = ErrorCounter; break;
+    }
+    SetWindowTextW(target, Widen(text).c_str());
+}
+
+void MainWindow::EnableRunControls(bool button, bool port_menu)
+{
+    EnableWindow(Button5, button ? TRUE : FALSE);
+    EnableMenuItem(GetMenu(hwnd_), 0, MF_BYPOSITION | (port_menu ? MF_ENABLED : MF_GRAYED));
+    DrawMenuBar(hwnd_);
+}
+
+void MainWindow::EnablePortItem(int port, bool enabled)
+{
+    EnableMenuItem(port_menu_, kPortItemBase + port, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void MainWindow::SetButtonText(const std::string& text)
+{
+    SetWindowTextW(Button5, Widen(text).c_str());
+}
+
+void MainWindow::SetInfoBoxVisible(bool visible)
+{
+    ShowWindow(DEBUG_BOX, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+}  // namespace varnox

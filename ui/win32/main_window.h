@@ -1,0 +1,139 @@
+#pragma once
+// The tool's one window, native Win32 shell of the window core (ui/core):
+// controls, painting, and the hand-over of the engine's operations to the
+// window's thread. The core decides what a click does and what is refused.
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "comm/comm.h"
+#include "core/clock.h"
+#include "ui/core/form_layout.h"
+#include "ui/core/main_window_core.h"
+#include "ui/core/main_window_view.h"
+#include "ui/win32/gauge.h"
+
+namespace varnox {
+
+// A GDI object deleted with its owner.
+template <typename Handle>
+class GdiObject {
+public:
+    GdiObject() = default;
+    explicit GdiObject(Handle handle) : handle_(handle) {}
+    ~GdiObject()
+    {
+        if (handle_ != nullptr)
+            DeleteObject(handle_);
+    }
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+    void Reset(Handle handle)
+    {
+        if (handle_ != nullptr)
+            DeleteObject(handle_);
+        handle_ = handle;
+    }
+    Handle Get() const { return handle_; }
+
+private:
+    Handle handle_ = nullptr;
+};
+
+class MainWindow final : private MainWindowView {
+public:
+    // The window's class name: outside tools find the window by it.
+    static constexpr const wchar_t* kClassName = L"TForm1";
+
+    // `opener` and `clock` serve the probe and every update; both must
+    // outlive the window.
+    MainWindow(PortOpener& opener, Clock& clock);
+    // A run still under way is asked to stop; the window serves it until it has.
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Creates the window; the core starts before it is first shown.
+    bool Create();
+    HWND Handle() const { return hwnd_; }
+
+    // CONTINUE: the update, on the worker thread; refused during a run.
+    void StartUpdate() { core_.StartUpdate(); }
+    // The port menu: item n chooses port n for the next run.
+    void SelectPort(int port) { core_.SelectPort(port); }
+    bool RunInProgress() const { return core_.RunInProgress(); }
+
+    // The controls, named as in the window's layout (ui/core/form_layout.h).
+    // Shape1 and Bevel1 are drawn on the window itself.
+    Gauge Gauge1;
+    HWND Image1 = nullptr;
+    HWND Label1 = nullptr;
+    HWND Button5 = nullptr;
+    HWND Messaggio = nullptr;
+    HWND ComboBox1 = nullptr;
+    HWND DEBUG_BOX = nullptr;
+    HWND Label4 = nullptr;
+    HWND panelTypebox = nullptr;
+    HWND Label2 = nullptr;
+    HWND Address = nullptr;
+    HWND Label3 = nullptr;
+    HWND FlashAddress = nullptr;
+    HWND Label5 = nullptr;
+    HWND ErrorCounter = nullptr;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    static LRESULT CALLBACK InfoBoxProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                        DWORD_PTR form);
+    LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
+    void OnCommand(int id, int code);
+
+    // MainWindowView
+    void WakeWindowThread() override;
+    void ServeEvents() override;
+    void ShowBox(const BoxText& box) override;
+    void LogLine(const std::string& text) override;
+    void ClearLog() override;
+    void SetGaugeVisible(bool visible) override;
+    void SetGaugeProgress(int progress) override { Gauge1.SetProgress(progress); }
+    void SetGaugeMaximum(int maximum) override { Gauge1.SetMaximum(maximum); }
+    void RepaintGauge() override { UpdateWindow(Gauge1.Handle()); }
+    void SetFieldText(Field field, const std::string& text) override;
+    void EnableRunControls(bool button, bool port_menu) override;
+    void EnablePortItem(int port, bool enabled) override;
+    void SetButtonText(const std::string& text) override;
+    void SetInfoBoxVisible(bool visible) override;
+
+    // main_window_controls.cpp
+    void CreateFonts();
+    HFONT FontOf(ControlFont font) const;
+    void CreateControls();
+    HMENU CreatePortMenu();
+    // Control `id` as the layout defines it, of `window_class` with its own `style`.
+    HWND CreateChild(const wchar_t* window_class, DWORD style, ControlId id);
+    void ShowLogo();
+    // main_window_paint.cpp
+    void PaintFrames(HDC dc) const;
+    LRESULT ControlColours(HDC dc, HWND control, bool edit) const;
+    void DrawButton5(const DRAWITEMSTRUCT& item) const;
+
+    // Carries a wake to the window's thread.
+    static constexpr UINT kWakeMessage = WM_APP + 1;
+
+    MainWindowCore core_;
+
+    HWND hwnd_ = nullptr;
+    std::atomic<HWND> wake_target_{nullptr};
+    HMENU port_menu_ = nullptr;
+    GdiObject<HFONT> dialog_font_;
+    GdiObject<HFONT> bold_font_;
+    GdiObject<HFONT> italic_font_;
+    GdiObject<HFONT> log_font_;
+    GdiObject<HBITMAP> logo_;
+    std::string logo_error_;
+    bool log_has_lines_ = false;
+};
+
+}  // namespace varnox

@@ -1,0 +1,133 @@
+// What the window draws itself: Shape1 and Bevel1, the colours of its
+// labels and fields, and Button5's caption in the active title bar's colour.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "ui/win32/main_window.h"
+
+namespace varnox {
+
+namespace {
+
+constexpr COLORREF kFieldTextColour = RGB(0, 0, 0);
+
+// A control's text colour from the layout; `system` for TextColour::System.
+COLORREF TextColourOf(TextColour colour, COLORREF system)
+{
+    switch (colour) {
+    case TextColour::System: break;
+    case TextColour::Red: return RGB(255, 0, 0);
+    case TextColour::Blue: return RGB(0, 0, 255);
+    case TextColour::ActiveTitle: return GetSysColor(COLOR_ACTIVECAPTION);
+    }
+    return system;
+}
+
+RECT PlaceRect(ControlId id)
+{
+    const ControlPlace& place = PlaceOf(id);
+    return {place.Left, place.Top, place.Left + place.Width, place.Top + place.Height};
+}
+
+}  // namespace
+
+void MainWindow::PaintFrames(HDC dc) const
+{
+    // Shape1: white with a 1-pixel black outline.
+    const RECT shape = PlaceRect(kShape1);
+    const HGDIOBJ old_brush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
+    const HGDIOBJ old_pen = SelectObject(dc, GetStockObject(BLACK_PEN));
+    Rectangle(dc, shape.left, shape.top, shape.right, shape.bottom);
+    SelectObject(dc, old_pen);
+    SelectObject(dc, old_brush);
+    // Bevel1: a lowered box frame around the shape and the logo.
+    RECT bevel = PlaceRect(kBevel1);
+    DrawEdge(dc, &bevel, BDR_SUNKENOUTER, BF_RECT);
+}
+
+LRESULT MainWindow::ControlColours(HDC dc, HWND control, bool edit) const
+{
+    const ControlPlace& place = PlaceOf(static_cast<ControlId>(GetDlgCtrlID(control)));
+    // The log, and the read-only fields: these show their texts on the
+    // window colour, as fields do, rather than on the button face of
+    // disabled controls.
+    const bool field = control == panelTypebox || control == Address || control == FlashAddress ||
+                       control == ErrorCounter;
+    if ((edit && control == Messaggio) || field) {
+        SetTextColor(dc, TextColourOf(place.Colour, kFieldTextColour));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    }
+    SetTextColor(dc, TextColourOf(place.Colour, GetSysColor(COLOR_BTNTEXT)));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void MainWindow::DrawButton5(const DRAWITEMSTRUCT& item) const
+{
+    const HDC dc = item.hDC;
+    RECT area = item.rcItem;
+    const bool pushed = (item.itemState & ODS_SELECTED) != 0;
+    const bool focused = (item.itemState & ODS_FOCUS) != 0;
+    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    // The focused button carries the black outline of a default button.
+    if (focused) {
+        FrameRect(dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        InflateRect(&area, -1, -1);
+    }
+    DrawFrameControl(dc, &area, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
+
+    wchar_t caption[64] = {};
+    GetWindowTextW(item.hwndItem, caption, static_cast<int>(std::size(caption)));
+    RECT text = area;
+    if (pushed)
+        OffsetRect(&text, 1, 1);
+    const HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
+    SetBkMode(dc, TRANSPARENT);
+    const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
+    if (disabled) {
+        // Greyed the classic way: a white copy under the grey text.
+        OffsetRect(&text, 1, 1);
+        SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+        DrawTextW(dc, caption, -1, &text, format);
+        OffsetRect(&text, -1, -1);
+        SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    } else {
+        SetTextColor(dc, TextColourOf(PlaceOf(kButton5).Colour, GetSysColor(COLOR_BTNTEXT)));
+    }
+    DrawTextW(dc, caption, -1, &text, format);
+    SelectObject(dc, old_font);
+
+    if (focused) {
+        RECT focus = area;
+        InflateRect(&focus, -4, -4);
+        DrawFocusRect(dc, &focus);
+    }
+}
+
+LRESULT CALLBACK MainWindow::InfoBoxProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                     DWORD_PTR form)
+{
+    switch (message) {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_COMMAND:
+        return SendMessageW(reinterpret_cast<MainWindow*>(form)->hwnd_, message, wparam, lparam);
+    case WM_ERASEBKGND: {
+        // A group box paints only its frame and caption; the window clips
+        // its children, so the box fills its own inside.
+        RECT inside;
+        GetClientRect(box, &inside);
+        FillRect(reinterpret_cast<HDC>(wparam), &inside, GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
+    default:
+        return DefSubclassProc(box, message, wparam, lparam);
+    }
+}
+
+}  // namespace varnox
