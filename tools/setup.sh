@@ -1,17 +1,43 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building and testing varnox-patch needs.
-# Idempotent: runs apt-get only for packages that are missing.
+# Installs the Debian packages a job needs, by purpose:
+#
+#   tools/setup.sh              building and running the Linux programs
+#   tools/setup.sh --test       ... and running the tests (GoogleTest, clang for
+#                               the fuzz targets, Xvfb and Wine for the window
+#                               and Windows tests, the package checks)
+#   tools/setup.sh --windows    ... and cross-building the Windows programs, the
+#                               installer and the zip
+#
+# The options combine. Idempotent: runs apt-get only for packages that are missing.
 set -euo pipefail
 
-PACKAGES=(
+BUILD=(
   build-essential g++ cmake ninja-build pkg-config
-  nlohmann-json3-dev libsystemd-dev dbus-daemon libssl-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  nlohmann-json3-dev libsystemd-dev
   qt6-base-dev libgl-dev libjpeg-dev
-  clang-14 libclang-rt-14-dev
-  xvfb xauth
-  g++-mingw-w64-x86-64-posix wine64 wine fonts-wine xdotool imagemagick
 )
+TEST=(
+  libgtest-dev libgmock-dev googletest dbus-daemon libssl-dev
+  clang-14 libclang-rt-14-dev
+  xvfb xauth xdotool imagemagick
+  wine64 wine fonts-wine
+  lintian desktop-file-utils man-db file unzip
+)
+# googletest: the Wine tests' helpers are part of the cross build.
+WINDOWS=(
+  g++-mingw-w64-x86-64-posix googletest nsis zip
+)
+
+PACKAGES=("${BUILD[@]}")
+while (($#)); do
+  case "$1" in
+    --test) PACKAGES+=("${TEST[@]}") ;;
+    --windows) PACKAGES+=("${WINDOWS[@]}") ;;
+    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "setup: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -21,6 +47,8 @@ for p in "${PACKAGES[@]}"; do
 done
 
 if ((${#missing[@]})); then
+  # One name may come from two sets.
+  mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
   echo "setup: installing ${missing[*]}"
   SUDO=""
   if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi

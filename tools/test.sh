@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/setup.sh
+# The tests' packages and the Windows cross build's (the Wine tests).
+bash tools/setup.sh --test --windows
 
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-win}
 jobs=${VARNOX_JOBS:-2}
 
-bash tools/setup.sh
+bash tools/setup.sh --windows
 # -O2 as on Linux (g++ 12 gives false -Wrestrict warnings in std::string at -O3);
 # -s: no symbols in the programs handed out.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNOX_WERROR=ON \

@@ -17,6 +17,11 @@
 #   cli-update     a whole update of the smallest image (about 2 minutes)
 #   window         varnox-patch.exe under Xvfb: start-up, port menu, an early
 #                  ending; then a run under way: refused close, screenshot
+#   resources      version resource and manifest in both programs, version
+#                  resource in the installer
+#   installer      the installer, silently: programs where the Start-menu
+#                  entries point, --version; then the uninstaller removes all
+#   zip            the portable zip: its files, and the tool run from it
 # Options:
 #   --win-build DIR    the cross build (default build-win)
 #   --linux-bin DIR    varnox-panel-sim, varnox-patch-cli and pty_peer for
@@ -56,7 +61,8 @@ win_bin=$win_build/bin
 
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
 # No Mono or Gecko: nothing here needs them, and fetching them is impossible.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No menu entries on the host's desktop for what the installer test installs.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 com_link=$prefix/varnox-com3       # what COM3 leads to
 ready_mark=$prefix/.varnox-ready
 smallest_image=FWKAELVRXGAA0I_2x04
@@ -433,6 +439,143 @@ EOF
   note "window: run under way, close refused"
 }
 
+# --- what is handed out ------------------------------------------------------
+
+project_version() { sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$win_build/CMakeCache.txt"; }
+
+# Builds one of the targets windows_installer and windows_zip; prints its file.
+build_artefact() {
+  cmake --build "$win_build" --target "$1" >"$work/$1.log" 2>&1 || { cat "$work/$1.log" >&2; fail "cannot build $1"; }
+  local version
+  version=$(project_version)
+  case "$1" in
+    windows_installer) echo "$win_build/dist/varnox-patch-$version-setup.exe" ;;
+    windows_zip) echo "$win_build/dist/varnox-patch-$version-windows-x64.zip" ;;
+  esac
+}
+
+# The resources of one .exe, decompiled to resource-script text.
+resources_of() {
+  x86_64-w64-mingw32-windres -i "$1" -O rc >"$work/resources.rc" 2>&1 || fail "$(basename "$1"): resources unreadable"
+}
+
+expect_version_value() {
+  local name=$1 key=$2 want=$3
+  grep -qF "VALUE \"$key\", \"$want\"" "$work/resources.rc" ||
+    fail "$name: $key is not '$want': $(grep -F "VALUE \"$key\"" "$work/resources.rc")"
+}
+
+test_resources() {
+  local version program
+  version=$(project_version)
+  for program in varnox-patch varnox-patch-cli; do
+    resources_of "$win_bin/$program.exe"
+    expect_version_value "$program" ProductName "Varnox Patch"
+    expect_version_value "$program" ProductVersion "$version"
+    expect_version_value "$program" FileVersion "$version"
+    expect_version_value "$program" OriginalFilename "$program.exe"
+    grep -q 'VALUE "FileDescription", "Varnox Patch.*fire-alarm control panels"' "$work/resources.rc" ||
+      fail "$program: no description"
+    # The manifest: resource 1 of type 24, the one the loader reads for a process.
+    grep -qx '1 24 /\* RT_MANIFEST \*/' "$work/resources.rc" || fail "$program: no application manifest"
+    grep -q 'name=""Microsoft.Windows.Common-Controls"" version=""6.0.0.0""' "$work/resources.rc" ||
+      fail "$program: the manifest does not ask for common controls 6"
+    grep -q '<dpiAware xmlns=""http://schemas.microsoft.com/SMI/2005/WindowsSettings"">false</dpiAware>' \
+      "$work/resources.rc" || fail "$program: the manifest does not declare DPI awareness"
+  done
+  # The window's own resources are still there beside the added ones.
+  resources_of "$win_bin/varnox-patch.exe"
+  grep -q 'Type: group icon' "$work/resources.rc" || fail "varnox-patch: the icon is gone"
+  grep -q 'Type: rcdata' "$work/resources.rc" || fail "varnox-patch: the logo is gone"
+
+  resources_of "$(build_artefact windows_installer)"
+  expect_version_value installer ProductName "Varnox Patch"
+  expect_version_value installer ProductVersion "$version"
+}
+
+# The entries of the all-users Start-menu folder, NAME|TARGET|ARGUMENTS|DIRECTORY;
+# status 1 when the folder does not exist.
+menu_entries() {
+  local status=0
+  (unset DISPLAY; wine "$win_bin/shortcut_info.exe" "Varnox Patch") >"$work/menu.txt" || status=$?
+  tr -d '\r' <"$work/menu.txt"
+  return "$status"
+}
+
+# The first line of the console tool's --version, run under Wine.
+version_answer() {
+  (unset DISPLAY; wine "$1" --version) >"$work/version.txt" </dev/null || fail "$1 --version: exit status $?"
+  head -1 "$work/version.txt" | tr -d '\r'
+}
+
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\varnox-patch'
+
+test_installer() {
+  local version setup
+  version=$(project_version)
+  setup=$(build_artefact windows_installer)
+  [[ -x "$win_bin/shortcut_info.exe" ]] || fail "missing $win_bin/shortcut_info.exe"
+  local folder='C:\Program Files\Varnox Patch' unix_folder
+  unix_folder=$(winepath -u "$folder")
+  [[ "$unix_folder" == "$prefix"/* ]] || fail "installer: $folder is not in the prefix: $unix_folder"
+  # What a failed earlier run may have left in the cached prefix.
+  if [[ -e "$unix_folder/uninstall.exe" ]]; then
+    (unset DISPLAY; wine "$folder\uninstall.exe" /S) || true
+    wineserver -w
+  fi
+
+  (unset DISPLAY; wine "$setup" /S) || fail "installer: exit status $?"
+  wineserver -w
+  local entries=$work/entries.txt
+  menu_entries >"$entries" || fail "installer: no Start-menu folder"
+  cut -d'|' -f1 "$entries" | sort >"$work/names.txt"
+  printf '%s\n' "Uninstall Varnox Patch" "Varnox Patch" "Varnox Patch console" | sort |
+    diff -u - "$work/names.txt" || fail "installer: Start-menu entries"
+  local name target arguments directory
+  while IFS='|' read -r name target arguments directory; do
+    case "$name" in
+      "Varnox Patch console")
+        # A console in the programs' folder, which starts the tool's help there.
+        [[ "$target" == *'\cmd.exe' && "$arguments" == *varnox-patch-cli.exe* && "$directory" == "$folder" ]] ||
+          fail "installer: '$name' runs '$target $arguments' in '$directory'"
+        target="$directory\varnox-patch-cli.exe" ;;
+      "Varnox Patch") [[ "$target" == "$folder\varnox-patch.exe" ]] || fail "installer: '$name' points to '$target'" ;;
+      *) [[ "$target" == "$folder\uninstall.exe" ]] || fail "installer: '$name' points to '$target'" ;;
+    esac
+    [[ -f "$(winepath -u "$target")" ]] || fail "installer: '$name' points to a missing $target"
+  done <"$entries"
+  [[ "$(version_answer "$folder\varnox-patch-cli.exe")" == "varnox-patch-cli $version" ]] ||
+    fail "installer: varnox-patch-cli.exe --version: $(cat "$work/version.txt")"
+  wine reg query "$uninstall_key" /v DisplayVersion 2>/dev/null | tr -d '\r' | grep -q "REG_SZ *$version\$" ||
+    fail "installer: no uninstall entry for $version"
+  note "installer: programs in $folder, where the Start-menu entries point"
+
+  # The uninstaller runs on from a copy in TEMP: wait for that too.
+  (unset DISPLAY; wine "$folder\uninstall.exe" /S) || fail "uninstaller: exit status $?"
+  wineserver -w
+  [[ ! -e "$unix_folder" ]] || fail "uninstaller: left $(ls "$unix_folder")"
+  local status=0
+  menu_entries >"$entries" || status=$?
+  [[ $status == 1 ]] || fail "uninstaller: the Start-menu folder stays: $(cat "$entries")"
+  ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "uninstaller: the uninstall entry stays"
+  note "installer: the uninstaller removed the programs, the entries and the uninstall entry"
+}
+
+test_zip() {
+  local version zip
+  version=$(project_version)
+  zip=$(build_artefact windows_zip)
+  unzip -Z1 "$zip" | sort >"$work/zip.txt"
+  printf "varnox-patch-$version/%s\n" "" README.txt varnox-patch-cli.exe varnox-patch.exe | sort |
+    diff -u - "$work/zip.txt" || fail "zip: unexpected files"
+  unzip -q "$zip" -d "$work/portable"
+  local folder=$work/portable/varnox-patch-$version
+  cmp -s "$folder/varnox-patch.exe" "$win_bin/varnox-patch.exe" || fail "zip: varnox-patch.exe is not the one built"
+  grep -q $'\r$' "$folder/README.txt" || fail "zip: README.txt without Windows line ends"
+  [[ "$(version_answer "$folder/varnox-patch-cli.exe")" == "varnox-patch-cli $version" ]] ||
+    fail "zip: varnox-patch-cli.exe --version: $(cat "$work/version.txt")"
+}
+
 # --- main ------------------------------------------------------------------
 
 ((${#tests[@]})) || { usage; exit 2; }
@@ -447,6 +590,9 @@ for test in "${tests[@]}"; do
     cli-release) require_prepared; test_cli_release ;;
     cli-update) require_prepared; test_cli_update ;;
     window) require_prepared; test_window ;;
+    resources) require_prepared; test_resources ;;
+    installer) require_prepared; test_installer ;;
+    zip) require_prepared; test_zip ;;
     *) fail "unknown test $test" ;;
   esac
   # Each test leaves no Wine process behind.
