@@ -12,7 +12,7 @@
 #include <atomic>
 #include <thread>
 
-#include "comm/comm.h"
+#include "comm/serial_port.h"
 #include "core/clock.h"
 #include "core/window_ops.h"
 #include "ui/box_presenter.h"

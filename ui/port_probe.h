@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "comm/comm.h"
+#include "comm/serial_port.h"
 
 namespace varnox {
 

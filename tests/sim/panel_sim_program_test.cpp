@@ -8,14 +8,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "comm/comm.h"
 #include "comm/serial_linux.h"
-#include "comm/shared_port.h"
+#include "comm/serial_port.h"
 #include "firmware/catalogue.h"
 #include "panel_sim_process.h"
 #include "panel_test_support.h"
 #include "protocol/memory_requests.h"
-#include "tests/support/recording_window.h"
 
 namespace varnox {
 namespace {
@@ -27,7 +25,10 @@ constexpr int kExitTimeoutMs = 10000;
 
 // The tool's side: COM1 mapped to the simulated panel's terminal.
 struct Tool {
-    explicit Tool(const std::string& path) : opener(MapTo(path)), port(opener, window), requests(port, clock) {}
+    explicit Tool(const std::string& path) : opener(MapTo(path)), port(1), requests(port, clock) {}
+
+    // Opens (again) the port to the simulated panel; the system's reason on failure.
+    CommResult Open() { return port.Open(opener); }
 
     static PortMap MapTo(const std::string& path)
     {
@@ -37,8 +38,7 @@ struct Tool {
     }
 
     PosixPortOpener opener;
-    testing::RecordingWindow window;
-    SharedPort port;
+    SerialPort port;
     SteadyClock clock;
     MemoryRequests requests;
 };
@@ -60,14 +60,14 @@ TEST(PanelSimProgram, ImpersonatedIdentityIsReadThroughTheRealBackend)
     PanelSimProcess sim({"--as", name});
     ASSERT_FALSE(sim.Path().empty()) << sim.Stderr();
     Tool tool(sim.Path());
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1)) << tool.port.DefaultComm.OpenFailureReason;
+    ASSERT_TRUE(tool.Open().ok());
 
     uint8_t identity[6] = {};
-    ASSERT_FALSE(tool.requests.ReadMemory(0xFED0, identity, 6)) << tool.requests.LinkErrorText;
+    ASSERT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6).ok());
     const std::span<const uint8_t> image = CarriedImage(name);
     ASSERT_GT(image.size(), 0xFED6u);
     EXPECT_EQ(Bytes(identity, identity + 6), Bytes(image.begin() + 0xFED0, image.begin() + 0xFED6));
-    tool.port.CloseDefaultPort();
+    tool.port.Close();
 
     sim.Signal(SIGINT);
     EXPECT_EQ(sim.Wait(kExitTimeoutMs), 0);
@@ -79,24 +79,24 @@ TEST(PanelSimProgram, EepromWriteSurvivesAReopenAndIsDumpedAtTheEnd)
     PanelSimProcess sim({"--identity", "00:00:1B:20:01:00", "--dump-eeprom", dump});
     ASSERT_FALSE(sim.Path().empty()) << sim.Stderr();
     Tool tool(sim.Path());
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
+    ASSERT_TRUE(tool.Open().ok());
 
     uint8_t identity[6] = {};
-    ASSERT_FALSE(tool.requests.ReadMemory(0xFED0, identity, 6)) << tool.requests.LinkErrorText;
+    ASSERT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6).ok());
     EXPECT_EQ(Bytes(identity, identity + 6), (Bytes{0x00, 0x00, 0x1B, 0x20, 0x01, 0x00}));
 
     Bytes chunk(20);
     for (std::size_t i = 0; i < chunk.size(); ++i)
         chunk[i] = static_cast<uint8_t>(0xA0 + i);
-    ASSERT_FALSE(tool.requests.WriteEeprom(0x4000, chunk.data(), 20)) << tool.requests.LinkErrorText;
+    ASSERT_TRUE(tool.requests.WriteEeprom(0x4000, chunk.data(), 20).ok());
 
     // The tool closes and re-opens the port after a failure; the terminal stays.
-    tool.port.CloseDefaultPort();
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1)) << tool.port.DefaultComm.OpenFailureReason;
+    tool.port.Close();
+    ASSERT_TRUE(tool.Open().ok());
     uint8_t back[20] = {};
-    ASSERT_FALSE(tool.requests.ReadEeprom(0x4000, back, 20)) << tool.requests.LinkErrorText;
+    ASSERT_TRUE(tool.requests.ReadEeprom(0x4000, back, 20).ok());
     EXPECT_EQ(Bytes(back, back + 20), chunk);
-    tool.port.CloseDefaultPort();
+    tool.port.Close();
 
     sim.Signal(SIGTERM);
     ASSERT_EQ(sim.Wait(kExitTimeoutMs), 0) << sim.Stderr();
@@ -116,22 +116,19 @@ TEST(PanelSimProgram, ScriptedFaultsReachTheTool)
     Tool tool(sim.Path());
     uint8_t identity[6] = {};
 
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
-    EXPECT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6));
-    EXPECT_EQ(tool.requests.LinkErrorText, kBadChecksumText);
+    ASSERT_TRUE(tool.Open().ok());
+    EXPECT_STREQ(tool.requests.ReadMemory(0xFED0, identity, 6).text(), kBadChecksumText);
 
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
-    EXPECT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6));
-    EXPECT_EQ(tool.requests.LinkErrorText, kBadDataText);
+    ASSERT_TRUE(tool.Open().ok());
+    EXPECT_STREQ(tool.requests.ReadMemory(0xFED0, identity, 6).text(), kBadDataText);
 
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
+    ASSERT_TRUE(tool.Open().ok());
     const uint8_t ff = 0xFF;
-    EXPECT_TRUE(tool.requests.WriteEeprom(0x000F, &ff, 1));
-    EXPECT_EQ(tool.requests.LinkErrorText, kNoAnswerText);
+    EXPECT_STREQ(tool.requests.WriteEeprom(0x000F, &ff, 1).text(), kNoAnswerText);
 
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
-    EXPECT_FALSE(tool.requests.ReadMemory(0xFED0, identity, 6)) << tool.requests.LinkErrorText;
-    tool.port.CloseDefaultPort();
+    ASSERT_TRUE(tool.Open().ok());
+    EXPECT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6).ok());
+    tool.port.Close();
     sim.Signal(SIGTERM);
     EXPECT_EQ(sim.Wait(kExitTimeoutMs), 0);
 }
@@ -142,11 +139,10 @@ TEST(PanelSimProgram, PulledAdapterMakesThePortVanish)
     ASSERT_FALSE(sim.Path().empty()) << sim.Stderr();
     Tool tool(sim.Path());
     uint8_t identity[6] = {};
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
-    ASSERT_FALSE(tool.requests.ReadMemory(0xFED0, identity, 6)) << tool.requests.LinkErrorText;
-    EXPECT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6));
-    EXPECT_EQ(tool.requests.LinkErrorText, kNoAnswerText);
-    EXPECT_FALSE(tool.port.OpenDefaultPort(1));
+    ASSERT_TRUE(tool.Open().ok());
+    ASSERT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6).ok());
+    EXPECT_STREQ(tool.requests.ReadMemory(0xFED0, identity, 6).text(), kNoAnswerText);
+    EXPECT_EQ(tool.Open().kind, CommFailure::OpenRefused);
     sim.Signal(SIGTERM);
     EXPECT_EQ(sim.Wait(kExitTimeoutMs), 0);
 }
@@ -154,14 +150,16 @@ TEST(PanelSimProgram, PulledAdapterMakesThePortVanish)
 // Sends raw bootloader bytes and waits up to `seconds` for `expected` reply bytes.
 Bytes Exchange(SerialDevice& device, const Bytes& request, std::size_t expected, double seconds)
 {
-    EXPECT_TRUE(device.Write(request.data(), request.size()));
+    EXPECT_TRUE(device.Write(request.data(), request.size()).ok());
     SteadyClock clock;
     const double deadline = clock.Now() + seconds;
     while (device.BytesWaiting() < static_cast<long>(expected) && clock.Now() < deadline)
         if (device.WaitForInput(device.BytesWaiting(), deadline - clock.Now()) != WaitResult::MoreInput)
             break;
     Bytes reply(static_cast<std::size_t>(std::max(device.BytesWaiting(), 0L)));
-    device.Read(reply.data(), reply.size());
+    std::size_t delivered = 0;
+    device.Read(reply.data(), reply.size(), delivered);
+    reply.resize(delivered);
     return reply;
 }
 
@@ -173,8 +171,8 @@ TEST(PanelSimProgram, ExitsAfterTheRestartAndJudgesTheFlashAgainstAnImage)
                          name, "--transcript", transcript});
     ASSERT_FALSE(sim.Path().empty()) << sim.Stderr();
     Tool tool(sim.Path());
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
-    SerialDevice& device = *tool.port.DefaultComm.Device;
+    ASSERT_TRUE(tool.Open().ok());
+    SerialDevice& device = *tool.port.Device();
 
     EXPECT_EQ(Exchange(device, testing::kHandshakeFrame, 7, 0.25).at(1), 0xB7);
     const Bytes closing(66, 0x00);
@@ -188,7 +186,7 @@ TEST(PanelSimProgram, ExitsAfterTheRestartAndJudgesTheFlashAgainstAnImage)
     const Bytes reply = Exchange(device, block, 4, 0.8);
     ASSERT_EQ(reply.size(), 4u);
     EXPECT_EQ(reply[3], testing::Sum8(block));
-    EXPECT_TRUE(device.Write(Bytes(132, 0x00).data(), 132));
+    EXPECT_TRUE(device.Write(Bytes(132, 0x00).data(), 132).ok());
 
     EXPECT_EQ(sim.Wait(kExitTimeoutMs), 3) << sim.Stderr();
     EXPECT_EQ(sim.Stderr().rfind("varnox-panel-sim: verify " + name + ": different, flash 0x02480: panel 0xFF", 0),

@@ -163,13 +163,12 @@ void TForm1::FormCreate()
 void TForm1::ProbePorts()
 {
     for (int port = 1; port <= kMenuPorts; ++port) {
-        InitPanelLineSettings(ProbeComm, port);
-        const bool usable = OpenComm(ProbeComm, engine_.Opener());
+        ProbeComm.Number = port;
+        const bool usable = ProbeComm.Open(engine_.Opener()).ok();
         // A device that opened but refused the settings is held too:
         // release it, or the update could not open that port afterwards.
-        CloseComm(ProbeComm);
-        ProbeComm.Device.reset();
-        ProbeComm.Handle = -1;
+        ProbeComm.Close();
+        ProbeComm.Release();
         EnableMenuItem(port_menu_, kPortItemBase + port, MF_BYCOMMAND | (usable ? MF_ENABLED : MF_GRAYED));
     }
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "comm/comm.h"
+#include "comm/serial_port.h"
 #include "core/clock.h"
 #include "core/window_ops.h"
 #include "ui/win32/gauge.h"
@@ -122,7 +122,7 @@ private:
 
     WindowBridge bridge_;
     UpdateEngine engine_;
-    TComm ProbeComm;
+    SerialPort ProbeComm;
 
     HWND hwnd_ = nullptr;
     HMENU port_menu_ = nullptr;
