@@ -110,6 +110,13 @@ public:
     WaitResult WaitForInput(long seen, double timeout_seconds) override;
     CommResult Close() override;
 
+    // What GetCommState says now; false when the device is closed or the driver fails.
+    bool HeldSettings(DCB& dcb) const
+    {
+        dcb.DCBlength = sizeof(DCB);
+        return IsOpen() && GetCommState(handle_, &dcb);
+    }
+
 private:
     bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
     CommResult Fail(CommFailure kind, const std::string& what, DWORD error) const
@@ -334,6 +341,15 @@ CommResult Win32SerialDevice::Close()
 }
 
 }  // namespace
+
+std::optional<DCB> DriverLineSettings(SerialDevice& device)
+{
+    auto* win32 = dynamic_cast<Win32SerialDevice*>(&device);
+    DCB dcb{};
+    if (win32 == nullptr || !win32->HeldSettings(dcb))
+        return std::nullopt;
+    return dcb;
+}
 
 std::string Win32DeviceName(int port) { return kDevicePrefix + std::string("COM") + std::to_string(port); }
 

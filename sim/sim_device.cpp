@@ -10,7 +10,7 @@ bool IsPanelLine(const LineDescription& line)
            line.stop_bits == StopBits::One;
 }
 
-SimDevice::SimDevice(std::shared_ptr<SimLinkState> link, int handle) : link_(std::move(link)), handle_(handle) {}
+SimDevice::SimDevice(std::shared_ptr<SimLinkState> link) : link_(std::move(link)) {}
 
 SimDevice::~SimDevice()
 {
@@ -127,7 +127,7 @@ std::unique_ptr<SerialDevice> SimPortOpener::OpenPort(int port, std::string& rea
     ++link.Opens;
     // What arrived while nobody had the port open is lost.
     link.Panel->DropArrived(link.Clock->Now());
-    return std::make_unique<SimDevice>(link_, link.NextHandle++);
+    return std::make_unique<SimDevice>(link_);
 }
 
 std::string SimPortOpener::DeviceName(int port) const

@@ -29,7 +29,6 @@ struct SimLinkState {
     int FailedOpens = 0;
     int FailNextOpens = 0;
     std::string FailReason;
-    int NextHandle = 100;
     // The line settings live with the port, as a tty keeps them between opens.
     LineDescription Line{};  // 9600 baud, 8 data bits, no parity until configured
     bool LineSet = false;
@@ -39,12 +38,11 @@ struct SimLinkState {
 
 class SimDevice final : public SerialDevice {
 public:
-    SimDevice(std::shared_ptr<SimLinkState> link, int handle);
+    explicit SimDevice(std::shared_ptr<SimLinkState> link);
     ~SimDevice() override;
     SimDevice(const SimDevice&) = delete;
     SimDevice& operator=(const SimDevice&) = delete;
 
-    int Handle() const { return handle_; }
     CommResult Configure(const LineDescription& line) override;
     CommResult Write(const uint8_t* data, std::size_t count) override;
     CommResult Read(uint8_t* destination, std::size_t count, std::size_t& delivered) override;
@@ -58,7 +56,6 @@ private:
     CommResult Usable(CommFailure kind) const;
 
     std::shared_ptr<SimLinkState> link_;
-    int handle_;
     bool open_ = true;
 };
 
