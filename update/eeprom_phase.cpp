@@ -26,7 +26,7 @@ constexpr int kChunkAttempts = 6;
 
 }  // namespace
 
-StepResult UpdateEngine::Settled(LinkResult result)
+StepResult UpdateEngine::ClosingOnFailure(LinkResult result)
 {
     if (result.ok()) return StepResult::Done();
     // A failed exchange closes the port: the next attempt re-opens it, and
@@ -39,19 +39,19 @@ StepResult UpdateEngine::Settled(LinkResult result)
 StepResult UpdateEngine::NormalizeEepromWord()
 {
     uint8_t stored[2] = {};
-    if (StepResult read = Settled(Requests.ReadEeprom(kNormalizedWordAddress, stored, sizeof stored)); read.failed())
-        return read;
+    const StepResult read = ClosingOnFailure(Requests.ReadEeprom(kNormalizedWordAddress, stored, sizeof stored));
+    if (read.failed()) return read;
     uint16_t word = static_cast<uint16_t>(stored[0] | stored[1] << 8);
     if (word > kWordHighest || word < kWordLowest) word = kWordReplacement;
     // Written back even when unchanged.
     const uint8_t written[2] = {static_cast<uint8_t>(word & 0xFF), static_cast<uint8_t>(word >> 8)};
-    return Settled(Requests.WriteEeprom(kNormalizedWordAddress, written, sizeof written));
+    return ClosingOnFailure(Requests.WriteEeprom(kNormalizedWordAddress, written, sizeof written));
 }
 
 StepResult UpdateEngine::WriteAddress15()
 {
     const uint8_t value = kAddress15Value;
-    return Settled(Requests.WriteEeprom(kAddress15, &value, 1));
+    return ClosingOnFailure(Requests.WriteEeprom(kAddress15, &value, 1));
 }
 
 StepResult UpdateEngine::DownloadEeprom()
@@ -79,7 +79,7 @@ StepResult UpdateEngine::DownloadEeprom()
         for (int attempt = 0; attempt < kChunkAttempts; ++attempt) {
             if (StopRequested()) return StepResult::Failed(StepFailure::Stopped);
             // The wire address is the low 16 bits of the offset: 0x24000 goes out as 0x4000.
-            chunk = Settled(Requests.WriteEeprom(static_cast<uint16_t>(offset & 0xFFFF), BlockBuffer,
+            chunk = ClosingOnFailure(Requests.WriteEeprom(static_cast<uint16_t>(offset & 0xFFFF), BlockBuffer,
                                                  static_cast<uint8_t>(kChunkLength)));
             if (chunk.ok()) break;
             // The failed request closed the port; re-open it before the next attempt.

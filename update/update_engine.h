@@ -88,8 +88,8 @@ public:
 private:
     UpdateEnding RunSteps();
     UpdateEnding Interrupt();
-    // Closes the port after a failed exchange (see the definition).
-    StepResult Settled(LinkResult result);
+    // The step's result; a failed exchange closes the port (see the definition).
+    StepResult ClosingOnFailure(LinkResult result);
     // One microKernel (or closing) packet, up to 4 attempts.
     StepResult ExchangeKernelPacket(const LoaderPacket& packet);
     // One flash packet, up to 4 attempts.

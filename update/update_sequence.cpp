@@ -76,8 +76,9 @@ UpdateEnding UpdateEngine::RunSteps()
     if (StopRequested()) return Interrupt();
 
     PanelIdentity identity;
-    if (const StepResult read = Settled(Requests.ReadMemory(kIdentityAddress, identity.Bytes.data(), kIdentityLength));
-        read.failed()) {
+    const StepResult read =
+        ClosingOnFailure(Requests.ReadMemory(kIdentityAddress, identity.Bytes.data(), kIdentityLength));
+    if (read.failed()) {
         if (StopRequested()) return Interrupt();
         window_.LogLine("");
         window_.LogLine(read.text);
