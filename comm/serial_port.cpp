@@ -82,8 +82,9 @@ CommResult SerialPort::TransferFailure(CommFailure kind, const CommResult& devic
 
 CommResult SerialPort::Send(const uint8_t* bytes, std::size_t count)
 {
+    // A closed port has no error flags to report.
     if (!device_)
-        return TransferFailure(CommFailure::NotOpen, CommResult::Failed(CommFailure::NotOpen, "the port is closed"));
+        return CommResult::Failed(CommFailure::NotOpen, "the port is closed", LineErrorText(0));
     if (CommResult written = device_->Write(bytes, count); written.failed())
         return TransferFailure(CommFailure::WriteFailed, written);
     return CommResult::Done();
