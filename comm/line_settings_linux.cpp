@@ -4,38 +4,31 @@
 
 #include <iterator>
 
-#include "comm/comm.h"
-
 namespace varnox {
 
 namespace {
 
 struct BaudRow {
     uint32_t rate;
-    speed_t speed;  // B0 where termios has no constant for the rate
+    speed_t speed;
 };
 
-// One row per BaudIndex. 14400, 56000, 128000 and 256000 have no termios
-// constant; for them the device keeps its rate, as for an index beyond the
-// table. The panel's line only ever uses 38400.
+// The rates termios has constants for; any other rate keeps the device's.
+// The panel's line only ever uses 38400.
 constexpr BaudRow kBaudTable[] = {
-    {110, B110},   {300, B300},     {600, B600},   {1200, B1200},   {2400, B2400},
-    {4800, B4800}, {9600, B9600},   {14400, B0},   {19200, B19200}, {38400, B38400},
-    {56000, B0},   {128000, B0},    {256000, B0},
+    {110, B110},   {300, B300},   {600, B600},     {1200, B1200},   {2400, B2400},   {4800, B4800},
+    {9600, B9600}, {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
 };
-static_assert(sizeof kBaudTable / sizeof kBaudTable[0] == sizeof kBaudRates / sizeof kBaudRates[0]);
 
-// One row per ParityIndex: none, odd, even, mark, space.
+// One row per Parity: none, odd, even, mark, space.
 constexpr tcflag_t kParityBits[] = {0, PARENB | PARODD, PARENB, PARENB | PARODD | CMSPAR, PARENB | CMSPAR};
 constexpr tcflag_t kParityMask = PARENB | PARODD | CMSPAR;
 
-// One row per ByteSizeIndex: 4..8 data bits. No UART termios knows 4 bits,
-// so that index keeps the device's size.
-constexpr tcflag_t kNoByteSize = ~tcflag_t{0};
-constexpr tcflag_t kByteSizeBits[] = {kNoByteSize, CS5, CS6, CS7, CS8};
+// One row per data bit count 5..8; no UART termios knows 4 bits.
+constexpr tcflag_t kDataBits[] = {CS5, CS6, CS7, CS8};
 
-// One row per StopBitsIndex: 1, 1.5, 2. UARTs send 1.5 stop bits when asked
-// for two with 5 data bits; termios has only the one flag for both.
+// One row per StopBits: 1, 1.5, 2. UARTs send 1.5 stop bits when asked for
+// two with 5 data bits; termios has only the one flag for both.
 constexpr tcflag_t kStopBits[] = {0, CSTOPB, CSTOPB};
 
 // What "raw transfer, no flow control" means to the termios: every byte
@@ -51,10 +44,8 @@ constexpr tcflag_t kControlChecked = CSIZE | CSTOPB | kParityMask | CRTSCTS | CL
 
 }  // namespace
 
-void ApplyLineSettings(TComm& comm)
+void ApplyLine(const LineDescription& line, struct termios& t)
 {
-    struct termios& t = comm.Dcb;
-
     t.c_iflag &= ~kInputOff;
     t.c_oflag &= ~OPOST;
     t.c_lflag &= ~kLocalOff;
@@ -65,18 +56,19 @@ void ApplyLineSettings(TComm& comm)
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
 
-    if (comm.BaudIndex < std::size(kBaudTable) && kBaudTable[comm.BaudIndex].speed != B0)
-        cfsetspeed(&t, kBaudTable[comm.BaudIndex].speed);
-    if (comm.ParityIndex < std::size(kParityBits))
-        t.c_cflag = (t.c_cflag & ~kParityMask) | kParityBits[comm.ParityIndex];
-    if (comm.ByteSizeIndex < std::size(kByteSizeBits) && kByteSizeBits[comm.ByteSizeIndex] != kNoByteSize)
-        t.c_cflag = (t.c_cflag & ~CSIZE) | kByteSizeBits[comm.ByteSizeIndex];
-    if (comm.StopBitsIndex < std::size(kStopBits))
-        t.c_cflag = (t.c_cflag & ~CSTOPB) | kStopBits[comm.StopBitsIndex];
+    for (const BaudRow& row : kBaudTable) {
+        if (row.rate == line.bits_per_second)
+            cfsetspeed(&t, row.speed);
+    }
+    if (const auto parity = static_cast<std::size_t>(line.parity); parity < std::size(kParityBits))
+        t.c_cflag = (t.c_cflag & ~kParityMask) | kParityBits[parity];
+    if (line.data_bits >= 5 && line.data_bits <= 8)
+        t.c_cflag = (t.c_cflag & ~CSIZE) | kDataBits[line.data_bits - 5];
+    if (const auto stop = static_cast<std::size_t>(line.stop_bits); stop < std::size(kStopBits))
+        t.c_cflag = (t.c_cflag & ~CSTOPB) | kStopBits[stop];
 }
 
-bool LineSettingsMatch(const PlatformLineSettings& wanted, const PlatformLineSettings& actual,
-                       bool pseudo_terminal)
+bool LineSettingsMatch(const struct termios& wanted, const struct termios& actual, bool pseudo_terminal)
 {
     tcflag_t checked = kControlChecked;
     if (pseudo_terminal)

@@ -4,8 +4,6 @@
 #include <cstring>
 #include <iterator>
 
-#include "comm/comm.h"
-
 namespace varnox {
 
 namespace {
@@ -14,40 +12,45 @@ namespace {
 constexpr std::size_t kFlagWordOffset = offsetof(DCB, BaudRate) + sizeof(DWORD);
 static_assert(offsetof(DCB, wReserved) == kFlagWordOffset + sizeof(DWORD));
 
-// One row per ParityIndex: none, odd, even, mark, space.
+// fBinary, fParity and fTXContinueOnXoff; DTR and RTS "disable", no flow control.
+constexpr uint32_t kRawLineFlags = 0x83;
+constexpr uint32_t kDtrEnable = uint32_t{DTR_CONTROL_ENABLE} << 4;
+constexpr uint32_t kRtsEnable = uint32_t{RTS_CONTROL_ENABLE} << 12;
+
+// One row per Parity: none, odd, even, mark, space.
 constexpr BYTE kParities[] = {NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY};
-// One row per ByteSizeIndex: 4..8 data bits.
-constexpr BYTE kByteSizes[] = {4, 5, 6, 7, 8};
-// One row per StopBitsIndex: 1, 1.5, 2.
+// One row per StopBits: 1, 1.5, 2.
 constexpr BYTE kStopBits[] = {ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS};
 
 }  // namespace
 
-uint32_t DcbFlagWord(const PlatformLineSettings& dcb)
+uint32_t DcbFlagWord(const DCB& dcb)
 {
     uint32_t flags = 0;
     std::memcpy(&flags, reinterpret_cast<const unsigned char*>(&dcb) + kFlagWordOffset, sizeof flags);
     return flags;
 }
 
-void SetDcbFlagWord(PlatformLineSettings& dcb, uint32_t flags)
+void SetDcbFlagWord(DCB& dcb, uint32_t flags)
 {
     std::memcpy(reinterpret_cast<unsigned char*>(&dcb) + kFlagWordOffset, &flags, sizeof flags);
 }
 
-// An index beyond its table keeps the value read from the device.
-void ApplyLineSettings(TComm& comm)
+uint32_t LineFlagWord(const LineDescription& line)
 {
-    DCB& dcb = comm.Dcb;
-    SetDcbFlagWord(dcb, kDcbFlags);
-    if (comm.BaudIndex < std::size(kBaudRates))
-        dcb.BaudRate = kBaudRates[comm.BaudIndex];
-    if (comm.ParityIndex < std::size(kParities))
-        dcb.Parity = kParities[comm.ParityIndex];
-    if (comm.ByteSizeIndex < std::size(kByteSizes))
-        dcb.ByteSize = kByteSizes[comm.ByteSizeIndex];
-    if (comm.StopBitsIndex < std::size(kStopBits))
-        dcb.StopBits = kStopBits[comm.StopBitsIndex];
+    return kRawLineFlags | (line.dtr ? kDtrEnable : 0) | (line.rts ? kRtsEnable : 0);
+}
+
+void ApplyLine(const LineDescription& line, DCB& dcb)
+{
+    SetDcbFlagWord(dcb, LineFlagWord(line));
+    dcb.BaudRate = line.bits_per_second;
+    if (const auto parity = static_cast<std::size_t>(line.parity); parity < std::size(kParities))
+        dcb.Parity = kParities[parity];
+    if (line.data_bits >= 4 && line.data_bits <= 8)
+        dcb.ByteSize = line.data_bits;
+    if (const auto stop = static_cast<std::size_t>(line.stop_bits); stop < std::size(kStopBits))
+        dcb.StopBits = kStopBits[stop];
 }
 
 }  // namespace varnox

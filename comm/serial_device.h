@@ -1,27 +1,33 @@
 #pragma once
 // The platform side of a serial port, kept small so that one file per platform
-// (serial_linux.cpp now, a Win32 file beside it later) and the simulated link
-// can each provide it. Everything above this interface is portable.
+// (serial_linux.cpp, serial_win32.cpp) and the simulated link can each provide
+// it. Everything above this interface is portable: the line is described in
+// plain values, and each backend turns them into its own settings block.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <termios.h>
-#endif
+#include "comm/comm_result.h"
 
 namespace varnox {
 
-// The platform's line-settings block: the DCB on Windows, the termios here.
-#ifdef _WIN32
-using PlatformLineSettings = DCB;
-#else
-using PlatformLineSettings = struct termios;
-#endif
+enum class Parity : uint8_t { None, Odd, Even, Mark, Space };
+enum class StopBits : uint8_t { One, OneAndHalf, Two };
+
+// What the line is to be. Raw transfer without flow control is implied.
+struct LineDescription {
+    // A rate the platform cannot set keeps the device's rate.
+    uint32_t bits_per_second = 9600;
+    uint8_t data_bits = 8;  // 4..8; a size the platform cannot set keeps the device's
+    Parity parity = Parity::None;
+    StopBits stop_bits = StopBits::One;
+    bool dtr = false;  // the modem lines' state while the port is open
+    bool rts = false;
+
+    friend bool operator==(const LineDescription&, const LineDescription&) = default;
+};
 
 // How a wait for input ended.
 enum class WaitResult {
@@ -39,23 +45,20 @@ enum CommErrorFlag : uint32_t {
     kBreak = 0x0010,
 };
 
-// One open device. Destroying it closes it.
+// One open device. Destroying it closes it. Failures come back as results
+// whose `system` text says what the system reported at that moment.
 class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
 
-    // The OS handle (file descriptor here), for display and tests; never negative.
-    virtual int Handle() const = 0;
+    // Sets the line as described (and checks that the device took it).
+    virtual CommResult Configure(const LineDescription& line) = 0;
 
-    // Read and write the line settings. On failure, false and LastError() says why.
-    virtual bool GetSettings(PlatformLineSettings& settings) = 0;
-    virtual bool SetSettings(const PlatformLineSettings& settings) = 0;
-
-    // Writes all bytes, giving up after a bounded time. False when not all went out.
-    virtual bool Write(const uint8_t* data, std::size_t count) = 0;
+    // Writes all bytes, giving up after a bounded time.
+    virtual CommResult Write(const uint8_t* data, std::size_t count) = 0;
     // Reads at most `count` bytes that are already waiting; never blocks.
-    // Returns the number of bytes read, or -1 on failure.
-    virtual long Read(uint8_t* destination, std::size_t count) = 0;
+    // `delivered` says how many arrived, also when the device then failed.
+    virtual CommResult Read(uint8_t* destination, std::size_t count, std::size_t& delivered) = 0;
     // Number of received bytes waiting; -1 when the device failed.
     virtual long BytesWaiting() = 0;
     // Communication error flags gathered since the last call, then cleared.
@@ -63,11 +66,8 @@ public:
     // Waits until more than `seen` bytes are waiting, at most `timeout_seconds`.
     virtual WaitResult WaitForInput(long seen, double timeout_seconds) = 0;
 
-    // Closes the device; false when the platform refused (the device then stays open).
-    virtual bool Close() = 0;
-
-    // Text of the last OS failure, captured where it happened.
-    virtual std::string LastError() const = 0;
+    // Closes the device; a refusal leaves it open.
+    virtual CommResult Close() = 0;
 };
 
 // Turns a port number (COMn) into an open device. The platform opener maps

@@ -84,7 +84,7 @@ public:
           pseudo_terminal_(IsPseudoTerminal(fd))
     {
     }
-    ~LinuxSerialDevice() override { Close(); }
+    ~LinuxSerialDevice() override { LinuxSerialDevice::Close(); }
     LinuxSerialDevice(const LinuxSerialDevice&) = delete;
     LinuxSerialDevice& operator=(const LinuxSerialDevice&) = delete;
 
@@ -92,20 +92,24 @@ public:
     // failure the reason is returned and the destructor closes the device.
     std::string Prepare();
 
-    int Handle() const override { return fd_; }
-    bool GetSettings(PlatformLineSettings& settings) override;
-    bool SetSettings(const PlatformLineSettings& settings) override;
-    bool Write(const uint8_t* data, std::size_t count) override;
-    long Read(uint8_t* destination, std::size_t count) override;
+    CommResult Configure(const LineDescription& line) override;
+    CommResult Write(const uint8_t* data, std::size_t count) override;
+    CommResult Read(uint8_t* destination, std::size_t count, std::size_t& delivered) override;
     long BytesWaiting() override;
     uint32_t TakeErrorFlags() override;
     WaitResult WaitForInput(long seen, double timeout_seconds) override;
-    bool Close() override;
-    std::string LastError() const override { return last_error_; }
+    CommResult Close() override;
 
 private:
-    void Fail(const std::string& what, int error) { last_error_ = path_ + ": " + what + ": " + ErrnoText(error); }
-    void DropModemLines();
+    CommResult Fail(CommFailure kind, const std::string& what, int error) const
+    {
+        return CommResult::Failed(kind, path_ + ": " + what + ": " + ErrnoText(error));
+    }
+    CommResult Fail(CommFailure kind, const std::string& what) const
+    {
+        return CommResult::Failed(kind, path_ + ": " + what);
+    }
+    void SetModemLines(bool dtr, bool rts);
     void RequestLowLatency();
 
     int fd_;
@@ -115,7 +119,6 @@ private:
     bool exclusive_ = false;
     bool has_counters_ = false;
     struct serial_icounter_struct counters_{};
-    std::string last_error_;
 };
 
 std::string LinuxSerialDevice::Prepare()
@@ -130,19 +133,23 @@ std::string LinuxSerialDevice::Prepare()
     if (::ioctl(fd_, TIOCEXCL) != 0)
         return path_ + ": cannot open exclusively: " + ErrnoText(errno);
     exclusive_ = true;
-    DropModemLines();
+    SetModemLines(false, false);
     RequestLowLatency();
     // Devices without counters (pseudo-terminals) simply report no error flags.
     has_counters_ = ::ioctl(fd_, TIOCGICOUNT, &counters_) == 0;
     return {};
 }
 
-// The panel's line has DTR and RTS inactive. Pseudo-terminals have no modem
-// lines and answer ENOTTY, which is fine.
-void LinuxSerialDevice::DropModemLines()
+// Until the line is configured, DTR and RTS stay inactive. Pseudo-terminals
+// have no modem lines and answer ENOTTY, which is fine.
+void LinuxSerialDevice::SetModemLines(bool dtr, bool rts)
 {
-    int lines = TIOCM_DTR | TIOCM_RTS;
-    ::ioctl(fd_, TIOCMBIC, &lines);
+    int lowered = (dtr ? 0 : TIOCM_DTR) | (rts ? 0 : TIOCM_RTS);
+    int raised = (dtr ? TIOCM_DTR : 0) | (rts ? TIOCM_RTS : 0);
+    if (lowered != 0)
+        ::ioctl(fd_, TIOCMBIC, &lowered);
+    if (raised != 0)
+        ::ioctl(fd_, TIOCMBIS, &raised);
 }
 
 // USB adapters otherwise hold received bytes for up to 16 ms before passing
@@ -156,46 +163,33 @@ void LinuxSerialDevice::RequestLowLatency()
     }
 }
 
-bool LinuxSerialDevice::GetSettings(PlatformLineSettings& settings)
+CommResult LinuxSerialDevice::Configure(const LineDescription& line)
 {
-    if (::tcgetattr(fd_, &settings) != 0) {
-        Fail("cannot read the line settings", errno);
-        return false;
-    }
-    return true;
-}
-
-bool LinuxSerialDevice::SetSettings(const PlatformLineSettings& settings)
-{
+    struct termios settings{};
+    if (::tcgetattr(fd_, &settings) != 0)
+        return Fail(CommFailure::LineRefused, "cannot read the line settings", errno);
+    ApplyLine(line, settings);
     if (::tcsetattr(fd_, TCSANOW, &settings) != 0) {
         const int error = errno;
         // A pseudo-terminal drops parity, and glibc may call that EINVAL; the
         // read-back below decides whether what it did keep is what we wanted.
-        if (!(pseudo_terminal_ && error == EINVAL)) {
-            Fail("cannot apply the line settings", error);
-            return false;
-        }
+        if (!(pseudo_terminal_ && error == EINVAL))
+            return Fail(CommFailure::LineRefused, "cannot apply the line settings", error);
     }
     // Leaving B0 raises DTR again in the serial core.
-    DropModemLines();
+    SetModemLines(line.dtr, line.rts);
     struct termios actual{};
-    if (::tcgetattr(fd_, &actual) != 0) {
-        Fail("cannot read the line settings back", errno);
-        return false;
-    }
-    if (!LineSettingsMatch(settings, actual, pseudo_terminal_)) {
-        last_error_ = path_ + ": the device did not take the line settings";
-        return false;
-    }
-    return true;
+    if (::tcgetattr(fd_, &actual) != 0)
+        return Fail(CommFailure::LineRefused, "cannot read the line settings back", errno);
+    if (!LineSettingsMatch(settings, actual, pseudo_terminal_))
+        return Fail(CommFailure::LineRefused, "the device did not take the line settings");
+    return CommResult::Done();
 }
 
-bool LinuxSerialDevice::Write(const uint8_t* data, std::size_t count)
+CommResult LinuxSerialDevice::Write(const uint8_t* data, std::size_t count)
 {
-    if (fd_ < 0) {
-        last_error_ = path_ + ": the device is closed";
-        return false;
-    }
+    if (fd_ < 0)
+        return Fail(CommFailure::NotOpen, "the device is closed");
     // Bounded: a device that stopped draining must not hold the update.
     const double deadline = MonotonicNow() + write_timeout_seconds_;
     bool room_promised = false;
@@ -209,66 +203,53 @@ bool LinuxSerialDevice::Write(const uint8_t* data, std::size_t count)
         }
         if (written < 0 && errno == EINTR)
             continue;
-        if (written < 0 && errno != EAGAIN) {
-            Fail("write failed", errno);
-            return false;
-        }
+        if (written < 0 && errno != EAGAIN)
+            return Fail(CommFailure::WriteFailed, "write failed", errno);
         const double left = deadline - MonotonicNow();
-        if (left <= 0) {
-            last_error_ = path_ + ": the device stopped taking data (write timed out)";
-            return false;
-        }
+        if (left <= 0)
+            return Fail(CommFailure::WriteFailed, "the device stopped taking data (write timed out)");
         // poll() said there was room, yet nothing went: pause rather than spin.
         if (room_promised)
             SleepBriefly(left);
         struct pollfd wait{fd_, POLLOUT, 0};
         const int ready = ::poll(&wait, 1, PollMilliseconds(left));
-        if (ready < 0 && errno != EINTR) {
-            Fail("waiting to write failed", errno);
-            return false;
-        }
-        if (ready > 0 && (wait.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-            last_error_ = path_ + ": the line is gone";
-            return false;
-        }
+        if (ready < 0 && errno != EINTR)
+            return Fail(CommFailure::WriteFailed, "waiting to write failed", errno);
+        if (ready > 0 && (wait.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+            return Fail(CommFailure::WriteFailed, "the line is gone");
         room_promised = ready > 0;
     }
-    return true;
+    return CommResult::Done();
 }
 
-long LinuxSerialDevice::Read(uint8_t* destination, std::size_t count)
+CommResult LinuxSerialDevice::Read(uint8_t* destination, std::size_t count, std::size_t& delivered)
 {
-    if (fd_ < 0) {
-        last_error_ = path_ + ": the device is closed";
-        return -1;
-    }
+    delivered = 0;
+    if (fd_ < 0)
+        return Fail(CommFailure::NotOpen, "the device is closed");
     if (count == 0)
-        return 0;
+        return CommResult::Done();
     for (;;) {
         const ssize_t got = ::read(fd_, destination, count);
-        if (got > 0)
-            return static_cast<long>(got);
-        if (got == 0) {
-            // A non-blocking terminal read answers EAGAIN when empty; 0 is a hang-up.
-            last_error_ = path_ + ": the line is gone";
-            return -1;
+        if (got > 0) {
+            delivered = static_cast<std::size_t>(got);
+            return CommResult::Done();
         }
+        // A non-blocking terminal read answers EAGAIN when empty; 0 is a hang-up.
+        if (got == 0)
+            return Fail(CommFailure::ReadFailed, "the line is gone");
         if (errno == EAGAIN)
-            return 0;
-        if (errno != EINTR) {
-            Fail("read failed", errno);
-            return -1;
-        }
+            return CommResult::Done();
+        if (errno != EINTR)
+            return Fail(CommFailure::ReadFailed, "read failed", errno);
     }
 }
 
 long LinuxSerialDevice::BytesWaiting()
 {
     int waiting = 0;
-    if (fd_ < 0 || ::ioctl(fd_, FIONREAD, &waiting) != 0) {
-        Fail("cannot count the bytes waiting", fd_ < 0 ? EBADF : errno);
+    if (fd_ < 0 || ::ioctl(fd_, FIONREAD, &waiting) != 0)
         return -1;
-    }
     return waiting;
 }
 
@@ -314,10 +295,8 @@ WaitResult LinuxSerialDevice::WaitForInput(long seen, double timeout_seconds)
         const bool some_waiting = waiting > 0;
         struct pollfd wait{fd_, POLLIN, 0};
         const int ready = ::poll(&wait, 1, some_waiting || woke_with_nothing ? 0 : PollMilliseconds(left));
-        if (ready < 0 && errno != EINTR) {
-            Fail("waiting for input failed", errno);
+        if (ready < 0 && errno != EINTR)
             return WaitResult::Gone;
-        }
         if (ready > 0 && (wait.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
             return BytesWaiting() > seen ? WaitResult::MoreInput : WaitResult::Gone;
         if (some_waiting || woke_with_nothing) {
@@ -331,20 +310,19 @@ WaitResult LinuxSerialDevice::WaitForInput(long seen, double timeout_seconds)
     }
 }
 
-bool LinuxSerialDevice::Close()
+CommResult LinuxSerialDevice::Close()
 {
     if (fd_ < 0)
-        return true;
+        return CommResult::Done();
     // Only a mode we set is ours to clear: after a refused open it belongs
     // to the program that holds the port.
     if (exclusive_)
         ::ioctl(fd_, TIOCNXCL);
     // Linux releases the descriptor even when close() reports an error, so
-    // the port is free again either way.
-    if (::close(fd_) != 0 && errno != EINTR)
-        Fail("close reported an error", errno);
+    // the port is free again either way, and the close counts as done.
+    ::close(fd_);
     fd_ = -1;
-    return true;
+    return CommResult::Done();
 }
 
 }  // namespace

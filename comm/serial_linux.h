@@ -15,7 +15,7 @@ inline constexpr double kWriteTimeoutSeconds = 2.0;
 
 // Opens the device at `path` exclusively (also against root and against
 // ourselves), non-blocking, DTR and RTS inactive. The line settings are the
-// caller's (OpenComm). On failure returns null and sets `reason`, e.g.
+// caller's (SerialPort::Open). On failure returns null and sets `reason`, e.g.
 // "/dev/ttyUSB0: the port is in use by another program".
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::string& reason,
                                                double write_timeout_seconds = kWriteTimeoutSeconds);

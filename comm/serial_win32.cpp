@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "comm/line_settings_win32.h"
+
 namespace varnox {
 
 namespace {
@@ -92,7 +94,7 @@ public:
         : handle_(handle), name_(DisplayName(device)), write_timeout_seconds_(write_timeout_seconds)
     {
     }
-    ~Win32SerialDevice() override { Close(); }
+    ~Win32SerialDevice() override { Win32SerialDevice::Close(); }
     Win32SerialDevice(const Win32SerialDevice&) = delete;
     Win32SerialDevice& operator=(const Win32SerialDevice&) = delete;
 
@@ -100,20 +102,31 @@ public:
     // reason is returned and the destructor closes the device.
     std::string Prepare();
 
-    int Handle() const override { return static_cast<int>(reinterpret_cast<intptr_t>(handle_)); }
-    bool GetSettings(PlatformLineSettings& settings) override;
-    bool SetSettings(const PlatformLineSettings& settings) override;
-    bool Write(const uint8_t* data, std::size_t count) override;
-    long Read(uint8_t* destination, std::size_t count) override;
+    CommResult Configure(const LineDescription& line) override;
+    CommResult Write(const uint8_t* data, std::size_t count) override;
+    CommResult Read(uint8_t* destination, std::size_t count, std::size_t& delivered) override;
     long BytesWaiting() override;
     uint32_t TakeErrorFlags() override;
     WaitResult WaitForInput(long seen, double timeout_seconds) override;
-    bool Close() override;
-    std::string LastError() const override { return last_error_; }
+    CommResult Close() override;
+
+    // What GetCommState says now; false when the device is closed or the driver fails.
+    bool HeldSettings(DCB& dcb) const
+    {
+        dcb.DCBlength = sizeof(DCB);
+        return IsOpen() && GetCommState(handle_, &dcb);
+    }
 
 private:
     bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-    void Fail(const std::string& what, DWORD error) { last_error_ = name_ + ": " + what + ": " + SystemText(error); }
+    CommResult Fail(CommFailure kind, const std::string& what, DWORD error) const
+    {
+        return CommResult::Failed(kind, name_ + ": " + what + ": " + SystemText(error));
+    }
+    CommResult Fail(CommFailure kind, const std::string& what) const
+    {
+        return CommResult::Failed(kind, name_ + ": " + what);
+    }
     // Bytes in the driver's input queue; -1 when the device failed.
     long DriverWaiting();
     // Reads up to `count` bytes from the driver, waiting at most `ms` for
@@ -129,7 +142,6 @@ private:
     OwnedEvent read_done_;
     std::vector<uint8_t> taken_;  // received, taken from the driver, not yet read
     uint32_t error_flags_ = 0;    // gathered by every ClearCommError until taken
-    std::string last_error_;
 };
 
 std::string Win32SerialDevice::Prepare()
@@ -139,19 +151,13 @@ std::string Win32SerialDevice::Prepare()
     return {};
 }
 
-bool Win32SerialDevice::GetSettings(PlatformLineSettings& settings)
+CommResult Win32SerialDevice::Configure(const LineDescription& line)
 {
-    settings.DCBlength = sizeof(DCB);
-    if (!GetCommState(handle_, &settings)) {
-        Fail("cannot read the line settings", GetLastError());
-        return false;
-    }
-    return true;
-}
-
-bool Win32SerialDevice::SetSettings(const PlatformLineSettings& settings)
-{
-    DCB wanted = settings;
+    DCB wanted{};
+    wanted.DCBlength = sizeof(DCB);
+    if (!GetCommState(handle_, &wanted))
+        return Fail(CommFailure::LineRefused, "cannot read the line settings", GetLastError());
+    ApplyLine(line, wanted);
     wanted.DCBlength = sizeof(DCB);
     if (!SetCommState(handle_, &wanted)) {
         const DWORD error = GetLastError();
@@ -162,10 +168,8 @@ bool Win32SerialDevice::SetSettings(const PlatformLineSettings& settings)
         DCB without_parity = wanted;
         without_parity.Parity = NOPARITY;
         if (!(error == ERROR_INVALID_PARAMETER && wanted.Parity != NOPARITY && RunningUnderWine() &&
-              SetCommState(handle_, &without_parity))) {
-            Fail("cannot apply the line settings", error);
-            return false;
-        }
+              SetCommState(handle_, &without_parity)))
+            return Fail(CommFailure::LineRefused, "cannot apply the line settings", error);
     }
     // Far above our largest write and reply; the driver may keep its own sizes.
     SetupComm(handle_, kQueueSize, kQueueSize);
@@ -177,11 +181,9 @@ bool Win32SerialDevice::SetSettings(const PlatformLineSettings& settings)
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
     timeouts.ReadTotalTimeoutConstant = kFirstByteTimeoutMs;
     timeouts.WriteTotalTimeoutConstant = WaitMilliseconds(write_timeout_seconds_, MAXDWORD - 1);
-    if (!SetCommTimeouts(handle_, &timeouts)) {
-        Fail("cannot set the port's time-outs", GetLastError());
-        return false;
-    }
-    return true;
+    if (!SetCommTimeouts(handle_, &timeouts))
+        return Fail(CommFailure::LineRefused, "cannot set the port's time-outs", GetLastError());
+    return CommResult::Done();
 }
 
 bool Win32SerialDevice::Complete(OVERLAPPED& overlapped, DWORD ms, DWORD& transferred)
@@ -196,21 +198,17 @@ bool Win32SerialDevice::Complete(OVERLAPPED& overlapped, DWORD ms, DWORD& transf
     return GetOverlappedResult(handle_, &overlapped, &transferred, FALSE) != 0;
 }
 
-bool Win32SerialDevice::Write(const uint8_t* data, std::size_t count)
+CommResult Win32SerialDevice::Write(const uint8_t* data, std::size_t count)
 {
-    if (!IsOpen()) {
-        last_error_ = name_ + ": the device is closed";
-        return false;
-    }
+    if (!IsOpen())
+        return Fail(CommFailure::NotOpen, "the device is closed");
     // Bounded as a whole: a device that takes a byte now and then must not
     // hold the update either.
     const double deadline = MonotonicNow() + write_timeout_seconds_;
     while (count > 0) {
         const double left = deadline - MonotonicNow();
-        if (left <= 0) {
-            last_error_ = name_ + ": the device stopped taking data (write timed out)";
-            return false;
-        }
+        if (left <= 0)
+            return Fail(CommFailure::WriteFailed, "the device stopped taking data (write timed out)");
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, kQueueSize));
         OVERLAPPED overlapped{};
         overlapped.hEvent = write_done_.get();
@@ -218,19 +216,15 @@ bool Win32SerialDevice::Write(const uint8_t* data, std::size_t count)
         DWORD written = 0;
         if (!WriteFile(handle_, data, chunk, nullptr, &overlapped)) {
             const DWORD error = GetLastError();
-            if (error != ERROR_IO_PENDING) {
-                Fail("write failed", error);
-                return false;
-            }
+            if (error != ERROR_IO_PENDING)
+                return Fail(CommFailure::WriteFailed, "write failed", error);
         }
-        if (!Complete(overlapped, WaitMilliseconds(left, MAXDWORD - 1), written) || written == 0) {
-            last_error_ = name_ + ": the device stopped taking data (write timed out)";
-            return false;
-        }
+        if (!Complete(overlapped, WaitMilliseconds(left, MAXDWORD - 1), written) || written == 0)
+            return Fail(CommFailure::WriteFailed, "the device stopped taking data (write timed out)");
         data += written;
         count -= written;
     }
-    return true;
+    return CommResult::Done();
 }
 
 long Win32SerialDevice::ReadDriver(uint8_t* destination, DWORD count, DWORD ms)
@@ -241,46 +235,47 @@ long Win32SerialDevice::ReadDriver(uint8_t* destination, DWORD count, DWORD ms)
     DWORD got = 0;
     if (!ReadFile(handle_, destination, count, nullptr, &overlapped)) {
         const DWORD error = GetLastError();
-        if (error != ERROR_IO_PENDING) {
-            Fail("read failed", error);
+        if (error != ERROR_IO_PENDING)
             return -1;
-        }
     }
     // A wait that ran out is no failure; a byte that came with the cancel counts.
     Complete(overlapped, ms, got);
     return static_cast<long>(got);
 }
 
-long Win32SerialDevice::Read(uint8_t* destination, std::size_t count)
+// Bytes already taken count as delivered; only when none came is a failing
+// device reported.
+CommResult Win32SerialDevice::Read(uint8_t* destination, std::size_t count, std::size_t& delivered)
 {
-    if (!IsOpen()) {
-        last_error_ = name_ + ": the device is closed";
-        return -1;
-    }
+    delivered = 0;
+    if (!IsOpen())
+        return Fail(CommFailure::NotOpen, "the device is closed");
     const std::size_t from_taken = std::min(count, taken_.size());
     std::copy_n(taken_.begin(), from_taken, destination);
     taken_.erase(taken_.begin(), taken_.begin() + static_cast<std::ptrdiff_t>(from_taken));
+    delivered = from_taken;
     const long waiting = DriverWaiting();
-    if (waiting < 0)
-        return from_taken > 0 ? static_cast<long>(from_taken) : -1;
+    if (waiting < 0) {
+        return from_taken > 0 ? CommResult::Done()
+                              : Fail(CommFailure::ReadFailed, "cannot count the bytes waiting", GetLastError());
+    }
     // Only what is waiting, so the driver answers at once.
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - from_taken, static_cast<std::size_t>(waiting)));
     if (want == 0)
-        return static_cast<long>(from_taken);
+        return CommResult::Done();
     const long got = ReadDriver(destination + from_taken, want, kReadCompletionMs);
-    if (got < static_cast<long>(want) && got >= 0)
-        last_error_ = name_ + ": the waiting bytes could not all be read";
-    return got < 0 && from_taken == 0 ? -1 : static_cast<long>(from_taken) + std::max(got, 0L);
+    if (got < 0 && from_taken == 0)
+        return Fail(CommFailure::ReadFailed, "read failed", GetLastError());
+    delivered += static_cast<std::size_t>(std::max(got, 0L));
+    return CommResult::Done();
 }
 
 long Win32SerialDevice::DriverWaiting()
 {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!IsOpen() || !ClearCommError(handle_, &errors, &status)) {
-        Fail("cannot count the bytes waiting", IsOpen() ? GetLastError() : ERROR_INVALID_HANDLE);
+    if (!IsOpen() || !ClearCommError(handle_, &errors, &status))
         return -1;
-    }
     // The call clears the flags; keep them for the next TakeErrorFlags.
     error_flags_ |= errors;
     // Kept well below LONG_MAX, so that adding the bytes taken cannot overflow.
@@ -334,20 +329,27 @@ WaitResult Win32SerialDevice::WaitForInput(long seen, double timeout_seconds)
     }
 }
 
-bool Win32SerialDevice::Close()
+CommResult Win32SerialDevice::Close()
 {
     if (!IsOpen())
-        return true;
-    if (!CloseHandle(handle_)) {
-        Fail("cannot close the device", GetLastError());
-        return false;
-    }
+        return CommResult::Done();
+    if (!CloseHandle(handle_))
+        return Fail(CommFailure::CloseRefused, "cannot close the device", GetLastError());
     handle_ = INVALID_HANDLE_VALUE;
     taken_.clear();
-    return true;
+    return CommResult::Done();
 }
 
 }  // namespace
+
+std::optional<DCB> DriverLineSettings(SerialDevice& device)
+{
+    auto* win32 = dynamic_cast<Win32SerialDevice*>(&device);
+    DCB dcb{};
+    if (win32 == nullptr || !win32->HeldSettings(dcb))
+        return std::nullopt;
+    return dcb;
+}
 
 std::string Win32DeviceName(int port) { return kDevicePrefix + std::string("COM") + std::to_string(port); }
 

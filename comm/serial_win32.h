@@ -1,7 +1,10 @@
 #pragma once
 // The Windows serial backend: the communications API on \\.\COMn devices.
 
+#include <windows.h>
+
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "comm/port_map.h"
@@ -21,9 +24,13 @@ std::string Win32DeviceName(int port);
 std::string Win32OpenFailureText(const std::string& device, unsigned long error);
 
 // Opens `device` exclusively for overlapped I/O. The line settings are the
-// caller's (OpenComm). On failure returns null and sets `reason`.
+// caller's (SerialPort::Open). On failure returns null and sets `reason`.
 std::unique_ptr<SerialDevice> OpenWin32SerialDevice(const std::string& device, std::string& reason,
                                                     double write_timeout_seconds = kWin32WriteTimeoutSeconds);
+
+// The line settings the driver holds now for an open device of this backend;
+// nullopt for another kind of device or when the driver does not say.
+std::optional<DCB> DriverLineSettings(SerialDevice& device);
 
 // COMn maps to \\.\COMn unless the map says otherwise (command-line
 // overrides such as COM1=\\.\COM12).

@@ -48,10 +48,10 @@ bool CobsCheck(const TPacketBuffer& buffer)
     return buffer.Bytes[k] == 0 && k == frame_length - 1;
 }
 
-bool CobsDecode(TPacketBuffer& buffer)
+LinkResult CobsDecode(TPacketBuffer& buffer)
 {
     if (!CobsCheck(buffer))
-        return true;
+        return {LinkFailure::BadData};
 
     buffer.Length = 0;
     uint8_t k = 0;
@@ -63,7 +63,7 @@ bool CobsDecode(TPacketBuffer& buffer)
         k = static_cast<uint8_t>(k + code);
     }
     buffer.Length = static_cast<uint8_t>(buffer.Length - 1);
-    return false;
+    return {};
 }
 
 }  // namespace varnox

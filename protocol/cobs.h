@@ -3,6 +3,7 @@
 // TPacketBuffer. A frame is the stuffed packet followed by one zero byte, the
 // delimiter; it holds no other zero byte.
 
+#include "protocol/link_result.h"
 #include "protocol/packet_buffer.h"
 
 namespace varnox {
@@ -19,7 +20,8 @@ void CobsEncode(TPacketBuffer& buffer);
 // True when the buffer holds exactly one well-formed frame. Changes nothing.
 bool CobsCheck(const TPacketBuffer& buffer);
 
-// Unstuffs the frame in place. True = failed (the buffer is then unchanged).
-bool CobsDecode(TPacketBuffer& buffer);
+// Unstuffs the frame in place. A buffer that is not one well-formed frame is
+// BadData and stays unchanged.
+LinkResult CobsDecode(TPacketBuffer& buffer);
 
 }  // namespace varnox

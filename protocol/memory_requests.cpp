@@ -3,21 +3,23 @@
 #include <algorithm>
 #include <cstring>
 
-#include "comm/comm.h"
 #include "protocol/cobs.h"
 #include "protocol/crc8.h"
 
 namespace varnox {
 namespace {
 
+constexpr LinkResult kDone{};
+constexpr LinkResult Failed(LinkFailure failure) { return {failure}; }
+
 // Reads and drops `count` waiting bytes; stops early if the port delivers nothing.
-void DiscardInput(TComm& comm, int count)
+void DropBytes(SerialPort& port, int count)
 {
     uint8_t scratch[256];
     while (count > 0) {
-        const auto chunk = static_cast<uint16_t>(std::min(count, static_cast<int>(sizeof scratch)));
-        const long got = ReadComm(comm, scratch, chunk);
-        if (got <= 0)
+        const auto chunk = static_cast<std::size_t>(std::min(count, static_cast<int>(sizeof scratch)));
+        const std::size_t got = port.Receive(scratch, chunk).count;
+        if (got == 0)
             return;
         count -= static_cast<int>(got);
     }
@@ -25,32 +27,20 @@ void DiscardInput(TComm& comm, int count)
 
 }  // namespace
 
-const char* LinkFailureText(LinkFailure failure)
-{
-    switch (failure) {
-    case LinkFailure::None: return "";
-    case LinkFailure::NoAnswer: return kNoAnswerText;
-    case LinkFailure::BadData: return kBadDataText;
-    case LinkFailure::BadChecksum: return kBadChecksumText;
-    case LinkFailure::CountTooLarge: return kCountTooLargeText;
-    }
-    return "";
-}
-
-bool MemoryRequests::ReadMemory(uint16_t address, uint8_t* destination, uint8_t count)
+LinkResult MemoryRequests::ReadMemory(uint16_t address, uint8_t* destination, uint8_t count)
 {
     return Read(kReadMemory, address, destination, count);
 }
 
-bool MemoryRequests::ReadEeprom(uint16_t address, uint8_t* destination, uint8_t count)
+LinkResult MemoryRequests::ReadEeprom(uint16_t address, uint8_t* destination, uint8_t count)
 {
     return Read(kReadEeprom, address, destination, count);
 }
 
-bool MemoryRequests::Read(uint8_t code, uint16_t address, uint8_t* destination, uint8_t count)
+LinkResult MemoryRequests::Read(uint8_t code, uint16_t address, uint8_t* destination, uint8_t count)
 {
     if (count > kMaxRequestCount)
-        return Fail(LinkFailure::CountTooLarge);
+        return Failed(LinkFailure::CountTooLarge);
 
     BuildHeader(code, address, count);
     PacketBuffer.Length = 5;
@@ -62,9 +52,9 @@ bool MemoryRequests::Read(uint8_t code, uint16_t address, uint8_t* destination, 
     const int threshold = ReadReplyThreshold(count);
     const int waiting = LookWaiting();
     if (waiting < threshold)
-        return Fail(LinkFailure::NoAnswer);
-    if (const LinkFailure failure = TakeReply(waiting, threshold); failure != LinkFailure::None)
-        return Fail(failure);
+        return Failed(LinkFailure::NoAnswer);
+    if (const LinkResult reply = TakeReply(waiting, threshold); reply.failed())
+        return reply;
 
     // The reply's last byte is the CRC of all bytes before it. A longer reply
     // is not refused for its length: the check byte is looked for where a
@@ -72,21 +62,21 @@ bool MemoryRequests::Read(uint8_t code, uint16_t address, uint8_t* destination, 
     // and its check would be compared with a byte the reply does not have
     // (the zeros the decoder leaves behind), so it fails the check.
     if (PacketBuffer.Length < ReadReplyThreshold(count))
-        return Fail(LinkFailure::BadChecksum);
+        return Failed(LinkFailure::BadChecksum);
     const auto checked = static_cast<uint8_t>(PacketBuffer.Length - 1);
     if (Crc8(PacketBuffer, 0, checked) != PacketBuffer.Bytes[count + 5])
-        return Fail(LinkFailure::BadChecksum);
+        return Failed(LinkFailure::BadChecksum);
 
     if (count > 0)
         std::memcpy(destination, &PacketBuffer.Bytes[5], count);
-    return false;
+    return kDone;
 }
 
-bool MemoryRequests::WriteMemory(uint16_t address, const uint8_t* data, uint8_t count,
-                                 uint8_t selector)
+LinkResult MemoryRequests::WriteMemory(uint16_t address, const uint8_t* data, uint8_t count,
+                                       uint8_t selector)
 {
     if (count > kMaxRequestCount)
-        return Fail(LinkFailure::CountTooLarge);
+        return Failed(LinkFailure::CountTooLarge);
 
     BuildHeader(selector == kSelectEeprom ? kWriteEeprom : kWriteMemory, address, count);
     if (count > 0)
@@ -112,18 +102,18 @@ bool MemoryRequests::WriteMemory(uint16_t address, const uint8_t* data, uint8_t 
     }
     // Whatever arrived during the tail is not looked at: the third look decides.
     if (waiting < kAckThreshold)
-        return Fail(LinkFailure::NoAnswer);
-    if (const LinkFailure failure = TakeReply(waiting, kAckThreshold); failure != LinkFailure::None)
-        return Fail(failure);
+        return Failed(LinkFailure::NoAnswer);
+    if (const LinkResult reply = TakeReply(waiting, kAckThreshold); reply.failed())
+        return reply;
 
     // The acknowledgement is four bytes and their CRC; a shorter one has no
     // check byte of its own.
     if (PacketBuffer.Length < kAckPacketLength)
-        return Fail(LinkFailure::BadChecksum);
+        return Failed(LinkFailure::BadChecksum);
     const auto checked = static_cast<uint8_t>(PacketBuffer.Length - 1);
     if (Crc8(PacketBuffer, 0, checked) != PacketBuffer.Bytes[4])
-        return Fail(LinkFailure::BadChecksum);
-    return false;
+        return Failed(LinkFailure::BadChecksum);
+    return kDone;
 }
 
 void MemoryRequests::BuildHeader(uint8_t code, uint16_t address, uint8_t count)
@@ -137,56 +127,32 @@ void MemoryRequests::BuildHeader(uint8_t code, uint16_t address, uint8_t count)
 
 void MemoryRequests::SendFrame()
 {
-    // Before the first open there is no port at all; the request then fails
-    // for want of an answer, like one on a closed port.
-    TComm* comm = port_.CurrentComm;
-    if (comm == nullptr)
-        return;
-    // Stale input would be taken for the start of the reply.
-    FlushInput(*comm, clock_);
-    WriteComm(*comm, PacketBuffer.Bytes, PacketBuffer.Length);
+    // Stale input would be taken for the start of the reply. A closed port
+    // sends nothing, and the request fails for want of an answer.
+    port_.DiscardInput(clock_);
+    port_.Send(PacketBuffer.Bytes, PacketBuffer.Length);
 }
 
 int MemoryRequests::LookWaiting()
 {
-    TComm* comm = port_.CurrentComm;
-    if (comm == nullptr)
-        return 0;
-    return std::max<int32_t>(0, BytesWaiting(*comm));
+    return static_cast<int>(std::max(0L, port_.BytesWaiting()));
 }
 
-LinkFailure MemoryRequests::TakeReply(int waiting, int threshold)
+LinkResult MemoryRequests::TakeReply(int waiting, int threshold)
 {
-    // Only reached with bytes waiting, hence with an open port.
-    TComm& comm = *port_.CurrentComm;
-
     // No reply to these requests comes near 255 bytes; more cannot be one frame.
     if (waiting > static_cast<int>(kMaxFrameLength)) {
-        DiscardInput(comm, waiting);
-        return LinkFailure::BadData;
+        DropBytes(port_, waiting);
+        return Failed(LinkFailure::BadData);
     }
 
     // Judge what the read delivered, not what was announced.
-    const long got = std::min<long>(ReadComm(comm, PacketBuffer.Bytes, static_cast<uint16_t>(waiting)),
-                                    waiting);
+    const long got = std::min<long>(
+        static_cast<long>(port_.Receive(PacketBuffer.Bytes, static_cast<std::size_t>(waiting)).count), waiting);
     if (got < threshold)
-        return LinkFailure::NoAnswer;
+        return Failed(LinkFailure::NoAnswer);
     PacketBuffer.Length = static_cast<uint8_t>(got);
-    if (CobsDecode(PacketBuffer))
-        return LinkFailure::BadData;
-    return LinkFailure::None;
-}
-
-bool MemoryRequests::Fail(LinkFailure failure)
-{
-    LastFailure = failure;
-    LinkErrorText = LinkFailureText(failure);
-    // Nothing was sent for a request that cannot be framed, so the port stays
-    // as it was. Every failed exchange closes it: the caller re-opens it before
-    // trying again, and leftover bytes of a broken reply go with it.
-    if (failure != LinkFailure::CountTooLarge)
-        port_.CloseDefaultPort();
-    return true;
+    return CobsDecode(PacketBuffer);
 }
 
 }  // namespace varnox

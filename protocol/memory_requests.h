@@ -1,14 +1,14 @@
 #pragma once
 // The four requests of the panel's service protocol: read and write of the
 // panel's memory and of its EEPROM. Each is one request frame and one reply
-// frame, with fixed waits. Every request returns true when it failed and then
-// leaves the reason in LinkErrorText (and its kind in LastFailure).
+// frame, with fixed waits. Every request returns how it ended and leaves the
+// port as it found it: closing it after a failed exchange is the caller's call.
 
 #include <cstdint>
-#include <string>
 
-#include "comm/shared_port.h"
+#include "comm/serial_port.h"
 #include "core/clock.h"
+#include "protocol/link_result.h"
 #include "protocol/packet_buffer.h"
 
 namespace varnox {
@@ -19,22 +19,6 @@ enum RequestCode : uint8_t {
     kReadEeprom = 3,
     kWriteEeprom = 4,
 };
-
-// Why the last request failed. The texts are shown to the user verbatim.
-enum class LinkFailure {
-    None,
-    NoAnswer,       // fewer bytes waiting than the reply needs
-    BadData,        // the input is not exactly one well-formed frame
-    BadChecksum,    // the reply's check byte differs
-    CountTooLarge,  // the caller asked for more than kMaxRequestCount bytes; nothing was sent
-};
-
-inline constexpr const char* kNoAnswerText = "Errore Lettura da centrale : No Answer";
-inline constexpr const char* kBadDataText = "Errore Lettura da centrale : BAD DATA       ";
-inline constexpr const char* kBadChecksumText = "Errore Lettura da centrale : BAD CKSUM";
-inline constexpr const char* kCountTooLargeText = "Errore Lettura da centrale : COUNT > 247";
-
-const char* LinkFailureText(LinkFailure failure);
 
 // A write request and a read reply carry count + 6 packet bytes, which must fit
 // a 255-byte frame.
@@ -60,44 +44,34 @@ inline constexpr int kAckPacketLength = 5;
 
 class MemoryRequests {
 public:
-    MemoryRequests(SharedPort& port, Clock& clock) : port_(port), clock_(clock) {}
+    // `port` is the record every request talks through; a closed one fails
+    // each request for want of an answer.
+    MemoryRequests(SerialPort& port, Clock& clock) : port_(port), clock_(clock) {}
     MemoryRequests(const MemoryRequests&) = delete;
     MemoryRequests& operator=(const MemoryRequests&) = delete;
 
     // On success the `count` data bytes of the reply are in `destination`;
     // on failure `destination` is left as it was.
-    bool ReadMemory(uint16_t address, uint8_t* destination, uint8_t count);
-    bool ReadEeprom(uint16_t address, uint8_t* destination, uint8_t count);
+    LinkResult ReadMemory(uint16_t address, uint8_t* destination, uint8_t count);
+    LinkResult ReadEeprom(uint16_t address, uint8_t* destination, uint8_t count);
     // One routine for both writes: selector 1 sends WriteEeprom, anything else WriteMemory.
-    bool WriteMemory(uint16_t address, const uint8_t* data, uint8_t count, uint8_t selector);
-    bool WriteEeprom(uint16_t address, const uint8_t* data, uint8_t count)
+    LinkResult WriteMemory(uint16_t address, const uint8_t* data, uint8_t count, uint8_t selector);
+    LinkResult WriteEeprom(uint16_t address, const uint8_t* data, uint8_t count)
     {
         return WriteMemory(address, data, count, kSelectEeprom);
     }
 
-    // A success leaves the last failure standing; an update clears it before
-    // its first request.
-    void ClearLinkError()
-    {
-        LinkErrorText.clear();
-        LastFailure = LinkFailure::None;
-    }
-
     TPacketBuffer PacketBuffer;
-    std::string LinkErrorText;
-    LinkFailure LastFailure = LinkFailure::None;  // the kind behind LinkErrorText
 
 private:
-    bool Read(uint8_t code, uint16_t address, uint8_t* destination, uint8_t count);
+    LinkResult Read(uint8_t code, uint16_t address, uint8_t* destination, uint8_t count);
     void BuildHeader(uint8_t code, uint16_t address, uint8_t count);
     void SendFrame();
     int LookWaiting();
-    // Takes the `waiting` bytes as the reply frame and unstuffs it. Returns the
-    // failure, or None when PacketBuffer now holds the decoded reply.
-    LinkFailure TakeReply(int waiting, int threshold);
-    bool Fail(LinkFailure failure);
+    // Takes the `waiting` bytes as the reply frame and unstuffs it into PacketBuffer.
+    LinkResult TakeReply(int waiting, int threshold);
 
-    SharedPort& port_;
+    SerialPort& port_;
     Clock& clock_;
 };
 

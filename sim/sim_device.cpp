@@ -3,102 +3,75 @@
 #include <algorithm>
 
 namespace varnox {
-namespace {
 
-// What a port that has never been configured runs at.
-PlatformLineSettings PowerOnSettings()
+bool IsPanelLine(const LineDescription& line)
 {
-    PlatformLineSettings settings{};
-    settings.c_cflag = CS8 | CREAD | CLOCAL;
-    cfsetispeed(&settings, B9600);
-    cfsetospeed(&settings, B9600);
-    return settings;
+    return line.bits_per_second == 38400 && line.data_bits == 8 && line.parity == Parity::Even &&
+           line.stop_bits == StopBits::One;
 }
 
-}  // namespace
-
-bool IsPanelLine(const PlatformLineSettings& settings)
-{
-    return cfgetospeed(&settings) == B38400 && cfgetispeed(&settings) == B38400 &&
-           (settings.c_cflag & CSIZE) == CS8 && (settings.c_cflag & PARENB) != 0 &&
-           (settings.c_cflag & PARODD) == 0 && (settings.c_cflag & CMSPAR) == 0 &&
-           (settings.c_cflag & CSTOPB) == 0;
-}
-
-SimDevice::SimDevice(std::shared_ptr<SimLinkState> link, int handle) : link_(std::move(link)), handle_(handle) {}
+SimDevice::SimDevice(std::shared_ptr<SimLinkState> link) : link_(std::move(link)) {}
 
 SimDevice::~SimDevice()
 {
-    Close();
+    SimDevice::Close();
 }
 
-bool SimDevice::Usable()
+CommResult SimDevice::Usable(CommFailure kind) const
 {
-    if (!open_) {
-        last_error_ = "Bad file descriptor";
-        return false;
-    }
-    if (link_->Panel->Pulled()) {
-        last_error_ = "Input/output error";
-        return false;
-    }
-    return true;
+    if (!open_)
+        return CommResult::Failed(CommFailure::NotOpen, "Bad file descriptor");
+    if (link_->Panel->Pulled())
+        return CommResult::Failed(kind, "Input/output error");
+    return CommResult::Done();
 }
 
-bool SimDevice::GetSettings(PlatformLineSettings& settings)
+CommResult SimDevice::Configure(const LineDescription& line)
 {
-    if (!Usable())
-        return false;
-    settings = link_->Settings;
-    return true;
+    if (CommResult usable = Usable(CommFailure::LineRefused); usable.failed())
+        return usable;
+    link_->Line = line;
+    link_->LineSet = true;
+    return CommResult::Done();
 }
 
-bool SimDevice::SetSettings(const PlatformLineSettings& settings)
+CommResult SimDevice::Write(const uint8_t* data, std::size_t count)
 {
-    if (!Usable())
-        return false;
-    link_->Settings = settings;
-    link_->SettingsSet = true;
-    return true;
-}
-
-bool SimDevice::Write(const uint8_t* data, std::size_t count)
-{
-    if (!Usable())
-        return false;
+    if (CommResult usable = Usable(CommFailure::WriteFailed); usable.failed())
+        return usable;
     // At the wrong rate or framing the panel hears only noise.
-    if (!IsPanelLine(link_->Settings)) {
+    if (!IsPanelLine(link_->Line)) {
         ++link_->GarbledWrites;
-        return true;
+        return CommResult::Done();
     }
     link_->Panel->Receive({data, count}, link_->Clock->Now());
     // The adapter may have gone with this very request.
-    if (link_->Panel->Pulled()) {
-        last_error_ = "Input/output error";
-        return false;
-    }
-    return true;
+    if (link_->Panel->Pulled())
+        return CommResult::Failed(CommFailure::WriteFailed, "Input/output error");
+    return CommResult::Done();
 }
 
-long SimDevice::Read(uint8_t* destination, std::size_t count)
+CommResult SimDevice::Read(uint8_t* destination, std::size_t count, std::size_t& delivered)
 {
-    if (!Usable())
-        return -1;
+    delivered = 0;
+    if (CommResult usable = Usable(CommFailure::ReadFailed); usable.failed())
+        return usable;
     const std::vector<uint8_t> bytes = link_->Panel->TakeArrived(link_->Clock->Now(), count);
     std::copy(bytes.begin(), bytes.end(), destination);
-    return static_cast<long>(bytes.size());
+    delivered = bytes.size();
+    return CommResult::Done();
 }
 
 long SimDevice::BytesWaiting()
 {
-    if (!Usable())
+    if (Usable(CommFailure::ReadFailed).failed())
         return -1;
     return static_cast<long>(link_->Panel->ArrivedBy(link_->Clock->Now()));
 }
 
 WaitResult SimDevice::WaitForInput(long seen, double timeout_seconds)
 {
-    if (!Usable())
+    if (Usable(CommFailure::ReadFailed).failed())
         return WaitResult::Gone;
     SimClock& clock = *link_->Clock;
     const double deadline = clock.Now() + std::max(timeout_seconds, 0.0);
@@ -114,13 +87,13 @@ WaitResult SimDevice::WaitForInput(long seen, double timeout_seconds)
     return WaitResult::TimedOut;
 }
 
-bool SimDevice::Close()
+CommResult SimDevice::Close()
 {
     if (open_) {
         open_ = false;
         link_->Held = false;
     }
-    return true;
+    return CommResult::Done();
 }
 
 SimPortOpener::SimPortOpener(SimPanel& panel, SimClock& clock, int port) : link_(std::make_shared<SimLinkState>())
@@ -128,7 +101,6 @@ SimPortOpener::SimPortOpener(SimPanel& panel, SimClock& clock, int port) : link_
     link_->Panel = &panel;
     link_->Clock = &clock;
     link_->Port = port;
-    link_->Settings = PowerOnSettings();
 }
 
 std::unique_ptr<SerialDevice> SimPortOpener::OpenPort(int port, std::string& reason)
@@ -155,7 +127,7 @@ std::unique_ptr<SerialDevice> SimPortOpener::OpenPort(int port, std::string& rea
     ++link.Opens;
     // What arrived while nobody had the port open is lost.
     link.Panel->DropArrived(link.Clock->Now());
-    return std::make_unique<SimDevice>(link_, link.NextHandle++);
+    return std::make_unique<SimDevice>(link_);
 }
 
 std::string SimPortOpener::DeviceName(int port) const
@@ -169,11 +141,11 @@ void SimPortOpener::FailNextOpens(int count, const std::string& reason)
     link_->FailReason = reason;
 }
 
-std::optional<PlatformLineSettings> SimPortOpener::LastSettings() const
+std::optional<LineDescription> SimPortOpener::LastLine() const
 {
-    if (!link_->SettingsSet)
+    if (!link_->LineSet)
         return std::nullopt;
-    return link_->Settings;
+    return link_->Line;
 }
 
 }  // namespace varnox

@@ -29,40 +29,34 @@ struct SimLinkState {
     int FailedOpens = 0;
     int FailNextOpens = 0;
     std::string FailReason;
-    int NextHandle = 100;
     // The line settings live with the port, as a tty keeps them between opens.
-    PlatformLineSettings Settings{};
-    bool SettingsSet = false;
+    LineDescription Line{};  // 9600 baud, 8 data bits, no parity until configured
+    bool LineSet = false;
     // Writes made while the line settings were not the panel's: noise to it.
     int GarbledWrites = 0;
 };
 
 class SimDevice final : public SerialDevice {
 public:
-    SimDevice(std::shared_ptr<SimLinkState> link, int handle);
+    explicit SimDevice(std::shared_ptr<SimLinkState> link);
     ~SimDevice() override;
     SimDevice(const SimDevice&) = delete;
     SimDevice& operator=(const SimDevice&) = delete;
 
-    int Handle() const override { return handle_; }
-    bool GetSettings(PlatformLineSettings& settings) override;
-    bool SetSettings(const PlatformLineSettings& settings) override;
-    bool Write(const uint8_t* data, std::size_t count) override;
-    long Read(uint8_t* destination, std::size_t count) override;
+    CommResult Configure(const LineDescription& line) override;
+    CommResult Write(const uint8_t* data, std::size_t count) override;
+    CommResult Read(uint8_t* destination, std::size_t count, std::size_t& delivered) override;
     long BytesWaiting() override;
     uint32_t TakeErrorFlags() override { return 0; }
     WaitResult WaitForInput(long seen, double timeout_seconds) override;
-    bool Close() override;
-    std::string LastError() const override { return last_error_; }
+    CommResult Close() override;
 
 private:
-    // False (with LastError set) when the device is closed or its adapter gone.
-    bool Usable();
+    // Why the device cannot be used (closed, or its adapter gone); Done when it can.
+    CommResult Usable(CommFailure kind) const;
 
     std::shared_ptr<SimLinkState> link_;
-    int handle_;
     bool open_ = true;
-    std::string last_error_;
 };
 
 class SimPortOpener final : public PortOpener {
@@ -81,14 +75,14 @@ public:
     int FailedOpens() const { return link_->FailedOpens; }
     bool Held() const { return link_->Held; }
     int GarbledWrites() const { return link_->GarbledWrites; }
-    // The settings last set on the port; nullopt when none were set.
-    std::optional<PlatformLineSettings> LastSettings() const;
+    // The line last set on the port; nullopt when none was set.
+    std::optional<LineDescription> LastLine() const;
 
 private:
     std::shared_ptr<SimLinkState> link_;
 };
 
 // Whether `settings` are the panel's line: 38400 baud, 8 data bits, even parity, 1 stop bit.
-bool IsPanelLine(const PlatformLineSettings& settings);
+bool IsPanelLine(const LineDescription& line);
 
 }  // namespace varnox

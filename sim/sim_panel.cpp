@@ -137,7 +137,7 @@ void SimPanel::HandleFrame(const Arrival& arrival)
     TPacketBuffer buffer;
     std::copy(input_.begin(), input_.end(), buffer.Bytes);
     buffer.Length = static_cast<uint8_t>(input_.size());
-    if (CobsDecode(buffer)) {
+    if (CobsDecode(buffer).failed()) {
         ++rejected_;
         return;
     }

@@ -5,17 +5,13 @@
 #include <cstring>
 #include <string>
 
-#include "update/bootloader_protocol.h"
+#include "comm/time_stamp.h"
+#include "update/loader_sequence.h"
 #include "update/reply_wait.h"
 #include "update/update_engine.h"
 #include "update/update_texts.h"
 
 namespace varnox {
-
-TComm& UpdateEngine::Comm()
-{
-    return Port.CurrentComm != nullptr ? *Port.CurrentComm : Port.DefaultComm;
-}
 
 UpdateEnding UpdateEngine::RunBootloaderPhase()
 {
@@ -30,18 +26,20 @@ UpdateEnding UpdateEngine::RunBootloaderPhase()
     }
 
     for (int i = 0; i < kRequiredHandshakes; ++i) {
-        if (BootHandshake()) return StopRequested() ? UpdateEnding::Interrupted : UpdateEnding::HandshakeFailed;
+        if (BootHandshake().failed())
+            return StopRequested() ? UpdateEnding::Interrupted : UpdateEnding::HandshakeFailed;
     }
     // The loader wants one more frame; whether it answers does not matter.
     BootHandshake();
 
-    if (DownloadMicroKernel()) return StopRequested() ? UpdateEnding::Interrupted : UpdateEnding::MicroKernelFailed;
+    if (DownloadMicroKernel().failed())
+        return StopRequested() ? UpdateEnding::Interrupted : UpdateEnding::MicroKernelFailed;
 
     window_.LogLine(kErasingFlash);
     clock_.Pause(kEraseWaitMs);
     if (StopRequested()) return UpdateEnding::Interrupted;
 
-    if (WriteFlash()) return StopRequested() ? UpdateEnding::Interrupted : UpdateEnding::FlashFailed;
+    if (WriteFlash().failed()) return StopRequested() ? UpdateEnding::Interrupted : UpdateEnding::FlashFailed;
 
     window_.LogLine("");
     window_.LogLine(kFlashUpdatedItalian);
@@ -49,11 +47,10 @@ UpdateEnding UpdateEngine::RunBootloaderPhase()
     window_.LogLine("");
     window_.LogLine(kRestartWait);
 
-    // The end packet: all zero, never answered; the panel restarts on it.
-    std::memset(BlockBuffer, 0, kFlashPacketLength);
-    TComm& comm = Comm();
-    FlushInput(comm, clock_);
-    WriteComm(comm, BlockBuffer, static_cast<uint16_t>(kFlashPacketLength));
+    const LoaderPacket end = EndPacket();
+    SerialPort& port = Port.Serial();
+    port.DiscardInput(clock_);
+    port.Send(end.Bytes.data(), end.Length);
     clock_.Pause(kRestartWaitMs);
 
     window_.LogLine("");
@@ -64,41 +61,39 @@ UpdateEnding UpdateEngine::RunBootloaderPhase()
     return UpdateEnding::Completed;
 }
 
-bool UpdateEngine::BootHandshake()
+StepResult UpdateEngine::BootHandshake()
 {
-    if (StopRequested()) return true;
-    uint8_t reply[11];
-    std::memset(reply, 0xAA, sizeof reply);
+    if (StopRequested()) return StepResult::Failed(StepFailure::Stopped);
+    uint8_t reply[kHandshakeReplyLength] = {};
 
-    TComm& comm = Comm();
-    FlushInput(comm, clock_);
-    WriteComm(comm, kHandshakeFrame.data(), static_cast<uint16_t>(kHandshakeFrame.size()));
+    static const TPacketBuffer frame = HandshakeFrame();
+    SerialPort& port = Port.Serial();
+    port.DiscardInput(clock_);
+    port.Send(frame.Bytes, frame.Length);
     clock_.Pause(kHandshakePauseMs);
-    const double stamp = TimeOfDay(clock_);
-    if (!AwaitReply(comm, clock_, stamp, {static_cast<long>(kHandshakeReplyLength), false, kHandshakeTimeout}))
-        return true;
-    // Only six bytes are taken; anything beyond waits for the next flush.
-    if (ReadComm(comm, reply, static_cast<uint16_t>(kHandshakeReplyLength)) !=
-        static_cast<long>(kHandshakeReplyLength))
-        return true;
-    return reply[1] != kHandshakeAccepted;
+    const double stamp = TimeStamp(clock_);
+    // Only six bytes are taken; anything beyond waits for the next discard.
+    if (!ReplyArrived(port, clock_, stamp, {static_cast<long>(kHandshakeReplyLength), false, kHandshakeTimeout}) ||
+        port.Receive(reply, kHandshakeReplyLength).count != kHandshakeReplyLength || reply[1] != kHandshakeAccepted)
+        return StepResult::Failed(StepFailure::NotAcknowledged);
+    return StepResult::Done();
 }
 
-bool UpdateEngine::ExchangeKernelPacket(const uint8_t* packet, uint8_t expected)
+StepResult UpdateEngine::ExchangeKernelPacket(const LoaderPacket& packet)
 {
-    TComm& comm = Comm();
+    SerialPort& port = Port.Serial();
     for (int attempt = 0; attempt < kPacketAttempts; ++attempt) {
-        if (StopRequested()) return true;
-        FlushInput(comm, clock_);
-        WriteComm(comm, packet, static_cast<uint16_t>(kKernelPacketLength));
-        const double stamp = TimeOfDay(clock_);
+        if (StopRequested()) return StepResult::Failed(StepFailure::Stopped);
+        port.DiscardInput(clock_);
+        port.Send(packet.Bytes.data(), packet.Length);
+        const double stamp = TimeStamp(clock_);
         // The acknowledgement is a lone byte: one that comes with any other
         // byte is not taken and the attempt runs into its time-out.
-        if (!AwaitReply(comm, clock_, stamp, {1, true, kKernelTimeout})) continue;
+        if (!ReplyArrived(port, clock_, stamp, {1, true, kKernelTimeout})) continue;
         uint8_t answer = 0;
-        if (ReadComm(comm, &answer, 1) == 1 && answer == expected) return false;
+        if (port.Receive(&answer, 1).count == 1 && answer == packet.ExpectedSum) return StepResult::Done();
     }
-    return true;
+    return StepResult::Failed(StepFailure::NotAcknowledged);
 }
 
 void UpdateEngine::ShowPacketFailure(const char* text)
@@ -108,68 +103,62 @@ void UpdateEngine::ShowPacketFailure(const char* text)
     window_.MessageBox(BoxKind::Plain, kProgramName, text, "");
 }
 
-bool UpdateEngine::DownloadMicroKernel()
+StepResult UpdateEngine::DownloadMicroKernel()
 {
     window_.SetGaugeProgress(0);
     window_.SetGaugeMaximum(kMicroKernelLastOffset);
 
-    uint8_t packet[kKernelPacketLength] = {};
-    for (int k = 0; k <= kMicroKernelLastOffset; k += static_cast<int>(kKernelDataLength)) {
+    int k = 0;
+    for (; k <= kMicroKernelLastOffset; k += static_cast<int>(kKernelDataLength)) {
         window_.SetGaugeProgress(k);
         window_.RepaintGauge();
         window_.PumpMessages();
 
-        const unsigned address = kMicroKernelStart + static_cast<unsigned>(k);
-        packet[0] = static_cast<uint8_t>(address >> 8);
-        packet[1] = static_cast<uint8_t>(address & 0xFF);
-        std::memcpy(packet + 2, BlockBuffer + k, kKernelDataLength);
-        if (ExchangeKernelPacket(packet, Sum8(packet, kKernelPacketLength))) {
+        const auto address = static_cast<uint16_t>(kMicroKernelStart + k);
+        if (StepResult sent = ExchangeKernelPacket(MicroKernelPacket(address, BlockBuffer + k)); sent.failed()) {
             ShowPacketFailure(kMicroKernelFailedBox);
-            return true;
+            return sent;
         }
     }
     clock_.Pause(kBeforeClosingPauseMs);
 
-    // The closing packet repeats the last data at address 0; the loader
-    // acknowledges it with the sum of the data alone.
-    packet[0] = 0;
-    packet[1] = 0;
-    if (ExchangeKernelPacket(packet, Sum8(packet + 2, kKernelDataLength))) {
+    // The closing packet repeats the last packet's data.
+    const int last = k - static_cast<int>(kKernelDataLength);
+    if (StepResult sent = ExchangeKernelPacket(ClosingPacket(BlockBuffer + last)); sent.failed()) {
         ShowPacketFailure(kMicroKernelFailedBox);
-        return true;
+        return sent;
     }
-    return false;
+    return StepResult::Done();
 }
 
-bool UpdateEngine::ExchangeFlashPacket(uint8_t expected)
+StepResult UpdateEngine::ExchangeFlashPacket(const LoaderPacket& packet)
 {
-    TComm& comm = Comm();
+    SerialPort& port = Port.Serial();
     for (int attempt = 0; attempt < kPacketAttempts; ++attempt) {
-        if (StopRequested()) return true;
-        FlushInput(comm, clock_);
-        WriteComm(comm, BlockBuffer, static_cast<uint16_t>(kFlashPacketLength));
-        const double stamp = TimeOfDay(clock_);
-        if (!AwaitReply(comm, clock_, stamp, {static_cast<long>(kFlashReplyLength), false, kFlashTimeout}))
+        if (StopRequested()) return StepResult::Failed(StepFailure::Stopped);
+        port.DiscardInput(clock_);
+        port.Send(packet.Bytes.data(), packet.Length);
+        const double stamp = TimeStamp(clock_);
+        if (!ReplyArrived(port, clock_, stamp, {static_cast<long>(kFlashReplyLength), false, kFlashTimeout}))
             continue;
-        // Judged on the first four bytes; the rest goes with the next flush.
+        // Judged on the first four bytes; the rest goes with the next discard.
         // Every attempt compares with the packet's own sum, also after a
         // reply with a wrong one.
         uint8_t reply[kFlashReplyLength] = {};
-        if (ReadComm(comm, reply, static_cast<uint16_t>(kFlashReplyLength)) ==
-                static_cast<long>(kFlashReplyLength) &&
-            reply[3] == expected)
-            return false;
+        if (port.Receive(reply, kFlashReplyLength).count == kFlashReplyLength &&
+            reply[kFlashReplySumIndex] == packet.ExpectedSum)
+            return StepResult::Done();
     }
-    return true;
+    return StepResult::Failed(StepFailure::NotAcknowledged);
 }
 
-bool UpdateEngine::WriteFlash()
+StepResult UpdateEngine::WriteFlash()
 {
     const uint32_t end = Image.ImageEnd;
     // The flash ranges must lie inside the working image.
     if (end < kUpperFlashEnd || end >= Image.ImageBuffer.size()) {
         ShowPacketFailure(kFlashFailedBox);
-        return true;
+        return StepResult::Failed(StepFailure::NoImagePart);
     }
 
     window_.SetGaugeProgress(0);
@@ -183,14 +172,10 @@ bool UpdateEngine::WriteFlash()
         window_.RepaintGauge();
         window_.PumpMessages();
 
-        BlockBuffer[0] = 0;
-        BlockBuffer[1] = static_cast<uint8_t>(address >> 16);
-        BlockBuffer[2] = static_cast<uint8_t>(address >> 8);
-        BlockBuffer[3] = static_cast<uint8_t>(address);
-        std::memcpy(BlockBuffer + 4, Image.ImageBuffer.data() + address, kFlashDataLength);
-        if (ExchangeFlashPacket(Sum8(BlockBuffer, kFlashPacketLength))) {
+        const LoaderPacket packet = FlashPacket(address, Image.ImageBuffer.data() + address);
+        if (StepResult sent = ExchangeFlashPacket(packet); sent.failed()) {
             ShowPacketFailure(kFlashFailedBox);
-            return true;
+            return sent;
         }
         window_.SetFieldText(Field::FlashAddress, std::to_string(address));
 
@@ -200,7 +185,7 @@ bool UpdateEngine::WriteFlash()
         if (address >= kLowerFlashEnd && address < kUpperFlashStart) address = kUpperFlashStart;
         if (address >= kUpperFlashEnd) address = end + 1;
     }
-    return false;
+    return StepResult::Done();
 }
 
 }  // namespace varnox

@@ -26,29 +26,40 @@ constexpr int kChunkAttempts = 6;
 
 }  // namespace
 
-bool UpdateEngine::NormalizeEepromWord()
+StepResult UpdateEngine::ClosingOnFailure(LinkResult result)
+{
+    if (result.ok()) return StepResult::Done();
+    // A failed exchange closes the port: the next attempt re-opens it, and
+    // leftover bytes of a broken reply go with it. Nothing was sent for a
+    // request that cannot be framed, so the port then stays as it was.
+    if (result.failure != LinkFailure::CountTooLarge) Port.Close();
+    return StepResult::Failed(StepFailure::LinkFailed, result.text());
+}
+
+StepResult UpdateEngine::NormalizeEepromWord()
 {
     uint8_t stored[2] = {};
-    if (Requests.ReadEeprom(kNormalizedWordAddress, stored, sizeof stored)) return true;
+    const StepResult read = ClosingOnFailure(Requests.ReadEeprom(kNormalizedWordAddress, stored, sizeof stored));
+    if (read.failed()) return read;
     uint16_t word = static_cast<uint16_t>(stored[0] | stored[1] << 8);
     if (word > kWordHighest || word < kWordLowest) word = kWordReplacement;
     // Written back even when unchanged.
     const uint8_t written[2] = {static_cast<uint8_t>(word & 0xFF), static_cast<uint8_t>(word >> 8)};
-    return Requests.WriteEeprom(kNormalizedWordAddress, written, sizeof written);
+    return ClosingOnFailure(Requests.WriteEeprom(kNormalizedWordAddress, written, sizeof written));
 }
 
-bool UpdateEngine::WriteAddress15()
+StepResult UpdateEngine::WriteAddress15()
 {
     const uint8_t value = kAddress15Value;
-    return Requests.WriteEeprom(kAddress15, &value, 1);
+    return ClosingOnFailure(Requests.WriteEeprom(kAddress15, &value, 1));
 }
 
-bool UpdateEngine::DownloadEeprom()
+StepResult UpdateEngine::DownloadEeprom()
 {
     const uint32_t end = Image.ImageEnd;
     // Without an EEPROM part in the working image there is nothing sound to
     // write; say so rather than report an empty download as done.
-    if (end < kEepromImageStart || end >= Image.ImageBuffer.size()) return true;
+    if (end < kEepromImageStart || end >= Image.ImageBuffer.size()) return StepResult::Failed(StepFailure::NoImagePart);
 
     window_.SetGaugeProgress(0);
     window_.SetGaugeMaximum(static_cast<int>(end - kEepromImageStart));
@@ -64,25 +75,23 @@ bool UpdateEngine::DownloadEeprom()
         const std::size_t available = std::min<std::size_t>(kChunkLength, Image.ImageBuffer.size() - offset);
         std::memcpy(BlockBuffer, Image.ImageBuffer.data() + offset, available);
 
-        bool acknowledged = false;
-        for (int attempt = 0; attempt < kChunkAttempts && !acknowledged; ++attempt) {
-            if (StopRequested()) return true;
+        StepResult chunk = StepResult::Done();
+        for (int attempt = 0; attempt < kChunkAttempts; ++attempt) {
+            if (StopRequested()) return StepResult::Failed(StepFailure::Stopped);
             // The wire address is the low 16 bits of the offset: 0x24000 goes out as 0x4000.
-            if (!Requests.WriteEeprom(static_cast<uint16_t>(offset & 0xFFFF), BlockBuffer,
-                                      static_cast<uint8_t>(kChunkLength))) {
-                acknowledged = true;
-                break;
-            }
-            // A failed request may have closed the port; re-open it before the next attempt.
-            Port.OpenDefaultPort(run_port_);
+            chunk = ClosingOnFailure(Requests.WriteEeprom(static_cast<uint16_t>(offset & 0xFFFF), BlockBuffer,
+                                                 static_cast<uint8_t>(kChunkLength)));
+            if (chunk.ok()) break;
+            // The failed request closed the port; re-open it before the next attempt.
+            Port.Open(run_port_);
             ++retries;
             window_.SetFieldText(Field::ErrorCounter, std::to_string(retries));
             window_.PumpMessages();
         }
-        if (!acknowledged) return true;
+        if (chunk.failed()) return chunk;
         window_.SetFieldText(Field::Address, std::to_string(offset - kEepromImageOffset));
     }
-    return false;
+    return StepResult::Done();
 }
 
 }  // namespace varnox

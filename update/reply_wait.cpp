@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "comm/time_stamp.h"
+
 namespace varnox {
 
 namespace {
@@ -17,16 +19,16 @@ bool Satisfies(long waiting, const ReplyRule& rule)
 
 }  // namespace
 
-bool AwaitReply(TComm& comm, Clock& clock, double stamp, const ReplyRule& rule)
+bool ReplyArrived(SerialPort& port, Clock& clock, double stamp, const ReplyRule& rule)
 {
     for (;;) {
-        const long waiting = BytesWaiting(comm);
+        const long waiting = port.BytesWaiting();
         if (Satisfies(waiting, rule)) return true;
-        const double elapsed = ElapsedSeconds(clock, stamp);
+        const double elapsed = SecondsSince(clock, stamp);
         if (elapsed > rule.Limit) return false;
         const double remaining = rule.Limit - elapsed + kPastLimit;
-        const WaitResult result = WaitForInput(comm, clock, waiting, remaining);
-        const bool stalled = result == WaitResult::TimedOut && ElapsedSeconds(clock, stamp) <= elapsed;
+        const WaitResult result = port.WaitForInput(clock, waiting, remaining);
+        const bool stalled = result == WaitResult::TimedOut && SecondsSince(clock, stamp) <= elapsed;
         if (result == WaitResult::Gone || stalled) {
             // A vanished device wakes every wait at once, and a wait that let
             // no time pass would do the same: sleep out the deadline instead

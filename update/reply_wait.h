@@ -3,7 +3,7 @@
 // a tight poll of the input count against a deadline, but the thread sleeps on
 // the port between arrivals instead of spinning.
 
-#include "comm/comm.h"
+#include "comm/serial_port.h"
 #include "core/clock.h"
 
 namespace varnox {
@@ -14,9 +14,9 @@ struct ReplyRule {
     double Limit;   // seconds after the stamp; the reply is late once more than this has elapsed
 };
 
-// Waits until the input count satisfies `rule` (true) or more than rule.Limit
-// seconds have elapsed since `stamp` (false). A count that can no longer
-// satisfy an "exactly" rule simply runs into the deadline.
-bool AwaitReply(TComm& comm, Clock& clock, double stamp, const ReplyRule& rule);
+// Waits until the input count satisfies `rule` (true: the reply is there) or
+// more than rule.Limit seconds have elapsed since `stamp` (false). A count
+// that can no longer satisfy an "exactly" rule simply runs into the deadline.
+bool ReplyArrived(SerialPort& port, Clock& clock, double stamp, const ReplyRule& rule);
 
 }  // namespace varnox

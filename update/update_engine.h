@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <string>
 
-#include "comm/shared_port.h"
 #include "core/clock.h"
 #include "core/window_ops.h"
 #include "firmware/catalogue.h"
+#include "protocol/loader_packets.h"
 #include "protocol/memory_requests.h"
+#include "update/panel_port.h"
+#include "update/step_result.h"
 
 namespace varnox {
 
@@ -56,17 +58,17 @@ public:
     void RequestStop() { stop_.store(true); }
     bool StopRequested() const { return stop_.load(); }
 
-    // EEPROM phase; each true = failed.
-    bool NormalizeEepromWord();
-    bool WriteAddress15();
-    bool DownloadEeprom();
+    // EEPROM phase.
+    StepResult NormalizeEepromWord();
+    StepResult WriteAddress15();
+    StepResult DownloadEeprom();
 
     // Bootloader and flash phase; its ending is one of HandshakeFailed,
     // MicroKernelFailed, FlashFailed, Completed or Interrupted.
     UpdateEnding RunBootloaderPhase();
-    bool BootHandshake();
-    bool DownloadMicroKernel();
-    bool WriteFlash();
+    StepResult BootHandshake();
+    StepResult DownloadMicroKernel();
+    StepResult WriteFlash();
 
     // Common end: gauge hidden, port closed, one pass of the message pump.
     void FinishUpdate();
@@ -75,7 +77,7 @@ public:
     // that port for every re-open, so a choice made in the menu during a run
     // applies to the next run instead of switching ports mid-EEPROM.
     std::atomic<int> SelectedPort{1};
-    SharedPort Port;
+    PanelPort Port;
     // What turns port numbers into devices (the window's probe uses it too).
     PortOpener& Opener() { return Port.Opener(); }
     MemoryRequests Requests;
@@ -86,12 +88,12 @@ public:
 private:
     UpdateEnding RunSteps();
     UpdateEnding Interrupt();
-    // The shared port record every exchange of the bootloader phase uses.
-    TComm& Comm();
-    // One 66-byte microKernel (or closing) packet, up to 4 attempts; true = failed.
-    bool ExchangeKernelPacket(const uint8_t* packet, uint8_t expected);
-    // One 132-byte flash packet from BlockBuffer, up to 4 attempts; true = failed.
-    bool ExchangeFlashPacket(uint8_t expected);
+    // The step's result; a failed exchange closes the port (see the definition).
+    StepResult ClosingOnFailure(LinkResult result);
+    // One microKernel (or closing) packet, up to 4 attempts.
+    StepResult ExchangeKernelPacket(const LoaderPacket& packet);
+    // One flash packet, up to 4 attempts.
+    StepResult ExchangeFlashPacket(const LoaderPacket& packet);
     void ShowPacketFailure(const char* text);
 
     Clock& clock_;

@@ -33,7 +33,7 @@ private:
 }  // namespace
 
 UpdateEngine::UpdateEngine(PortOpener& opener, Clock& clock, WindowOps& window)
-    : Port(opener, window), Requests(Port, clock), clock_(clock), window_(window)
+    : Port(opener, window), Requests(Port.Serial(), clock), clock_(clock), window_(window)
 {
 }
 
@@ -52,7 +52,7 @@ UpdateEnding UpdateEngine::Run()
 void UpdateEngine::FinishUpdate()
 {
     window_.SetGaugeVisible(false);
-    Port.CloseDefaultPort();
+    Port.Close();
     window_.PumpMessages();
 }
 
@@ -72,17 +72,18 @@ UpdateEnding UpdateEngine::RunSteps()
 
     // Not examined: a port that did not open has shown its box, and the
     // identity read below then fails for want of an answer.
-    Port.OpenDefaultPort(run_port_);
-    Requests.LinkErrorText.clear();
+    Port.Open(run_port_);
     if (StopRequested()) return Interrupt();
 
     PanelIdentity identity;
-    if (Requests.ReadMemory(kIdentityAddress, identity.Bytes.data(), kIdentityLength)) {
+    const StepResult read =
+        ClosingOnFailure(Requests.ReadMemory(kIdentityAddress, identity.Bytes.data(), kIdentityLength));
+    if (read.failed()) {
         if (StopRequested()) return Interrupt();
         window_.LogLine("");
-        window_.LogLine(Requests.LinkErrorText);
+        window_.LogLine(read.text);
         window_.LogLine("");
-        Port.CloseDefaultPort();
+        Port.Close();
         return UpdateEnding::IdentityReadFailed;
     }
 
@@ -93,7 +94,7 @@ UpdateEnding UpdateEngine::RunSteps()
         window_.LogLine("");
         window_.LogLine(kReleaseRejectedEnglish);
         window_.LogLine("");
-        Port.CloseDefaultPort();
+        Port.Close();
         return UpdateEnding::ReleaseRejected;
     }
 
@@ -104,7 +105,7 @@ UpdateEnding UpdateEngine::RunSteps()
         window_.LogLine("");
         window_.LogLine(kNoFirmwareItalian);
         clock_.Pause(kNoFirmwareWaitMs);
-        Port.CloseDefaultPort();
+        Port.Close();
         return UpdateEnding::NoFirmware;
     }
 
@@ -117,7 +118,7 @@ UpdateEnding UpdateEngine::RunSteps()
     window_.SetFieldText(Field::PanelType, *name);
     if (StopRequested()) return Interrupt();
 
-    if (NormalizeEepromWord() || WriteAddress15() || DownloadEeprom()) {
+    if (NormalizeEepromWord().failed() || WriteAddress15().failed() || DownloadEeprom().failed()) {
         if (StopRequested()) return Interrupt();
         window_.LogLine("");
         window_.LogLine(kEepromError);

@@ -1,6 +1,7 @@
 #pragma once
 // A SerialDevice whose behaviour the test sets field by field, and an opener
-// that hands it out, for the record operations that need no real line.
+// that hands it out, for the record operations that need no real line and no
+// time (tests/support/scripted_device.h plays a line in simulated time).
 
 #include <cstring>
 #include <deque>
@@ -27,8 +28,7 @@ struct FakeLine {
     int opens = 0;
     int closes = 0;      // devices closed, by Close() or destruction
     int open_now = 0;    // devices currently open
-    PlatformLineSettings device_settings{};
-    PlatformLineSettings last_set{};
+    LineDescription last_line{};
 };
 
 class FakeDevice final : public SerialDevice {
@@ -38,45 +38,37 @@ public:
         ++line_.opens;
         ++line_.open_now;
     }
-    ~FakeDevice() override { Close(); }
+    ~FakeDevice() override { FakeDevice::Close(); }
 
-    int Handle() const override { return 7; }
-    bool GetSettings(PlatformLineSettings& settings) override
+    CommResult Configure(const LineDescription& line) override
     {
         if (line_.fail_get_settings)
-            return Fail("cannot read the line settings");
-        settings = line_.device_settings;
-        return true;
-    }
-    bool SetSettings(const PlatformLineSettings& settings) override
-    {
+            return Fail(CommFailure::LineRefused, "cannot read the line settings");
         if (line_.fail_set_settings)
-            return Fail("the device did not take the line settings");
-        line_.last_set = settings;
-        return true;
+            return Fail(CommFailure::LineRefused, "the device did not take the line settings");
+        line_.last_line = line;
+        return CommResult::Done();
     }
-    bool Write(const uint8_t* data, std::size_t count) override
+    CommResult Write(const uint8_t* data, std::size_t count) override
     {
         if (line_.fail_writes)
-            return Fail("write timed out");
+            return Fail(CommFailure::WriteFailed, "write timed out");
         line_.written.insert(line_.written.end(), data, data + count);
-        return true;
+        return CommResult::Done();
     }
-    long Read(uint8_t* destination, std::size_t count) override
+    CommResult Read(uint8_t* destination, std::size_t count, std::size_t& delivered) override
     {
         ++line_.reads;
-        if (line_.fail_reads) {
-            Fail("read failed");
-            return -1;
-        }
-        std::size_t n = 0;
-        for (; n < count && !line_.input.empty(); ++n) {
-            destination[n] = line_.input.front();
+        delivered = 0;
+        if (line_.fail_reads)
+            return Fail(CommFailure::ReadFailed, "read failed");
+        for (; delivered < count && !line_.input.empty(); ++delivered) {
+            destination[delivered] = line_.input.front();
             line_.input.pop_front();
         }
         if (line_.endless_input)
             line_.input.resize(100, 0x55);
-        return static_cast<long>(n);
+        return CommResult::Done();
     }
     long BytesWaiting() override { return static_cast<long>(line_.input.size()); }
     uint32_t TakeErrorFlags() override
@@ -89,28 +81,25 @@ public:
     {
         return BytesWaiting() > seen ? WaitResult::MoreInput : WaitResult::TimedOut;
     }
-    bool Close() override
+    CommResult Close() override
     {
         if (!open_)
-            return true;
+            return CommResult::Done();
         if (line_.refuse_close)
-            return false;
+            return Fail(CommFailure::CloseRefused, "close refused");
         open_ = false;
         ++line_.closes;
         --line_.open_now;
-        return true;
+        return CommResult::Done();
     }
-    std::string LastError() const override { return last_error_; }
 
 private:
-    bool Fail(const std::string& what)
+    static CommResult Fail(CommFailure kind, const std::string& what)
     {
-        last_error_ = "fake: " + what;
-        return false;
+        return CommResult::Failed(kind, "fake: " + what);
     }
     FakeLine& line_;
     bool open_ = true;
-    std::string last_error_;
 };
 
 // Opens FakeDevices on one line; `missing` ports fail like absent devices.

@@ -1,12 +1,10 @@
-// The record's line-setting indexes mapped onto the termios.
+// The portable line description mapped onto the termios.
 
 #include <gtest/gtest.h>
 #include <termios.h>
 
-#include <cstring>
-
-#include "comm/comm.h"
 #include "comm/line_settings_linux.h"
+#include "comm/serial_port.h"
 
 namespace varnox {
 namespace {
@@ -26,19 +24,15 @@ struct termios CookedDevice()
     return t;
 }
 
-TComm PanelRecordOn(const struct termios& device)
+struct termios PanelLineOn(struct termios device, const LineDescription& line = kPanelLine)
 {
-    TComm comm;
-    InitPanelLineSettings(comm, 1);
-    comm.Dcb = device;
-    return comm;
+    ApplyLine(line, device);
+    return device;
 }
 
-TEST(LineSettingsTest, PanelSettingsGiveARawEvenParityLine)
+TEST(LineSettingsTest, PanelLineGivesARawEvenParityLine)
 {
-    TComm comm = PanelRecordOn(CookedDevice());
-    ApplyLineSettings(comm);
-    const struct termios& t = comm.Dcb;
+    const struct termios t = PanelLineOn(CookedDevice());
     EXPECT_EQ(cfgetospeed(&t), B38400);
     EXPECT_EQ(cfgetispeed(&t), B38400);
     EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t(CS8));
@@ -54,76 +48,53 @@ TEST(LineSettingsTest, PanelSettingsGiveARawEvenParityLine)
     EXPECT_EQ(t.c_cc[VSTART], 0x11);  // the other characters keep the device's values
 }
 
-TEST(LineSettingsTest, IndexesOutOfRangeKeepTheDevicesValue)
+TEST(LineSettingsTest, WhatTermiosCannotExpressKeepsTheDevicesValue)
 {
     const struct termios device = CookedDevice();
-    TComm comm = PanelRecordOn(device);
-    comm.BaudIndex = 13;
-    comm.ParityIndex = 5;
-    comm.ByteSizeIndex = 5;
-    comm.StopBitsIndex = 3;
-    ApplyLineSettings(comm);
-    EXPECT_EQ(cfgetospeed(&comm.Dcb), B9600);
-    EXPECT_EQ(comm.Dcb.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB),
-              device.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB));
+    LineDescription line = kPanelLine;
+    line.bits_per_second = 14400;
+    line.data_bits = 4;
+    const struct termios t = PanelLineOn(device, line);
+    EXPECT_EQ(cfgetospeed(&t), B9600);
+    EXPECT_EQ(t.c_cflag & CSIZE, device.c_cflag & CSIZE);
 }
 
-TEST(LineSettingsTest, BaudTable)
+TEST(LineSettingsTest, RatesParityDataBitsAndStopBits)
 {
-    // Rates that termios cannot name keep the device's rate (B9600 here).
-    const speed_t expected[13] = {B110,  B300,   B600,  B1200, B2400, B4800, B9600,
-                                  B9600, B19200, B38400, B9600, B9600, B9600};
-    for (uint8_t index = 0; index < 13; ++index) {
-        TComm comm = PanelRecordOn(CookedDevice());
-        comm.BaudIndex = index;
-        ApplyLineSettings(comm);
-        EXPECT_EQ(cfgetospeed(&comm.Dcb), expected[index]) << "index " << int(index);
+    const struct {
+        uint32_t rate;
+        speed_t speed;
+    } rates[] = {{110, B110}, {1200, B1200}, {9600, B9600}, {19200, B19200}, {38400, B38400}, {115200, B115200}};
+    for (const auto& row : rates) {
+        LineDescription line = kPanelLine;
+        line.bits_per_second = row.rate;
+        const struct termios t = PanelLineOn(CookedDevice(), line);
+        EXPECT_EQ(cfgetospeed(&t), row.speed) << row.rate;
     }
-}
-
-TEST(LineSettingsTest, ParityByteSizeAndStopBitTables)
-{
     const tcflag_t parity[5] = {0, PARENB | PARODD, PARENB, PARENB | PARODD | CMSPAR, PARENB | CMSPAR};
     for (uint8_t index = 0; index < 5; ++index) {
-        TComm comm = PanelRecordOn(CookedDevice());
-        comm.ParityIndex = index;
-        ApplyLineSettings(comm);
-        EXPECT_EQ(comm.Dcb.c_cflag & (PARENB | PARODD | CMSPAR), parity[index]) << "parity " << int(index);
+        LineDescription line = kPanelLine;
+        line.parity = static_cast<Parity>(index);
+        EXPECT_EQ(PanelLineOn(CookedDevice(), line).c_cflag & (PARENB | PARODD | CMSPAR), parity[index])
+            << "parity " << int(index);
     }
-    // Index 0 asks for 4 data bits, which no termios can give: the device keeps CS7.
-    const tcflag_t size[5] = {CS7, CS5, CS6, CS7, CS8};
-    for (uint8_t index = 0; index < 5; ++index) {
-        TComm comm = PanelRecordOn(CookedDevice());
-        comm.ByteSizeIndex = index;
-        ApplyLineSettings(comm);
-        EXPECT_EQ(comm.Dcb.c_cflag & CSIZE, size[index]) << "byte size " << int(index);
+    const tcflag_t size[4] = {CS5, CS6, CS7, CS8};
+    for (uint8_t bits = 5; bits <= 8; ++bits) {
+        LineDescription line = kPanelLine;
+        line.data_bits = bits;
+        EXPECT_EQ(PanelLineOn(CookedDevice(), line).c_cflag & CSIZE, size[bits - 5]) << "data bits " << int(bits);
     }
     const tcflag_t stop[3] = {0, CSTOPB, CSTOPB};
     for (uint8_t index = 0; index < 3; ++index) {
-        TComm comm = PanelRecordOn(CookedDevice());
-        comm.StopBitsIndex = index;
-        ApplyLineSettings(comm);
-        EXPECT_EQ(comm.Dcb.c_cflag & CSTOPB, stop[index]) << "stop bits " << int(index);
-    }
-}
-
-TEST(LineSettingsTest, FlowIndexChangesNothing)
-{
-    TComm none = PanelRecordOn(CookedDevice());
-    ApplyLineSettings(none);
-    for (uint8_t flow : {1, 2}) {
-        TComm comm = PanelRecordOn(CookedDevice());
-        comm.FlowIndex = flow;
-        ApplyLineSettings(comm);
-        EXPECT_EQ(std::memcmp(&comm.Dcb, &none.Dcb, sizeof none.Dcb), 0) << "flow " << int(flow);
+        LineDescription line = kPanelLine;
+        line.stop_bits = static_cast<StopBits>(index);
+        EXPECT_EQ(PanelLineOn(CookedDevice(), line).c_cflag & CSTOPB, stop[index]) << "stop bits " << int(index);
     }
 }
 
 TEST(LineSettingsTest, ReadBackAcceptsOnlyWhatAPseudoTerminalDrops)
 {
-    TComm comm = PanelRecordOn(CookedDevice());
-    ApplyLineSettings(comm);
-    const struct termios wanted = comm.Dcb;
+    const struct termios wanted = PanelLineOn(CookedDevice());
     EXPECT_TRUE(LineSettingsMatch(wanted, wanted, false));
 
     struct termios no_parity = wanted;  // what a pseudo-terminal reads back

@@ -1,5 +1,5 @@
 // The Linux backend on real pseudo-terminals: configuration, transparency,
-// exclusive opening, waiting without spinning, and the shared port on top.
+// exclusive opening, waiting without spinning, and the port record on top.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,16 +10,16 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
-#include "comm/comm.h"
 #include "comm/serial_linux.h"
-#include "comm/shared_port.h"
+#include "comm/serial_port.h"
 #include "tests/support/pty_pair.h"
-#include "tests/support/recording_window.h"
 
 namespace varnox {
 namespace {
@@ -31,6 +31,17 @@ double ProcessCpuSeconds()
     struct timespec t{};
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// The descriptor this process holds on `path`; -1 when none.
+int DescriptorOn(const std::string& path)
+{
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) == path)
+            return std::stoi(entry.path().filename().string());
+    }
+    return -1;
 }
 
 // Opens ports with a short write time-out, so that a stalled line fails fast.
@@ -52,36 +63,36 @@ protected:
     PtyPair pty;
     PosixPortOpener opener{PortMap{}};
     SteadyClock clock;
-    TComm comm;
+    SerialPort comm{3};
 
     void SetUp() override { opener.Map().Map(3, pty.SlavePath()); }
 
     void OpenPanelPort()
     {
-        InitPanelLineSettings(comm, 3);
-        ASSERT_TRUE(OpenComm(comm, opener)) << comm.OpenFailureReason;
+        const CommResult opened = comm.Open(opener);
+        ASSERT_TRUE(opened.ok()) << opened.system;
     }
 
     // Waits (at most a second) until `count` bytes are waiting on the port.
     bool AwaitWaiting(long count)
     {
         const double deadline = clock.Now() + 1.0;
-        while (BytesWaiting(comm) < count) {
+        while (comm.BytesWaiting() < count) {
             const double left = deadline - clock.Now();
-            if (left <= 0 || WaitForInput(comm, clock, BytesWaiting(comm), left) == WaitResult::Gone)
+            if (left <= 0 || comm.WaitForInput(clock, comm.BytesWaiting(), left) == WaitResult::Gone)
                 return false;
         }
-        return BytesWaiting(comm) == count;
+        return comm.BytesWaiting() == count;
     }
 };
 
 TEST_F(PtyPortTest, OpensARawPortWithThePanelSettings)
 {
     OpenPanelPort();
-    ASSERT_GE(comm.Handle, 0);
-    EXPECT_TRUE(comm.ErrorText.empty());
+    const int fd = DescriptorOn(pty.SlavePath());
+    ASSERT_GE(fd, 0);
     struct termios t{};
-    ASSERT_EQ(::tcgetattr(comm.Handle, &t), 0);
+    ASSERT_EQ(::tcgetattr(fd, &t), 0);
     EXPECT_EQ(cfgetospeed(&t), B38400);
     EXPECT_EQ(cfgetispeed(&t), B38400);
     EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t(CS8));
@@ -92,7 +103,7 @@ TEST_F(PtyPortTest, OpensARawPortWithThePanelSettings)
     EXPECT_EQ(t.c_oflag & OPOST, 0u);
     EXPECT_EQ(t.c_cc[VMIN], 1);
     EXPECT_EQ(t.c_cc[VTIME], 0);
-    EXPECT_NE(::fcntl(comm.Handle, F_GETFD) & FD_CLOEXEC, 0);
+    EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
 }
 
 TEST_F(PtyPortTest, BytesPassUnchangedBothWays)
@@ -102,36 +113,36 @@ TEST_F(PtyPortTest, BytesPassUnchangedBothWays)
     for (int value = 0; value < 256; ++value)
         bytes.push_back(static_cast<uint8_t>(value));
 
-    WriteComm(comm, bytes.data(), static_cast<uint16_t>(bytes.size()));
-    EXPECT_TRUE(comm.ErrorText.empty());
+    EXPECT_TRUE(comm.Send(bytes.data(), bytes.size()).ok());
     EXPECT_EQ(pty.Read(bytes.size(), 2000), bytes);
 
     ASSERT_TRUE(pty.Write(bytes));
     ASSERT_TRUE(AwaitWaiting(static_cast<long>(bytes.size())));
     std::vector<uint8_t> got(bytes.size() + 10, 0xEE);
-    EXPECT_EQ(ReadComm(comm, got.data(), static_cast<uint16_t>(got.size())), static_cast<long>(bytes.size()));
+    EXPECT_EQ(comm.Receive(got.data(), got.size()).count, bytes.size());
     got.resize(bytes.size());
     EXPECT_EQ(got, bytes);
-    EXPECT_EQ(BytesWaiting(comm), 0);
+    EXPECT_EQ(comm.BytesWaiting(), 0);
 }
 
 TEST_F(PtyPortTest, PortHeldInThisProcessIsBusy)
 {
     OpenPanelPort();
-    TComm second;
-    InitPanelLineSettings(second, 3);
-    EXPECT_FALSE(OpenComm(second, opener));
-    EXPECT_EQ(second.Handle, -1);
-    EXPECT_EQ(second.ErrorText, "Device identifier is invalid or unsupported");
-    EXPECT_EQ(second.OpenFailureReason, pty.SlavePath() + ": the port is in use by another program");
+    SerialPort second{3};
+    const CommResult refused = second.Open(opener);
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(refused.kind, CommFailure::OpenRefused);
+    EXPECT_EQ(refused.text, "Device identifier is invalid or unsupported");
+    EXPECT_EQ(refused.system, pty.SlavePath() + ": the port is in use by another program");
     // The refused open leaves the holder's exclusive mode alone.
     int exclusive = 0;
-    ASSERT_EQ(::ioctl(comm.Handle, TIOCGEXCL, &exclusive), 0);
+    ASSERT_EQ(::ioctl(DescriptorOn(pty.SlavePath()), TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 1);
 
     // Once released, it opens again.
-    CloseComm(comm);
-    EXPECT_TRUE(OpenComm(second, opener)) << second.OpenFailureReason;
+    comm.Close();
+    const CommResult opened = second.Open(opener);
+    EXPECT_TRUE(opened.ok()) << opened.system;
 }
 
 TEST_F(PtyPortTest, PortHeldByAnotherProcessIsBusy)
@@ -159,16 +170,16 @@ TEST_F(PtyPortTest, PortHeldByAnotherProcessIsBusy)
     EXPECT_EQ(::read(ready[0], &status, 1), 1);
     EXPECT_EQ(status, 'y');
 
-    InitPanelLineSettings(comm, 3);
-    EXPECT_FALSE(OpenComm(comm, opener));
-    EXPECT_EQ(comm.Handle, -1);
-    EXPECT_EQ(comm.OpenFailureReason, pty.SlavePath() + ": the port is in use by another program");
+    const CommResult refused = comm.Open(opener);
+    EXPECT_FALSE(comm.IsOpen());
+    EXPECT_EQ(refused.system, pty.SlavePath() + ": the port is in use by another program");
 
     ::close(release[1]);
     ::close(ready[0]);
     int child_status = 0;
     EXPECT_EQ(::waitpid(child, &child_status, 0), child);
-    EXPECT_TRUE(OpenComm(comm, opener)) << comm.OpenFailureReason;
+    const CommResult opened = comm.Open(opener);
+    EXPECT_TRUE(opened.ok()) << opened.system;
 }
 
 TEST_F(PtyPortTest, MissingUnmappedAndNonSerialPathsFail)
@@ -185,60 +196,42 @@ TEST_F(PtyPortTest, MissingUnmappedAndNonSerialPathsFail)
     for (const auto& row : rows) {
         if (row.path)
             opener.Map().Map(row.port, row.path);
-        InitPanelLineSettings(comm, row.port);
-        EXPECT_FALSE(OpenComm(comm, opener));
-        EXPECT_EQ(comm.Handle, -1);
-        EXPECT_EQ(comm.ErrorText, "Device identifier is invalid or unsupported");
-        EXPECT_EQ(comm.OpenFailureReason, row.reason);
+        comm.Number = row.port;
+        const CommResult refused = comm.Open(opener);
+        EXPECT_FALSE(comm.IsOpen());
+        EXPECT_EQ(refused.kind, CommFailure::OpenRefused);
+        EXPECT_EQ(refused.text, "Device identifier is invalid or unsupported");
+        EXPECT_EQ(refused.system, row.reason);
     }
-}
-
-TEST_F(PtyPortTest, SharedPortShowsOneBoxForAMissingPort)
-{
-    testing::RecordingWindow window;
-    SharedPort shared(opener, window);
-    opener.Map().Map(4, "/dev/varnox-no-such-port");
-    EXPECT_FALSE(shared.OpenDefaultPort(4));
-    ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].Kind, BoxKind::Error);
-    EXPECT_EQ(window.boxes[0].Title, "Error");
-    EXPECT_EQ(window.boxes[0].Text, "Impossibile accedere alla porta seriale");
-    EXPECT_EQ(window.boxes[0].Detail, "/dev/varnox-no-such-port: no such device");
-    EXPECT_EQ(shared.CurrentComm, &shared.DefaultComm);
-    EXPECT_EQ(shared.DefaultComm.Handle, -1);
-    EXPECT_EQ(shared.DefaultComm.ErrorText, "Device identifier is invalid or unsupported");
 }
 
 // A request that stops on undecodable data leaves the port open, and the
 // retry re-opens it: our own exclusive hold must not make that fail.
-TEST_F(PtyPortTest, SharedPortReopensThePortItStillHolds)
-{
-    testing::RecordingWindow window;
-    SharedPort shared(opener, window);
-    ASSERT_TRUE(shared.OpenDefaultPort(3));
-    ASSERT_TRUE(shared.OpenDefaultPort(3));
-    EXPECT_TRUE(window.boxes.empty());
-
-    const uint8_t frame[] = {0x06, 0x01, 0x06, 0xFE, 0xD0, 0x97, 0x00};
-    WriteComm(*shared.CurrentComm, frame, sizeof frame);
-    EXPECT_EQ(pty.Read(sizeof frame, 1000), std::vector<uint8_t>(frame, frame + sizeof frame));
-    shared.CloseDefaultPort();
-    EXPECT_FALSE(shared.IsOpen());
-}
-
-TEST_F(PtyPortTest, FlushInputDropsWhatIsWaiting)
+TEST_F(PtyPortTest, ReopensThePortItStillHolds)
 {
     OpenPanelPort();
-    FlushInput(comm, clock);  // nothing waiting
-    EXPECT_EQ(BytesWaiting(comm), 0);
+    OpenPanelPort();
+
+    const uint8_t frame[] = {0x06, 0x01, 0x06, 0xFE, 0xD0, 0x97, 0x00};
+    EXPECT_TRUE(comm.Send(frame, sizeof frame).ok());
+    EXPECT_EQ(pty.Read(sizeof frame, 1000), std::vector<uint8_t>(frame, frame + sizeof frame));
+    comm.Close();
+    EXPECT_FALSE(comm.IsOpen());
+}
+
+TEST_F(PtyPortTest, DiscardDropsWhatIsWaiting)
+{
+    OpenPanelPort();
+    comm.DiscardInput(clock);  // nothing waiting
+    EXPECT_EQ(comm.BytesWaiting(), 0);
 
     ASSERT_TRUE(pty.Write(std::vector<uint8_t>(10, 0x42)));
     ASSERT_TRUE(AwaitWaiting(10));
-    FlushInput(comm, clock);
-    EXPECT_EQ(BytesWaiting(comm), 0);
+    comm.DiscardInput(clock);
+    EXPECT_EQ(comm.BytesWaiting(), 0);
 }
 
-TEST_F(PtyPortTest, FlushInputEndsWhileThePeerKeepsWriting)
+TEST_F(PtyPortTest, DiscardEndsWhileThePeerKeepsWriting)
 {
     OpenPanelPort();
     std::atomic<bool> stop{false};
@@ -248,9 +241,9 @@ TEST_F(PtyPortTest, FlushInputEndsWhileThePeerKeepsWriting)
         while (!stop && std::chrono::steady_clock::now() < give_up)
             pty.Write(noise);
     });
-    EXPECT_EQ(WaitForInput(comm, clock, 0, 2.0), WaitResult::MoreInput);
+    EXPECT_EQ(comm.WaitForInput(clock, 0, 2.0), WaitResult::MoreInput);
     const auto start = std::chrono::steady_clock::now();
-    FlushInput(comm, clock);
+    comm.DiscardInput(clock);
     const auto took = std::chrono::steady_clock::now() - start;
     stop = true;
     chatter.join();
@@ -266,15 +259,15 @@ TEST_F(PtyPortTest, WaitReportsNewInput)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         pty.Write({0x04});
     });
-    EXPECT_EQ(WaitForInput(comm, clock, 0, 5.0), WaitResult::MoreInput);
+    EXPECT_EQ(comm.WaitForInput(clock, 0, 5.0), WaitResult::MoreInput);
     ASSERT_TRUE(AwaitWaiting(3));
     // Bytes already waiting make poll() return at once: the wait for the
     // fourth must sleep, not spin.
     const double cpu_before = ProcessCpuSeconds();
-    EXPECT_EQ(WaitForInput(comm, clock, 3, 5.0), WaitResult::MoreInput);
+    EXPECT_EQ(comm.WaitForInput(clock, 3, 5.0), WaitResult::MoreInput);
     sender.join();
     EXPECT_LT(ProcessCpuSeconds() - cpu_before, 0.08);
-    EXPECT_EQ(BytesWaiting(comm), 4);
+    EXPECT_EQ(comm.BytesWaiting(), 4);
 }
 
 TEST_F(PtyPortTest, WaitTimesOutWithoutBurningTheProcessor)
@@ -288,7 +281,7 @@ TEST_F(PtyPortTest, WaitTimesOutWithoutBurningTheProcessor)
         }
         const double cpu_before = ProcessCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(WaitForInput(comm, clock, seen, 0.3), WaitResult::TimedOut);
+        EXPECT_EQ(comm.WaitForInput(clock, seen, 0.3), WaitResult::TimedOut);
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_GE(took, std::chrono::milliseconds(290));
         EXPECT_LT(took, std::chrono::seconds(3));
@@ -301,10 +294,10 @@ TEST_F(PtyPortTest, WaitWithoutTimeOnlyLooks)
 {
     OpenPanelPort();
     for (double timeout : {0.0, -1.0, std::nan("")})
-        EXPECT_EQ(WaitForInput(comm, clock, 0, timeout), WaitResult::TimedOut);
+        EXPECT_EQ(comm.WaitForInput(clock, 0, timeout), WaitResult::TimedOut);
     ASSERT_TRUE(pty.Write({0x01}));
     ASSERT_TRUE(AwaitWaiting(1));
-    EXPECT_EQ(WaitForInput(comm, clock, 0, 0.0), WaitResult::MoreInput);
+    EXPECT_EQ(comm.WaitForInput(clock, 0, 0.0), WaitResult::MoreInput);
 }
 
 TEST_F(PtyPortTest, WaitReportsAPeerThatHungUp)
@@ -312,30 +305,34 @@ TEST_F(PtyPortTest, WaitReportsAPeerThatHungUp)
     OpenPanelPort();
     pty.CloseMaster();
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(WaitForInput(comm, clock, 0, 5.0), WaitResult::Gone);
+    EXPECT_EQ(comm.WaitForInput(clock, 0, 5.0), WaitResult::Gone);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_EQ(BytesWaiting(comm), 0);
+    EXPECT_EQ(comm.BytesWaiting(), 0);
     uint8_t byte = 0;
-    EXPECT_EQ(ReadComm(comm, &byte, 1), 0);
-    CloseComm(comm);
-    EXPECT_EQ(comm.Handle, -1);
+    const Received got = comm.Receive(&byte, 1);
+    EXPECT_EQ(got.count, 0u);
+    EXPECT_EQ(got.result.system, pty.SlavePath() + ": the line is gone");
+    EXPECT_TRUE(comm.Close().ok());
+    EXPECT_FALSE(comm.IsOpen());
 }
 
 TEST_F(PtyPortTest, WriteToALineThatStoppedDrainingFails)
 {
     QuickWriteOpener quick(pty.SlavePath());
-    InitPanelLineSettings(comm, 3);
-    ASSERT_TRUE(OpenComm(comm, quick)) << comm.OpenFailureReason;
+    const CommResult opened = comm.Open(quick);
+    ASSERT_TRUE(opened.ok()) << opened.system;
     uint8_t packet[132];
     for (std::size_t i = 0; i < sizeof packet; ++i)
         packet[i] = static_cast<uint8_t>(i);
     // Nobody reads the far end: the pty fills up and the write must give up.
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < 5000 && comm.ErrorText.empty(); ++i)
-        WriteComm(comm, packet, sizeof packet);
+    CommResult sent;
+    for (int i = 0; i < 5000 && sent.ok(); ++i)
+        sent = comm.Send(packet, sizeof packet);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(comm.ErrorText, "General error 0");  // a pty has no error counters
-    EXPECT_EQ(comm.Device->LastError(), pty.SlavePath() + ": the device stopped taking data (write timed out)");
+    EXPECT_EQ(sent.kind, CommFailure::WriteFailed);
+    EXPECT_EQ(sent.text, "General error 0");  // a pty has no error counters
+    EXPECT_EQ(sent.system, pty.SlavePath() + ": the device stopped taking data (write timed out)");
 }
 
 }  // namespace

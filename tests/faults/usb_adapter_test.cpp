@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include "comm/comm.h"
+#include "comm/serial_port.h"
 #include "comm/port_map.h"
 #include "comm/serial_linux.h"
 #include "tests/support/pty_pair.h"
@@ -89,11 +89,10 @@ protected:
         g_driver = FakeSerialDriver{};
         g_driver.device = st.st_rdev;
         g_driver.active = true;
-        InitPanelLineSettings(comm, 1);
     }
     void TearDown() override
     {
-        CloseComm(comm);
+        comm.Close();
         g_driver.active = false;
     }
     PortMap Map()
@@ -104,14 +103,14 @@ protected:
     }
 
     PtyPair pty;
-    TComm comm;
+    SerialPort comm{1};
 };
 
 TEST_F(UsbAdapter, AsksForLowLatencyKeepingTheOtherFlags)
 {
     g_driver.flags = ASYNC_SKIP_TEST;
     PosixPortOpener opener(Map());
-    ASSERT_TRUE(OpenComm(comm, opener)) << comm.OpenFailureReason;
+    ASSERT_TRUE(comm.Open(opener).ok());
     ASSERT_EQ(g_driver.set_calls.size(), 1u);
     EXPECT_EQ(g_driver.set_calls[0], ASYNC_SKIP_TEST | ASYNC_LOW_LATENCY);
 }
@@ -120,7 +119,7 @@ TEST_F(UsbAdapter, LeavesAnAdapterAlreadyInLowLatencyAlone)
 {
     g_driver.flags = ASYNC_LOW_LATENCY;
     PosixPortOpener opener(Map());
-    ASSERT_TRUE(OpenComm(comm, opener)) << comm.OpenFailureReason;
+    ASSERT_TRUE(comm.Open(opener).ok());
     EXPECT_TRUE(g_driver.set_calls.empty());
 }
 
@@ -130,12 +129,12 @@ TEST_F(UsbAdapter, AnAdapterThatRefusesStillServes)
         g_driver.set_calls.clear();
         g_driver.set_error = refusal;
         PosixPortOpener opener(Map());
-        ASSERT_TRUE(OpenComm(comm, opener)) << comm.OpenFailureReason;
+        ASSERT_TRUE(comm.Open(opener).ok());
         EXPECT_EQ(g_driver.set_calls.size(), 1u);
         const uint8_t byte = 0x5A;
-        WriteComm(comm, &byte, 1);
+        comm.Send(&byte, 1);
         EXPECT_EQ(pty.Read(1, 1000), std::vector<uint8_t>{0x5A}) << "refusal " << refusal;
-        CloseComm(comm);
+        comm.Close();
     }
 }
 
@@ -143,25 +142,26 @@ TEST_F(UsbAdapter, ADriverWithoutSerialSettingsIsNotAsked)
 {
     g_driver.supported = false;
     PosixPortOpener opener(Map());
-    ASSERT_TRUE(OpenComm(comm, opener)) << comm.OpenFailureReason;
+    ASSERT_TRUE(comm.Open(opener).ok());
     EXPECT_TRUE(g_driver.set_calls.empty());
 }
 
 TEST_F(UsbAdapter, AnAdapterThatWentAwayEndsEveryCallAtOnce)
 {
     PosixPortOpener opener(Map());
-    ASSERT_TRUE(OpenComm(comm, opener)) << comm.OpenFailureReason;
+    ASSERT_TRUE(comm.Open(opener).ok());
     pty.CloseMaster();
 
     SteadyClock clock;
     const auto start = std::chrono::steady_clock::now();
     uint8_t packet[132] = {};
-    for (int i = 0; i < 20; ++i) WriteComm(comm, packet, sizeof packet);
-    EXPECT_FALSE(comm.ErrorText.empty());
-    EXPECT_EQ(BytesWaiting(comm), 0);
-    EXPECT_EQ(ReadComm(comm, packet, sizeof packet), 0);
-    EXPECT_EQ(WaitForInput(comm, clock, 0, 5.0), WaitResult::Gone);
-    FlushInput(comm, clock);
+    CommResult sent;
+    for (int i = 0; i < 20; ++i) sent = comm.Send(packet, sizeof packet);
+    EXPECT_EQ(sent.kind, CommFailure::WriteFailed);
+    EXPECT_EQ(comm.BytesWaiting(), 0);
+    EXPECT_EQ(comm.Receive(packet, sizeof packet).count, 0u);
+    EXPECT_EQ(comm.WaitForInput(clock, 0, 5.0), WaitResult::Gone);
+    comm.DiscardInput(clock);
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.5);
 }
 

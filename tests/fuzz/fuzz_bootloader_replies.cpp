@@ -17,7 +17,6 @@
 
 #include "core/clock.h"
 #include "firmware/catalogue.h"
-#include "tests/fuzz/counting_device.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/support/recording_window.h"
@@ -300,14 +299,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     FuzzInput in(data, size);
     SimClock clock;
     testing::ScriptedLine line(clock);
-    testing::ScriptedOpener scripted(line);
-    fuzz::LookCounts looks;
-    fuzz::CountingOpener opener(scripted, looks);
+    testing::ScriptedOpener opener(line);
     testing::RecordingWindow window;
     UpdateEngine engine(opener, clock, window);
     engine.Image.SelectFirmwareImage(kImage);
     Expect(engine.Image.ImageEnd != 0, "no working image");
-    Expect(engine.Port.OpenDefaultPort(1), "the scripted port did not open");
+    Expect(engine.Port.Open(1).ok(), "the scripted port did not open");
 
     Loader loader(in, clock);
     line.SetResponder([&](const ByteVector& written) { return loader.Answer(written); });
@@ -385,8 +382,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     Expect(window.button_enabled == (ending != UpdateEnding::Completed), "button state wrong for the ending");
 
     // Between two writes the input is looked at a few times per arrival, not in a loop.
+    const std::vector<long> looks = line.LooksAfterWrite();
     auto arrival = schedule.begin();
-    for (std::size_t i = 1; i < looks.AfterWrite.size(); ++i) {
+    for (std::size_t i = 1; i < looks.size(); ++i) {
         const double from = writes[i - 1].time;
         const double to = i < writes.size() ? writes[i].time : finished;
         while (arrival != schedule.end() && arrival->at <= from) ++arrival;
@@ -395,8 +393,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             if (arrival->at != last) ++moments;
             last = arrival->at;
         }
-        Expect(looks.AfterWrite[i] <= 4 * moments + 16,
-               std::to_string(looks.AfterWrite[i]) + " looks at the input after write " + std::to_string(i));
+        Expect(looks[i] <= 4 * moments + 16,
+               std::to_string(looks[i]) + " looks at the input after write " + std::to_string(i));
     }
     return 0;
 }

@@ -42,8 +42,10 @@ void CheckDecode(const uint8_t* data, std::size_t size)
     Expect(valid == reference.has_value(),
            "CobsCheck says " + std::to_string(valid) + " for a frame of " + std::to_string(before.Length) + " bytes");
 
-    const bool failed = varnox::CobsDecode(*buffer);
+    const varnox::LinkResult decoded = varnox::CobsDecode(*buffer);
+    const bool failed = decoded.failed();
     Expect(failed == !valid, "CobsDecode disagrees with CobsCheck");
+    Expect(!failed || decoded.failure == varnox::LinkFailure::BadData, "a rejected frame is not BadData");
     if (failed) {
         Expect(Same(*buffer, before), "a rejected frame changed the buffer");
         return;
@@ -80,7 +82,7 @@ void CheckRoundTrip(const uint8_t* data, std::size_t size)
     Expect(buffer->Length == frame.size() && std::equal(frame.begin(), frame.end(), buffer->Bytes),
            "encoded frame differs from standard COBS");
 
-    Expect(!varnox::CobsDecode(*buffer), "an encoded frame fails to decode");
+    Expect(varnox::CobsDecode(*buffer).ok(), "an encoded frame fails to decode");
     Expect(buffer->Length == length && std::equal(packet.begin(), packet.end(), buffer->Bytes),
            "round trip changed the packet");
 }

@@ -12,13 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "comm/shared_port.h"
+#include "comm/serial_port.h"
 #include "core/clock.h"
 #include "protocol/memory_requests.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/reference_frames.h"
-#include "tests/support/recording_window.h"
 #include "tests/support/scripted_device.h"
 
 namespace {
@@ -83,8 +82,7 @@ struct Harness {
     SimClock clock;
     testing::ScriptedLine line{clock};
     testing::ScriptedOpener opener{line};
-    testing::RecordingWindow window;
-    SharedPort port{opener, window};
+    SerialPort port{kPort};
     MemoryRequests requests{port, clock};
 
     LineModel model;
@@ -96,7 +94,7 @@ struct Harness {
 
     void Open()
     {
-        Expect(port.OpenDefaultPort(kPort), "the scripted port did not open");
+        Expect(port.Open(opener).ok(), "the scripted port did not open");
         // A re-open releases the device first: what had arrived is lost either way.
         model.DropArrived(clock.Now());
         open = true;
@@ -274,20 +272,20 @@ void RunRequest(Harness& h, FuzzInput& in)
     uint8_t destination[256];
     std::memset(destination, 0xA5, sizeof destination);
     const std::size_t writes_before = h.line.Writes().size();
-    h.requests.LinkErrorText = "earlier";
-    bool failed;
+    LinkResult result;
     switch (kind) {
-    case 0: failed = h.requests.ReadMemory(address, destination, count); break;
-    case 1: failed = h.requests.ReadEeprom(address, destination, count); break;
-    case 2: failed = h.requests.WriteEeprom(address, data.data(), count); break;
-    default: failed = h.requests.WriteMemory(address, data.data(), count, selector); break;
+    case 0: result = h.requests.ReadMemory(address, destination, count); break;
+    case 1: result = h.requests.ReadEeprom(address, destination, count); break;
+    case 2: result = h.requests.WriteEeprom(address, data.data(), count); break;
+    default: result = h.requests.WriteMemory(address, data.data(), count, selector); break;
     }
-    const LinkFailure got = failed ? h.requests.LastFailure : LinkFailure::None;
+    const bool failed = result.failed();
+    const LinkFailure got = result.failure;
 
     Expect(failed == (p.failure != LinkFailure::None), Describe("result", p, got));
     Expect(got == p.failure, Describe("failure", p, got));
-    Expect(h.requests.LinkErrorText == (failed ? std::string(LinkFailureText(p.failure)) : "earlier"),
-           "LinkErrorText is \"" + h.requests.LinkErrorText + "\"");
+    Expect(std::string(result.text()) == LinkFailureText(p.failure),
+           "the failure text is \"" + std::string(result.text()) + "\"");
     const double waited = h.clock.Now() - start;
     Expect(std::fabs(waited - p.waited) < 1e-6,
            "waited " + std::to_string(waited) + " s instead of " + std::to_string(p.waited));
@@ -310,10 +308,14 @@ void RunRequest(Harness& h, FuzzInput& in)
             Expect(destination[i] == 0xA5, "read wrote past the count");
     }
 
-    // Every failed exchange lets the port go, except one that was never sent.
-    if (failed && p.failure != LinkFailure::CountTooLarge) h.Closed();
-    Expect(h.port.IsOpen() == h.open, "port left open or closed against expectation");
+    // A request leaves the port as it found it.
+    Expect(h.port.IsOpen() == h.open, "the request opened or closed the port");
     Expect(h.line.IsOpen(kPort) == h.open, "the device's state disagrees with the port record");
+    // As the engine does, a failed exchange lets the port go, except one that was never sent.
+    if (failed && p.failure != LinkFailure::CountTooLarge) {
+        h.port.Close();
+        h.Closed();
+    }
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ TEST_P(CobsWorkedExample, FrameIsAcceptedAndDecodesToItsPacket)
 {
     TPacketBuffer buffer = Load(GetParam().frame);
     EXPECT_TRUE(CobsCheck(buffer));
-    ASSERT_FALSE(CobsDecode(buffer));
+    ASSERT_TRUE(CobsDecode(buffer).ok());
     EXPECT_EQ(Contents(buffer), GetParam().packet);
 }
 
@@ -128,7 +128,7 @@ TEST(CobsEncode, LargestPacketGivesA255ByteFrame)
     EXPECT_EQ(buffer.Bytes[254], 0x00);
     EXPECT_EQ(Bytes(buffer.Bytes + 1, buffer.Bytes + 254), packet);
 
-    ASSERT_FALSE(CobsDecode(buffer));
+    ASSERT_TRUE(CobsDecode(buffer).ok());
     EXPECT_EQ(Contents(buffer), packet);
 }
 
@@ -143,14 +143,14 @@ TEST(CobsEncode, PacketTooLongToFrameIsLeftAlone)
 TEST(CobsDecode, ZeroInsideAGroupIsTakenAsData)
 {
     TPacketBuffer buffer = Load({0x03, 0x11, 0x00, 0x00});
-    ASSERT_FALSE(CobsDecode(buffer));
+    ASSERT_TRUE(CobsDecode(buffer).ok());
     EXPECT_EQ(Contents(buffer), (Bytes{0x11, 0x00}));
 }
 
 TEST(CobsDecode, LeavesImpliedZeroAndDelimiterBehindThePacket)
 {
     TPacketBuffer buffer = Load({0x06, 0x01, 0x06, 0xFE, 0xD0, 0x97, 0x00});
-    ASSERT_FALSE(CobsDecode(buffer));
+    ASSERT_TRUE(CobsDecode(buffer).ok());
     EXPECT_EQ(buffer.Length, 5);
     EXPECT_EQ(buffer.Bytes[5], 0x00);
     EXPECT_EQ(buffer.Bytes[6], 0x00);
@@ -164,7 +164,7 @@ TEST(CobsDecode, BytesBeyondTheFrameDoNotMatter)
     std::memset(other.Bytes + 4, 0xFF, 252);
     EXPECT_TRUE(CobsCheck(buffer));
     EXPECT_TRUE(CobsCheck(other));
-    ASSERT_FALSE(CobsDecode(other));
+    ASSERT_TRUE(CobsDecode(other).ok());
     EXPECT_EQ(Contents(other), (Bytes{0x11, 0x00}));
 }
 
@@ -186,7 +186,7 @@ TEST_P(CobsRejects, FailsAndLeavesTheBufferAsItWas)
     const TPacketBuffer before = buffer;
 
     EXPECT_FALSE(CobsCheck(buffer));
-    EXPECT_TRUE(CobsDecode(buffer));
+    EXPECT_EQ(CobsDecode(buffer).failure, LinkFailure::BadData);
     EXPECT_TRUE(Same(buffer, before));
 }
 
@@ -243,7 +243,7 @@ TEST(CobsRoundTrip, RandomPacketsOfEveryLength)
             ASSERT_EQ(buffer.Bytes[buffer.Length - 1], 0);
             ASSERT_TRUE(CobsCheck(buffer));
 
-            ASSERT_FALSE(CobsDecode(buffer));
+            ASSERT_TRUE(CobsDecode(buffer).ok());
             ASSERT_EQ(Contents(buffer), packet) << "length " << length;
         }
     }
@@ -260,7 +260,7 @@ TEST(CobsRoundTrip, RandomBuffersNeverDecodeToMoreThanTheFrameHeld)
             b = static_cast<uint8_t>(byte(random) < 40 ? 0 : byte(random));
         const uint8_t frame_length = buffer.Length;
         const bool valid = CobsCheck(buffer);
-        ASSERT_EQ(CobsDecode(buffer), !valid);
+        ASSERT_EQ(CobsDecode(buffer).failed(), !valid);
         if (valid) {
             ASSERT_EQ(buffer.Length, frame_length - 2);
         }

@@ -10,12 +10,11 @@
 
 #include "comm/port_map.h"
 #include "comm/serial_linux.h"
-#include "comm/shared_port.h"
+#include "comm/serial_port.h"
 #include "core/clock.h"
 #include "protocol/memory_requests.h"
 #include "tests/protocol/reply_frames.h"
 #include "tests/support/pty_pair.h"
-#include "tests/support/recording_window.h"
 
 namespace varnox {
 namespace {
@@ -77,7 +76,11 @@ class PtyRequestTest : public ::testing::Test {
 protected:
     PtyRequestTest() : opener(MapCom1()) {}
 
-    void SetUp() override { ASSERT_TRUE(port.OpenDefaultPort(1)) << port.DefaultComm.OpenFailureReason; }
+    void SetUp() override
+    {
+        const CommResult opened = port.Open(opener);
+        ASSERT_TRUE(opened.ok()) << opened.system;
+    }
 
     PortMap MapCom1()
     {
@@ -93,8 +96,7 @@ protected:
 
     testing::PtyPair pty;
     PosixPortOpener opener;
-    testing::RecordingWindow window;
-    SharedPort port{opener, window};
+    SerialPort port{1};
     SteadyClock clock;
     MemoryRequests requests{port, clock};
     Bytes data = Bytes(6, 0xAA);
@@ -104,7 +106,8 @@ TEST_F(PtyRequestTest, IdentityReadIsAccepted)
 {
     ScriptedPanel panel(pty, 7, {{20, ReadReplyFrame(kReadMemory, 0xFED0, kIdentity)}});
     const auto start = steady_clock::now();
-    ASSERT_FALSE(requests.ReadMemory(0xFED0, data.data(), 6)) << requests.LinkErrorText;
+    const LinkResult result = requests.ReadMemory(0xFED0, data.data(), 6);
+    ASSERT_TRUE(result.ok()) << result.text();
     EXPECT_GE(Seconds(start), 0.249);
     EXPECT_LT(Seconds(start), 2.0);
     EXPECT_EQ(panel.Received(), kIdentityRequest);
@@ -115,11 +118,11 @@ TEST_F(PtyRequestTest, IdentityReadIsAccepted)
 TEST_F(PtyRequestTest, SilentPanelIsNoAnswer)
 {
     ScriptedPanel panel(pty, 7, {});
-    EXPECT_TRUE(requests.ReadMemory(0xFED0, data.data(), 6));
-    EXPECT_EQ(requests.LastFailure, LinkFailure::NoAnswer);
-    EXPECT_EQ(requests.LinkErrorText, kNoAnswerText);
+    const LinkResult result = requests.ReadMemory(0xFED0, data.data(), 6);
+    EXPECT_EQ(result.failure, LinkFailure::NoAnswer);
+    EXPECT_STREQ(result.text(), kNoAnswerText);
     EXPECT_EQ(panel.Received(), kIdentityRequest);
-    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(port.IsOpen());  // the request leaves the port as it found it
     EXPECT_EQ(data, Bytes(6, 0xAA));
 }
 
@@ -127,10 +130,10 @@ TEST_F(PtyRequestTest, ReplyStillArrivingAtTheLookIsBadData)
 {
     const Bytes frame = ReadReplyFrame(kReadMemory, 0xFED0, kIdentity);
     ScriptedPanel panel(pty, 7, {{20, Bytes(frame.begin(), frame.begin() + 12)}, {600, Bytes(frame.begin() + 12, frame.end())}});
-    EXPECT_TRUE(requests.ReadMemory(0xFED0, data.data(), 6));
-    EXPECT_EQ(requests.LastFailure, LinkFailure::BadData);
-    EXPECT_EQ(requests.LinkErrorText, kBadDataText);
-    EXPECT_FALSE(port.IsOpen());
+    const LinkResult result = requests.ReadMemory(0xFED0, data.data(), 6);
+    EXPECT_EQ(result.failure, LinkFailure::BadData);
+    EXPECT_STREQ(result.text(), kBadDataText);
+    EXPECT_TRUE(port.IsOpen());  // the request leaves the port as it found it
 }
 
 TEST_F(PtyRequestTest, OneByteTooManyIsBadData)
@@ -138,9 +141,9 @@ TEST_F(PtyRequestTest, OneByteTooManyIsBadData)
     Bytes input = ReadReplyFrame(kReadMemory, 0xFED0, kIdentity);
     input.push_back(0x01);
     ScriptedPanel panel(pty, 7, {{20, input}});
-    EXPECT_TRUE(requests.ReadMemory(0xFED0, data.data(), 6));
-    EXPECT_EQ(requests.LastFailure, LinkFailure::BadData);
-    EXPECT_FALSE(port.IsOpen());
+    const LinkResult result = requests.ReadMemory(0xFED0, data.data(), 6);
+    EXPECT_EQ(result.failure, LinkFailure::BadData);
+    EXPECT_TRUE(port.IsOpen());  // the request leaves the port as it found it
     EXPECT_EQ(data, Bytes(6, 0xAA));
 }
 
@@ -149,10 +152,10 @@ TEST_F(PtyRequestTest, WrongCheckIsBadChecksum)
     Bytes packet = testing::ReadReplyPacket(kReadMemory, 0xFED0, kIdentity);
     packet.back() ^= 0x80;
     ScriptedPanel panel(pty, 7, {{20, Frame(packet)}});
-    EXPECT_TRUE(requests.ReadMemory(0xFED0, data.data(), 6));
-    EXPECT_EQ(requests.LastFailure, LinkFailure::BadChecksum);
-    EXPECT_EQ(requests.LinkErrorText, kBadChecksumText);
-    EXPECT_FALSE(port.IsOpen());
+    const LinkResult result = requests.ReadMemory(0xFED0, data.data(), 6);
+    EXPECT_EQ(result.failure, LinkFailure::BadChecksum);
+    EXPECT_STREQ(result.text(), kBadChecksumText);
+    EXPECT_TRUE(port.IsOpen());  // the request leaves the port as it found it
 }
 
 TEST_F(PtyRequestTest, WriteAcknowledgedAtTheFirstLook)
@@ -160,7 +163,8 @@ TEST_F(PtyRequestTest, WriteAcknowledgedAtTheFirstLook)
     ScriptedPanel panel(pty, 9, {{20, AckFrame()}});
     const uint8_t value = 0xFF;
     const auto start = steady_clock::now();
-    ASSERT_FALSE(requests.WriteEeprom(0x000F, &value, 1)) << requests.LinkErrorText;
+    const LinkResult result = requests.WriteEeprom(0x000F, &value, 1);
+    ASSERT_TRUE(result.ok()) << result.text();
     EXPECT_GE(Seconds(start), 0.149);
     EXPECT_LT(Seconds(start), 1.0);  // none of the later waits
     EXPECT_EQ(panel.Received(), kByteWriteRequest);
@@ -172,23 +176,23 @@ TEST_F(PtyRequestTest, WriteAcknowledgedTooLateIsNoAnswer)
     ScriptedPanel panel(pty, 9, {{500, AckFrame()}});
     const uint8_t value = 0xFF;
     const auto start = steady_clock::now();
-    EXPECT_TRUE(requests.WriteEeprom(0x000F, &value, 1));
+    const LinkResult result = requests.WriteEeprom(0x000F, &value, 1);
     EXPECT_GE(Seconds(start), 1.309);
     EXPECT_LT(Seconds(start), 5.0);
-    EXPECT_EQ(requests.LastFailure, LinkFailure::NoAnswer);
-    EXPECT_EQ(requests.LinkErrorText, kNoAnswerText);
-    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(result.failure, LinkFailure::NoAnswer);
+    EXPECT_STREQ(result.text(), kNoAnswerText);
+    EXPECT_TRUE(port.IsOpen());  // the request leaves the port as it found it
 }
 
 TEST_F(PtyRequestTest, RequestOnAClosedPortSendsNothing)
 {
-    port.CloseDefaultPort();
+    port.Close();
     ASSERT_FALSE(port.IsOpen());
     const auto start = steady_clock::now();
-    EXPECT_TRUE(requests.ReadMemory(0xFED0, data.data(), 6));
+    const LinkResult result = requests.ReadMemory(0xFED0, data.data(), 6);
     EXPECT_GE(Seconds(start), 0.249);
     EXPECT_LT(Seconds(start), 2.0);
-    EXPECT_EQ(requests.LastFailure, LinkFailure::NoAnswer);
+    EXPECT_EQ(result.failure, LinkFailure::NoAnswer);
     EXPECT_TRUE(pty.Read(1, 200).empty());
 }
 

@@ -8,6 +8,14 @@
 namespace varnox::testing {
 namespace {
 
+// What a read delivered; -1 when it failed.
+long ReadSome(SerialDevice& device, uint8_t* destination, std::size_t count)
+{
+    std::size_t delivered = 0;
+    const CommResult read = device.Read(destination, count, delivered);
+    return read.ok() ? static_cast<long>(delivered) : -1;
+}
+
 class ScriptedLineTest : public ::testing::Test {
 protected:
     std::unique_ptr<SerialDevice> Open(int port = 1)
@@ -29,7 +37,7 @@ TEST_F(ScriptedLineTest, RepliesArriveRelativeToTheirWriteAndWaitsAdvanceTheCloc
     line.ReplyToNextWrite(ByteByByte(0.010, 0.005, {0x01, 0x02, 0x03}));
     const double t0 = clock.Now();
     const uint8_t request[] = {0x06, 0x00};
-    ASSERT_TRUE(device->Write(request, 2));
+    ASSERT_TRUE(device->Write(request, 2).ok());
     EXPECT_EQ(device->BytesWaiting(), 0);
 
     EXPECT_EQ(device->WaitForInput(0, 1.0), WaitResult::MoreInput);
@@ -45,7 +53,7 @@ TEST_F(ScriptedLineTest, RepliesArriveRelativeToTheirWriteAndWaitsAdvanceTheCloc
     EXPECT_EQ(device->BytesWaiting(), 3);
 
     uint8_t got[8] = {};
-    EXPECT_EQ(device->Read(got, sizeof got), 3);
+    EXPECT_EQ(ReadSome(*device, got, sizeof got), 3);
     EXPECT_EQ(got[2], 0x03);
     EXPECT_EQ(device->WaitForInput(0, 0.5), WaitResult::TimedOut);
     EXPECT_NEAR(clock.Now() - t0, 0.520, 1e-9);
@@ -67,7 +75,7 @@ TEST_F(ScriptedLineTest, ScriptedRepliesComeFirstThenTheResponder)
     EXPECT_EQ(line.UnusedReplies(), 0u);
 
     uint8_t got[4] = {};
-    ASSERT_EQ(device->Read(got, 4), 2);
+    ASSERT_EQ(ReadSome(*device, got, 4), 2);
     EXPECT_EQ(got[0], 0xA1);
     EXPECT_EQ(got[1], 0x30);
 }
@@ -78,7 +86,7 @@ TEST_F(ScriptedLineTest, InputIsLostWhileThePortIsClosed)
     line.ReplyToNextWrite(At(0.1, {0x01, 0x02}));
     const uint8_t b = 0;
     device->Write(&b, 1);
-    ASSERT_TRUE(device->Close());
+    ASSERT_TRUE(device->Close().ok());
     EXPECT_FALSE(line.IsOpen(1));
     clock.Pause(200);
 
@@ -113,17 +121,30 @@ TEST_F(ScriptedLineTest, ReadsCanBeCutAndWritesAndClosesRefused)
     line.Inject(clock.Now(), {1, 2, 3, 4});
     line.LimitReads(3);
     uint8_t got[4] = {};
-    EXPECT_EQ(device->Read(got, 4), 3);
+    EXPECT_EQ(ReadSome(*device, got, 4), 3);
     line.FailReads(true);
-    EXPECT_EQ(device->Read(got, 4), -1);
+    EXPECT_EQ(ReadSome(*device, got, 4), -1);
 
     line.FailWrites(true);
-    EXPECT_FALSE(device->Write(got, 1));
+    EXPECT_EQ(device->Write(got, 1).kind, CommFailure::WriteFailed);
     EXPECT_TRUE(line.Writes().empty());
 
     line.RefuseClose(true);
-    EXPECT_FALSE(device->Close());
+    EXPECT_EQ(device->Close().kind, CommFailure::CloseRefused);
     EXPECT_TRUE(line.IsOpen(1));
+}
+
+TEST_F(ScriptedLineTest, CountsTheLooksAtTheInputAfterEachWrite)
+{
+    auto device = Open();
+    device->BytesWaiting();
+    const uint8_t b = 0;
+    device->Write(&b, 1);
+    device->BytesWaiting();
+    device->WaitForInput(0, 0.1);
+    device->Write(&b, 1);
+    line.Waiting();  // the test's own look does not count
+    EXPECT_EQ(line.LooksAfterWrite(), (std::vector<long>{1, 2, 0}));
 }
 
 }  // namespace

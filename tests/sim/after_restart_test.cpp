@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "comm/shared_port.h"
+#include "comm/serial_port.h"
 #include "firmware/catalogue.h"
 #include "panel_test_support.h"
 #include "protocol/memory_requests.h"
@@ -41,15 +41,14 @@ protected:
     // The identity read as the tool makes it; the link error text when it fails.
     std::string ReadIdentity(Bytes& identity)
     {
-        testing::RecordingWindow window;
-        SharedPort port(*opener, window);
+        SerialPort port(1);
         MemoryRequests requests(port, clock);
-        if (!port.OpenDefaultPort(1))
+        if (port.Open(*opener).failed())
             return "no port";
         identity.assign(6, 0);
-        const bool failed = requests.ReadMemory(kPanelIdentityAddress, identity.data(), 6);
-        port.CloseDefaultPort();
-        return failed ? requests.LinkErrorText : "";
+        const LinkResult read = requests.ReadMemory(kPanelIdentityAddress, identity.data(), 6);
+        port.Close();
+        return read.failed() ? read.text() : "";
     }
 
     static Bytes ImageIdentity()

@@ -11,14 +11,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "comm/comm.h"
 #include "comm/serial_linux.h"
-#include "comm/shared_port.h"
+#include "comm/serial_port.h"
 #include "firmware/catalogue.h"
 #include "panel_test_support.h"
 #include "protocol/memory_requests.h"
 #include "tests/support/panel_program.h"
-#include "tests/support/recording_window.h"
 
 namespace varnox {
 namespace {
@@ -32,7 +30,10 @@ constexpr double kExitSeconds = 10.0;
 
 // The tool's side: COM1 mapped to the simulated panel's terminal.
 struct Tool {
-    explicit Tool(const std::string& path) : opener(MapTo(path)), port(opener, window), requests(port, clock) {}
+    explicit Tool(const std::string& path) : opener(MapTo(path)), port(1), requests(port, clock) {}
+
+    // Opens (again) the port to the simulated panel; the system's reason on failure.
+    CommResult Open() { return port.Open(opener); }
 
     static PortMap MapTo(const std::string& path)
     {
@@ -42,8 +43,7 @@ struct Tool {
     }
 
     PosixPortOpener opener;
-    testing::RecordingWindow window;
-    SharedPort port;
+    SerialPort port;
     SteadyClock clock;
     MemoryRequests requests;
 };
@@ -65,14 +65,14 @@ TEST(PanelSimProgram, ImpersonatedIdentityIsReadThroughTheRealBackend)
     PanelProgram sim(kPanelSim, {"--as", name});
     ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
     Tool tool(sim.Port());
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1)) << tool.port.DefaultComm.OpenFailureReason;
+    ASSERT_TRUE(tool.Open().ok());
 
     uint8_t identity[6] = {};
-    ASSERT_FALSE(tool.requests.ReadMemory(0xFED0, identity, 6)) << tool.requests.LinkErrorText;
+    ASSERT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6).ok());
     const std::span<const uint8_t> image = CarriedImage(name);
     ASSERT_GT(image.size(), 0xFED6u);
     EXPECT_EQ(Bytes(identity, identity + 6), Bytes(image.begin() + 0xFED0, image.begin() + 0xFED6));
-    tool.port.CloseDefaultPort();
+    tool.port.Close();
 
     sim.Signal(SIGINT);
     EXPECT_EQ(sim.Finish(kExitSeconds).status, 0);
@@ -84,24 +84,24 @@ TEST(PanelSimProgram, EepromWriteSurvivesAReopenAndIsDumpedAtTheEnd)
     PanelProgram sim(kPanelSim, {"--identity", "00:00:1B:20:01:00", "--dump-eeprom", dump});
     ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
     Tool tool(sim.Port());
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
+    ASSERT_TRUE(tool.Open().ok());
 
     uint8_t identity[6] = {};
-    ASSERT_FALSE(tool.requests.ReadMemory(0xFED0, identity, 6)) << tool.requests.LinkErrorText;
+    ASSERT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6).ok());
     EXPECT_EQ(Bytes(identity, identity + 6), (Bytes{0x00, 0x00, 0x1B, 0x20, 0x01, 0x00}));
 
     Bytes chunk(20);
     for (std::size_t i = 0; i < chunk.size(); ++i)
         chunk[i] = static_cast<uint8_t>(0xA0 + i);
-    ASSERT_FALSE(tool.requests.WriteEeprom(0x4000, chunk.data(), 20)) << tool.requests.LinkErrorText;
+    ASSERT_TRUE(tool.requests.WriteEeprom(0x4000, chunk.data(), 20).ok());
 
     // The tool closes and re-opens the port after a failure; the terminal stays.
-    tool.port.CloseDefaultPort();
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1)) << tool.port.DefaultComm.OpenFailureReason;
+    tool.port.Close();
+    ASSERT_TRUE(tool.Open().ok());
     uint8_t back[20] = {};
-    ASSERT_FALSE(tool.requests.ReadEeprom(0x4000, back, 20)) << tool.requests.LinkErrorText;
+    ASSERT_TRUE(tool.requests.ReadEeprom(0x4000, back, 20).ok());
     EXPECT_EQ(Bytes(back, back + 20), chunk);
-    tool.port.CloseDefaultPort();
+    tool.port.Close();
 
     sim.Signal(SIGTERM);
     const ChildResult end = sim.Finish(kExitSeconds);
@@ -122,22 +122,19 @@ TEST(PanelSimProgram, ScriptedFaultsReachTheTool)
     Tool tool(sim.Port());
     uint8_t identity[6] = {};
 
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
-    EXPECT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6));
-    EXPECT_EQ(tool.requests.LinkErrorText, kBadChecksumText);
+    ASSERT_TRUE(tool.Open().ok());
+    EXPECT_STREQ(tool.requests.ReadMemory(0xFED0, identity, 6).text(), kBadChecksumText);
 
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
-    EXPECT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6));
-    EXPECT_EQ(tool.requests.LinkErrorText, kBadDataText);
+    ASSERT_TRUE(tool.Open().ok());
+    EXPECT_STREQ(tool.requests.ReadMemory(0xFED0, identity, 6).text(), kBadDataText);
 
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
+    ASSERT_TRUE(tool.Open().ok());
     const uint8_t ff = 0xFF;
-    EXPECT_TRUE(tool.requests.WriteEeprom(0x000F, &ff, 1));
-    EXPECT_EQ(tool.requests.LinkErrorText, kNoAnswerText);
+    EXPECT_STREQ(tool.requests.WriteEeprom(0x000F, &ff, 1).text(), kNoAnswerText);
 
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
-    EXPECT_FALSE(tool.requests.ReadMemory(0xFED0, identity, 6)) << tool.requests.LinkErrorText;
-    tool.port.CloseDefaultPort();
+    ASSERT_TRUE(tool.Open().ok());
+    EXPECT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6).ok());
+    tool.port.Close();
     sim.Signal(SIGTERM);
     EXPECT_EQ(sim.Finish(kExitSeconds).status, 0);
 }
@@ -148,11 +145,10 @@ TEST(PanelSimProgram, PulledAdapterMakesThePortVanish)
     ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
     Tool tool(sim.Port());
     uint8_t identity[6] = {};
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
-    ASSERT_FALSE(tool.requests.ReadMemory(0xFED0, identity, 6)) << tool.requests.LinkErrorText;
-    EXPECT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6));
-    EXPECT_EQ(tool.requests.LinkErrorText, kNoAnswerText);
-    EXPECT_FALSE(tool.port.OpenDefaultPort(1));
+    ASSERT_TRUE(tool.Open().ok());
+    ASSERT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6).ok());
+    EXPECT_STREQ(tool.requests.ReadMemory(0xFED0, identity, 6).text(), kNoAnswerText);
+    EXPECT_EQ(tool.Open().kind, CommFailure::OpenRefused);
     sim.Signal(SIGTERM);
     EXPECT_EQ(sim.Finish(kExitSeconds).status, 0);
 }
@@ -160,14 +156,16 @@ TEST(PanelSimProgram, PulledAdapterMakesThePortVanish)
 // Sends raw bootloader bytes and waits up to `seconds` for `expected` reply bytes.
 Bytes Exchange(SerialDevice& device, const Bytes& request, std::size_t expected, double seconds)
 {
-    EXPECT_TRUE(device.Write(request.data(), request.size()));
+    EXPECT_TRUE(device.Write(request.data(), request.size()).ok());
     SteadyClock clock;
     const double deadline = clock.Now() + seconds;
     while (device.BytesWaiting() < static_cast<long>(expected) && clock.Now() < deadline)
         if (device.WaitForInput(device.BytesWaiting(), deadline - clock.Now()) != WaitResult::MoreInput)
             break;
     Bytes reply(static_cast<std::size_t>(std::max(device.BytesWaiting(), 0L)));
-    device.Read(reply.data(), reply.size());
+    std::size_t delivered = 0;
+    device.Read(reply.data(), reply.size(), delivered);
+    reply.resize(delivered);
     return reply;
 }
 
@@ -187,17 +185,17 @@ TEST(PanelSimProgram, DroppedAdapterReturnsOnANewTerminalThatTheLinkFollows)
 
     // The tool opens the port by its link, as by /dev/serial/by-id.
     Tool tool(link);
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1)) << tool.port.DefaultComm.OpenFailureReason;
+    ASSERT_TRUE(tool.Open().ok());
     const Bytes chunk = {0x11, 0x22, 0x33, 0x44};
-    ASSERT_FALSE(tool.requests.WriteEeprom(0x4000, chunk.data(), 4)) << tool.requests.LinkErrorText;
+    ASSERT_TRUE(tool.requests.WriteEeprom(0x4000, chunk.data(), 4).ok());
 
     // The adapter goes with the identity read: the open descriptor is dead.
-    SerialDevice& device = *tool.port.DefaultComm.Device;
+    SerialDevice& device = *tool.port.Device();
     EXPECT_TRUE(Exchange(device, testing::ReadRequest(1, 0xFED0, 6), 14, 0.25).empty());
     EXPECT_EQ(device.WaitForInput(0, 0.1), WaitResult::Gone);
-    EXPECT_FALSE(device.Write(chunk.data(), chunk.size()));
-    tool.port.CloseDefaultPort();
-    EXPECT_FALSE(tool.port.OpenDefaultPort(1)) << "the link leads nowhere while the adapter is away";
+    EXPECT_TRUE(device.Write(chunk.data(), chunk.size()).failed());
+    tool.port.Close();
+    EXPECT_TRUE(tool.Open().failed()) << "the link leads nowhere while the adapter is away";
 
     // It comes back on a new terminal, announced on stdout, the link already on it.
     const std::string back = sim.NextLine(5.0);
@@ -206,13 +204,14 @@ TEST(PanelSimProgram, DroppedAdapterReturnsOnANewTerminalThatTheLinkFollows)
     EXPECT_EQ(LinkTarget(link), back);
 
     // The panel kept its memory: only the adapter was away.
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1)) << tool.port.DefaultComm.OpenFailureReason;
+    const CommResult reopened = tool.Open();
+    ASSERT_TRUE(reopened.ok()) << reopened.text;
     Bytes stored(4);
-    ASSERT_FALSE(tool.requests.ReadEeprom(0x4000, stored.data(), 4)) << tool.requests.LinkErrorText;
+    ASSERT_TRUE(tool.requests.ReadEeprom(0x4000, stored.data(), 4).ok());
     EXPECT_EQ(stored, chunk);
     uint8_t identity[6] = {};
-    EXPECT_FALSE(tool.requests.ReadMemory(0xFED0, identity, 6)) << tool.requests.LinkErrorText;
-    tool.port.CloseDefaultPort();
+    EXPECT_TRUE(tool.requests.ReadMemory(0xFED0, identity, 6).ok());
+    tool.port.Close();
 
     const ChildResult end = sim.Stop();
     EXPECT_EQ(end.status, 0) << end.err;
@@ -228,8 +227,8 @@ TEST(PanelSimProgram, ExitsAfterTheRestartAndJudgesTheFlashAgainstAnImage)
                          name, "--transcript", transcript});
     ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
     Tool tool(sim.Port());
-    ASSERT_TRUE(tool.port.OpenDefaultPort(1));
-    SerialDevice& device = *tool.port.DefaultComm.Device;
+    ASSERT_TRUE(tool.Open().ok());
+    SerialDevice& device = *tool.port.Device();
 
     EXPECT_EQ(Exchange(device, testing::kHandshakeFrame, 7, 0.25).at(1), 0xB7);
     const Bytes closing(66, 0x00);
@@ -243,7 +242,7 @@ TEST(PanelSimProgram, ExitsAfterTheRestartAndJudgesTheFlashAgainstAnImage)
     const Bytes reply = Exchange(device, block, 4, 0.8);
     ASSERT_EQ(reply.size(), 4u);
     EXPECT_EQ(reply[3], testing::Sum8(block));
-    EXPECT_TRUE(device.Write(Bytes(132, 0x00).data(), 132));
+    EXPECT_TRUE(device.Write(Bytes(132, 0x00).data(), 132).ok());
 
     const ChildResult end = sim.Finish(kExitSeconds);
     EXPECT_EQ(end.status, 3) << end.err;

@@ -32,7 +32,7 @@ inline Bytes Unframe(const Bytes& frame)
     for (std::size_t i = 0; i < frame.size() && i < 256; ++i)
         buffer.Bytes[i] = frame[i];
     buffer.Length = static_cast<uint8_t>(frame.size());
-    if (frame.size() > 255 || CobsDecode(buffer))
+    if (frame.size() > 255 || CobsDecode(buffer).failed())
         return {};
     return Bytes(buffer.Bytes, buffer.Bytes + buffer.Length);
 }

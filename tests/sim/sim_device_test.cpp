@@ -3,12 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "comm/comm.h"
-#include "comm/shared_port.h"
+#include "comm/serial_port.h"
 #include "panel_test_support.h"
 #include "protocol/memory_requests.h"
 #include "sim/sim_device.h"
-#include "tests/support/recording_window.h"
 
 namespace varnox {
 namespace {
@@ -16,12 +14,12 @@ namespace {
 using testing::Bytes;
 using testing::ReadRequest;
 
-PlatformLineSettings PanelLine()
+// What a read delivered; -1 when it failed.
+long ReadSome(SerialDevice& device, uint8_t* destination, std::size_t count)
 {
-    PlatformLineSettings t{};
-    t.c_cflag = CS8 | PARENB | CREAD | CLOCAL;
-    cfsetspeed(&t, B38400);
-    return t;
+    std::size_t delivered = 0;
+    const CommResult read = device.Read(destination, count, delivered);
+    return read.ok() ? static_cast<long>(delivered) : -1;
 }
 
 class SimLink : public ::testing::Test {
@@ -32,7 +30,7 @@ protected:
         auto device = opener.OpenPort(1, reason);
         EXPECT_TRUE(device) << reason;
         if (device) {
-            EXPECT_TRUE(device->SetSettings(PanelLine()));
+            EXPECT_TRUE(device->Configure(kPanelLine).ok());
         }
         return device;
     }
@@ -47,7 +45,7 @@ TEST_F(SimLink, ReplyBytesAreWaitingOnlyOnceTheyHaveArrived)
     auto device = Open();
     const Bytes request = ReadRequest(1, 0xFED0, 6);
     const double written = clock.Now();
-    ASSERT_TRUE(device->Write(request.data(), request.size()));
+    ASSERT_TRUE(device->Write(request.data(), request.size()).ok());
     EXPECT_EQ(device->BytesWaiting(), 0);
 
     // The wait stops when the frame arrives, all 14 bytes of it at once.
@@ -57,9 +55,9 @@ TEST_F(SimLink, ReplyBytesAreWaitingOnlyOnceTheyHaveArrived)
     EXPECT_LT(clock.Now() - written, 0.030);
 
     uint8_t got[32] = {};
-    EXPECT_EQ(device->Read(got, 10), 10);
+    EXPECT_EQ(ReadSome(*device, got, 10), 10);
     EXPECT_EQ(device->BytesWaiting(), 4);
-    EXPECT_EQ(device->Read(got, 32), 4);
+    EXPECT_EQ(ReadSome(*device, got, 32), 4);
     EXPECT_EQ(got[3], 0x00) << "the delimiter closes the frame";
 }
 
@@ -119,21 +117,20 @@ TEST_F(SimLink, PanelHearsNoiseUnlessTheLineIs38400EightEvenOne)
 {
     std::string reason;
     auto device = opener.OpenPort(1, reason);
-    PlatformLineSettings odd = PanelLine();
-    odd.c_cflag |= PARODD;
-    ASSERT_TRUE(device->SetSettings(odd));
+    LineDescription odd = kPanelLine;
+    odd.parity = Parity::Odd;
+    ASSERT_TRUE(device->Configure(odd).ok());
     const Bytes request = ReadRequest(1, 0xFED0, 6);
-    EXPECT_TRUE(device->Write(request.data(), request.size()));
+    EXPECT_TRUE(device->Write(request.data(), request.size()).ok());
     EXPECT_EQ(device->WaitForInput(0, 0.3), WaitResult::TimedOut);
     EXPECT_EQ(opener.GarbledWrites(), 1);
     EXPECT_TRUE(panel.Requests().empty());
 
-    // The settings stay with the port from one open to the next.
+    // The line stays with the port from one open to the next.
     device.reset();
     device = opener.OpenPort(1, reason);
-    PlatformLineSettings kept{};
-    ASSERT_TRUE(device->GetSettings(kept));
-    EXPECT_NE(kept.c_cflag & PARODD, 0u);
+    ASSERT_TRUE(opener.LastLine().has_value());
+    EXPECT_EQ(opener.LastLine()->parity, Parity::Odd);
 }
 
 TEST_F(SimLink, PulledAdapterFailsEverythingAndThePortVanishes)
@@ -144,15 +141,16 @@ TEST_F(SimLink, PulledAdapterFailsEverythingAndThePortVanishes)
     SimPortOpener pulled_opener(pulled_panel, clock, 1);
     std::string reason;
     auto device = pulled_opener.OpenPort(1, reason);
-    device->SetSettings(PanelLine());
+    device->Configure(kPanelLine);
     const Bytes request = ReadRequest(1, 0xFED0, 6);
 
-    EXPECT_TRUE(device->Write(request.data(), request.size()));
-    EXPECT_FALSE(device->Write(request.data(), request.size()));
-    EXPECT_EQ(device->LastError(), "Input/output error");
+    EXPECT_TRUE(device->Write(request.data(), request.size()).ok());
+    const CommResult written = device->Write(request.data(), request.size());
+    EXPECT_EQ(written.kind, CommFailure::WriteFailed);
+    EXPECT_EQ(written.system, "Input/output error");
     EXPECT_EQ(device->BytesWaiting(), -1);
     uint8_t got[16];
-    EXPECT_EQ(device->Read(got, sizeof got), -1);
+    EXPECT_EQ(ReadSome(*device, got, sizeof got), -1);
     EXPECT_EQ(device->WaitForInput(0, 1.0), WaitResult::Gone);
 
     device.reset();
@@ -162,19 +160,20 @@ TEST_F(SimLink, PulledAdapterFailsEverythingAndThePortVanishes)
 
 TEST_F(SimLink, RealRequestsReadTheIdentityAndWriteTheEeprom)
 {
-    testing::RecordingWindow window;
-    SharedPort port(opener, window);
+    SerialPort port(1);
     MemoryRequests requests(port, clock);
-    ASSERT_TRUE(port.OpenDefaultPort(1));
-    ASSERT_TRUE(opener.LastSettings().has_value());
-    EXPECT_TRUE(IsPanelLine(*opener.LastSettings()));
+    ASSERT_TRUE(port.Open(opener).ok());
+    ASSERT_TRUE(opener.LastLine().has_value());
+    EXPECT_TRUE(IsPanelLine(*opener.LastLine()));
 
     uint8_t identity[6] = {};
-    ASSERT_FALSE(requests.ReadMemory(0xFED0, identity, 6)) << requests.LinkErrorText;
+    const LinkResult read = requests.ReadMemory(0xFED0, identity, 6);
+    ASSERT_TRUE(read.ok()) << read.text();
     EXPECT_EQ(Bytes(identity, identity + 6), (Bytes{0x00, 0x00, 0x0B, 0x20, 0x00, 0x00}));
 
     const uint8_t ff = 0xFF;
-    ASSERT_FALSE(requests.WriteEeprom(0x000F, &ff, 1)) << requests.LinkErrorText;
+    const LinkResult written = requests.WriteEeprom(0x000F, &ff, 1);
+    ASSERT_TRUE(written.ok()) << written.text();
     EXPECT_EQ(panel.Memory().Eeprom[15], 0xFF);
 }
 

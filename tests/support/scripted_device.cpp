@@ -168,10 +168,16 @@ std::size_t ScriptedLine::UnusedReplies() const
     return replies_.size();
 }
 
-PlatformLineSettings ScriptedLine::LastSettings() const
+LineDescription ScriptedLine::LastLine() const
 {
     std::lock_guard lock(mutex_);
-    return settings_;
+    return line_;
+}
+
+std::vector<long> ScriptedLine::LooksAfterWrite() const
+{
+    std::lock_guard lock(mutex_);
+    return looks_after_write_;
 }
 
 // ---------------------------------------------------------------- opening
@@ -193,7 +199,7 @@ std::unique_ptr<SerialDevice> ScriptedLine::Open(int port, std::string& reason)
             DropArrived();
         open_ports_.insert(port);
         events_.push_back({LineEvent::Open, now, port});
-        return std::make_unique<ScriptedDevice>(*this, port, next_handle_++);
+        return std::make_unique<ScriptedDevice>(*this, port);
     }
     events_.push_back({LineEvent::OpenFailed, now, port});
     return nullptr;
@@ -201,27 +207,19 @@ std::unique_ptr<SerialDevice> ScriptedLine::Open(int port, std::string& reason)
 
 // ---------------------------------------------------------------- device side
 
-bool ScriptedLine::DeviceGetSettings(PlatformLineSettings& settings)
+bool ScriptedLine::DeviceConfigure(const LineDescription& line)
 {
     std::lock_guard lock(mutex_);
     if (fail_settings_)
         return false;
-    settings = settings_;
-    return true;
-}
-
-bool ScriptedLine::DeviceSetSettings(const PlatformLineSettings& settings)
-{
-    std::lock_guard lock(mutex_);
-    if (fail_settings_)
-        return false;
-    settings_ = settings;
+    line_ = line;
     return true;
 }
 
 bool ScriptedLine::DeviceWrite(int port, const uint8_t* data, std::size_t count)
 {
     std::lock_guard lock(mutex_);
+    looks_after_write_.push_back(0);
     if (fail_writes_)
         return false;
     const double now = clock_.Now();
@@ -258,6 +256,7 @@ long ScriptedLine::DeviceRead(uint8_t* destination, std::size_t count)
 long ScriptedLine::DeviceBytesWaiting()
 {
     std::lock_guard lock(mutex_);
+    ++looks_after_write_.back();
     return CountArrived();
 }
 
@@ -272,6 +271,7 @@ uint32_t ScriptedLine::DeviceTakeErrorFlags()
 WaitResult ScriptedLine::DeviceWaitForInput(long seen, double timeout_seconds)
 {
     std::lock_guard lock(mutex_);
+    ++looks_after_write_.back();
     if (CountArrived() > seen)
         return WaitResult::MoreInput;
     const double deadline = clock_.Now() + std::max(timeout_seconds, 0.0);
@@ -305,43 +305,30 @@ ScriptedDevice::~ScriptedDevice()
         line_.DeviceClose(port_, /*forced=*/true);
 }
 
-bool ScriptedDevice::GetSettings(PlatformLineSettings& settings)
+CommResult ScriptedDevice::Configure(const LineDescription& line)
 {
-    if (!open_ || !line_.DeviceGetSettings(settings)) {
-        last_error_ = "Input/output error";
-        return false;
-    }
-    return true;
+    if (!open_ || !line_.DeviceConfigure(line))
+        return CommResult::Failed(CommFailure::LineRefused, "Input/output error");
+    return CommResult::Done();
 }
 
-bool ScriptedDevice::SetSettings(const PlatformLineSettings& settings)
+CommResult ScriptedDevice::Write(const uint8_t* data, std::size_t count)
 {
-    if (!open_ || !line_.DeviceSetSettings(settings)) {
-        last_error_ = "Input/output error";
-        return false;
-    }
-    return true;
+    if (!open_ || !line_.DeviceWrite(port_, data, count))
+        return CommResult::Failed(CommFailure::WriteFailed, "Input/output error");
+    return CommResult::Done();
 }
 
-bool ScriptedDevice::Write(const uint8_t* data, std::size_t count)
+CommResult ScriptedDevice::Read(uint8_t* destination, std::size_t count, std::size_t& delivered)
 {
-    if (!open_ || !line_.DeviceWrite(port_, data, count)) {
-        last_error_ = "Input/output error";
-        return false;
-    }
-    return true;
-}
-
-long ScriptedDevice::Read(uint8_t* destination, std::size_t count)
-{
-    if (!open_) {
-        last_error_ = "Bad file descriptor";
-        return -1;
-    }
+    delivered = 0;
+    if (!open_)
+        return CommResult::Failed(CommFailure::NotOpen, "Bad file descriptor");
     const long got = line_.DeviceRead(destination, count);
     if (got < 0)
-        last_error_ = "Input/output error";
-    return got;
+        return CommResult::Failed(CommFailure::ReadFailed, "Input/output error");
+    delivered = static_cast<std::size_t>(got);
+    return CommResult::Done();
 }
 
 long ScriptedDevice::BytesWaiting()
@@ -359,16 +346,14 @@ WaitResult ScriptedDevice::WaitForInput(long seen, double timeout_seconds)
     return open_ ? line_.DeviceWaitForInput(seen, timeout_seconds) : WaitResult::Gone;
 }
 
-bool ScriptedDevice::Close()
+CommResult ScriptedDevice::Close()
 {
     if (!open_)
-        return true;
-    if (!line_.DeviceClose(port_, /*forced=*/false)) {
-        last_error_ = "Input/output error";
-        return false;
-    }
+        return CommResult::Done();
+    if (!line_.DeviceClose(port_, /*forced=*/false))
+        return CommResult::Failed(CommFailure::CloseRefused, "Input/output error");
     open_ = false;
-    return true;
+    return CommResult::Done();
 }
 
 }  // namespace varnox::testing

@@ -119,8 +119,12 @@ public:
     long Waiting() const;
     // Scripted replies not yet used by a write.
     std::size_t UnusedReplies() const;
-    // The settings last written by SetSettings.
-    PlatformLineSettings LastSettings() const;
+    // The line last set by Configure.
+    LineDescription LastLine() const;
+    // How often the input was looked at (byte counts and waits) before the
+    // first write (entry 0) and after each write: tells a reply wait that
+    // sleeps between arrivals from one that polls in a loop.
+    std::vector<long> LooksAfterWrite() const;
 
     // Opens a device on this line for `port`, or null with `reason`.
     std::unique_ptr<SerialDevice> Open(int port, std::string& reason);
@@ -139,8 +143,7 @@ private:
     long CountArrived() const;
 
     // Device side, called by ScriptedDevice.
-    bool DeviceGetSettings(PlatformLineSettings& settings);
-    bool DeviceSetSettings(const PlatformLineSettings& settings);
+    bool DeviceConfigure(const LineDescription& line);
     bool DeviceWrite(int port, const uint8_t* data, std::size_t count);
     long DeviceRead(uint8_t* destination, std::size_t count);
     long DeviceBytesWaiting();
@@ -166,8 +169,8 @@ private:
     uint32_t error_flags_ = 0;
 
     std::set<int> open_ports_;
-    int next_handle_ = 100;
-    PlatformLineSettings settings_{};
+    LineDescription line_{};
+    std::vector<long> looks_after_write_{0};
     std::vector<ReceivedWrite> writes_;
     std::vector<LineEvent> events_;
 };
@@ -175,26 +178,21 @@ private:
 // The SerialDevice of one open port on a ScriptedLine. Destroying it closes it.
 class ScriptedDevice final : public SerialDevice {
 public:
-    ScriptedDevice(ScriptedLine& line, int port, int handle) : line_(line), port_(port), handle_(handle) {}
+    ScriptedDevice(ScriptedLine& line, int port) : line_(line), port_(port) {}
     ~ScriptedDevice() override;
 
-    int Handle() const override { return handle_; }
-    bool GetSettings(PlatformLineSettings& settings) override;
-    bool SetSettings(const PlatformLineSettings& settings) override;
-    bool Write(const uint8_t* data, std::size_t count) override;
-    long Read(uint8_t* destination, std::size_t count) override;
+    CommResult Configure(const LineDescription& line) override;
+    CommResult Write(const uint8_t* data, std::size_t count) override;
+    CommResult Read(uint8_t* destination, std::size_t count, std::size_t& delivered) override;
     long BytesWaiting() override;
     uint32_t TakeErrorFlags() override;
     WaitResult WaitForInput(long seen, double timeout_seconds) override;
-    bool Close() override;
-    std::string LastError() const override { return last_error_; }
+    CommResult Close() override;
 
 private:
     ScriptedLine& line_;
     int port_;
-    int handle_;
     bool open_ = true;
-    std::string last_error_;
 };
 
 // Opens ScriptedDevices on one line for any port number.

@@ -40,7 +40,7 @@ protected:
     void SetUp() override
     {
         engine.Image.SelectFirmwareImage("FWKAELVRXGAA0I_2x04");
-        ASSERT_TRUE(engine.Port.OpenDefaultPort(1));
+        ASSERT_TRUE(engine.Port.Open(1).ok());
     }
     std::vector<ReceivedWrite> WritesOf(std::size_t length) const
     {
@@ -97,7 +97,7 @@ TEST_F(LoaderLine, WholePhaseSendsTheSpecifiedPackets)
 TEST_F(LoaderLine, HandshakeTakesSixBytesOfALongerReply)
 {
     line.ReplyToNextWrite(At(0.010, {0x06, 0xB7, 1, 2, 3, 4, 5}));
-    EXPECT_FALSE(engine.BootHandshake());
+    EXPECT_TRUE(engine.BootHandshake().ok());
     EXPECT_EQ(line.Waiting(), 1);
 }
 
@@ -105,25 +105,25 @@ TEST_F(LoaderLine, HandshakeReplyAtTheLimitIsInTimeAndOneMillisecondLaterIsNot)
 {
     // 50 ms pause, then 0.2 s.
     line.ReplyToNextWrite(At(0.250, {0x06, 0xB7, 1, 2, 3, 4}));
-    EXPECT_FALSE(engine.BootHandshake());
+    EXPECT_TRUE(engine.BootHandshake().ok());
 
     line.ReplyToNextWrite(At(0.252, {0x06, 0xB7, 1, 2, 3, 4}));
     const double start = clock.Now();
-    EXPECT_TRUE(engine.BootHandshake());
+    EXPECT_TRUE(engine.BootHandshake().failed());
     EXPECT_NEAR(clock.Now() - start, 0.251, 1e-6);
 }
 
 TEST_F(LoaderLine, HandshakeWithWrongSecondByteFails)
 {
     line.ReplyToNextWrite(At(0.010, {0x06, 0x48, 1, 2, 3, 4}));
-    EXPECT_TRUE(engine.BootHandshake());
+    EXPECT_TRUE(engine.BootHandshake().failed());
 }
 
 TEST_F(LoaderLine, KernelAcknowledgementWithAnotherByteRunsIntoTheTimeout)
 {
     line.ReplyToNextWrite(At(0.005, {0x04, 0x04}));  // a double acknowledgement
     line.SetResponder(GoodLoader);
-    EXPECT_FALSE(engine.DownloadMicroKernel());
+    EXPECT_TRUE(engine.DownloadMicroKernel().ok());
 
     const auto packets = WritesOf(66);
     ASSERT_EQ(packets.size(), 26u);
@@ -135,7 +135,7 @@ TEST_F(LoaderLine, KernelAcknowledgementWithAnotherByteRunsIntoTheTimeout)
 TEST_F(LoaderLine, FlashPacketUnansweredFourTimesShowsTheBox)
 {
     for (int i = 0; i < 4; ++i) line.ReplyToNextWrite(Never());
-    EXPECT_TRUE(engine.WriteFlash());
+    EXPECT_EQ(engine.WriteFlash().kind, StepFailure::NotAcknowledged);
 
     const auto packets = WritesOf(132);
     ASSERT_EQ(packets.size(), 4u);
@@ -151,7 +151,7 @@ TEST_F(LoaderLine, FlashReplyIsJudgedOnItsFirstFourBytes)
     line.SetResponder([](const std::vector<uint8_t>& written) {
         return At(0.02, {0x00, 0x00, 0x00, Sum(written), 0x77});
     });
-    EXPECT_FALSE(engine.WriteFlash());
+    EXPECT_TRUE(engine.WriteFlash().ok());
     EXPECT_EQ(WritesOf(132).size(), 528u);
 }
 

@@ -19,9 +19,9 @@ TEST_P(NormalizeWord, WritesTheWordBackOrItsReplacement)
     PanelConfig config = PanelWith(kIdentity192536);
     config.EepromWord = GetParam().stored;
     SimulatedUpdate run(config);
-    ASSERT_TRUE(run.engine.Port.OpenDefaultPort(1));
+    ASSERT_TRUE(run.engine.Port.Open(1).ok());
 
-    EXPECT_FALSE(run.engine.NormalizeEepromWord());
+    EXPECT_TRUE(run.engine.NormalizeEepromWord().ok());
     const auto& eeprom = run.panel.Memory().Eeprom;
     EXPECT_EQ(eeprom[0x2820] | eeprom[0x2821] << 8, GetParam().written);
     // Written back even when unchanged.
@@ -40,8 +40,8 @@ INSTANTIATE_TEST_SUITE_P(Window, NormalizeWord,
 TEST(EepromPhase, AddressFifteenGetsFF)
 {
     SimulatedUpdate run(PanelWith(kIdentity192536));
-    ASSERT_TRUE(run.engine.Port.OpenDefaultPort(1));
-    EXPECT_FALSE(run.engine.WriteAddress15());
+    ASSERT_TRUE(run.engine.Port.Open(1).ok());
+    EXPECT_TRUE(run.engine.WriteAddress15().ok());
     EXPECT_EQ(run.panel.Memory().Eeprom[15], 0xFF);
 }
 
@@ -49,8 +49,8 @@ TEST(EepromPhase, FirstChunkGoesToWireAddress4000)
 {
     SimulatedUpdate run(PanelWith(kIdentity192536));
     run.engine.Image.SelectFirmwareImage("FWKA1AVRXGAA0I_2x04");
-    ASSERT_TRUE(run.engine.Port.OpenDefaultPort(1));
-    ASSERT_FALSE(run.engine.DownloadEeprom());
+    ASSERT_TRUE(run.engine.Port.Open(1).ok());
+    ASSERT_TRUE(run.engine.DownloadEeprom().ok());
     const auto chunks = run.Addresses(RequestKind::WriteEeprom, 20);
     ASSERT_EQ(chunks.size(), 2254u);
     EXPECT_EQ(chunks[0], 0x4000u);
@@ -90,9 +90,23 @@ TEST(EepromPhase, FailuresOfSeveralChunksAddUpAndTheBadDataReplyIsRetried)
 TEST(EepromPhase, DownloadWithoutAnImageIsAFailure)
 {
     SimulatedUpdate run;
-    ASSERT_TRUE(run.engine.Port.OpenDefaultPort(1));
-    EXPECT_TRUE(run.engine.DownloadEeprom());
+    ASSERT_TRUE(run.engine.Port.Open(1).ok());
+    EXPECT_EQ(run.engine.DownloadEeprom().kind, StepFailure::NoImagePart);
     EXPECT_EQ(run.Count(RequestKind::WriteEeprom), 0u);
+}
+
+// The requests leave the port as it is; the engine lets it go after a failed
+// exchange, so leftover bytes of a broken reply go with it.
+TEST(EepromPhase, AFailedRequestClosesThePortAndCarriesItsText)
+{
+    SimulatedUpdate run(
+        PanelWith(kIdentity192536, {Fault(PanelFaultType::BadCobs, RequestKind::WriteEeprom, 1)}));
+    ASSERT_TRUE(run.engine.Port.Open(1).ok());
+    const StepResult word = run.engine.NormalizeEepromWord();
+    EXPECT_EQ(word.kind, StepFailure::LinkFailed);
+    EXPECT_EQ(word.text, kBadDataText);
+    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_EQ(run.opener.Opens(), 1);
 }
 
 }  // namespace

@@ -10,11 +10,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "comm/comm.h"
 #include "comm/line_settings_win32.h"
+#include "comm/serial_port.h"
 #include "comm/serial_win32.h"
 #include "core/clock.h"
 
@@ -59,19 +60,15 @@ DCB DeviceDcb()
     return dcb;
 }
 
-TComm PanelRecord(int port)
+DCB PanelLineOn(DCB dcb, const LineDescription& line = kPanelLine)
 {
-    TComm comm;
-    InitPanelLineSettings(comm, port);
-    comm.Dcb = DeviceDcb();
-    return comm;
+    ApplyLine(line, dcb);
+    return dcb;
 }
 
-TEST(DcbMappingTest, PanelSettingsOverwriteOnlyTheirFields)
+TEST(DcbMappingTest, PanelLineOverwritesOnlyItsFields)
 {
-    TComm comm = PanelRecord(3);
-    ApplyLineSettings(comm);
-    const DCB& dcb = comm.Dcb;
+    const DCB dcb = PanelLineOn(DeviceDcb());
     EXPECT_EQ(dcb.BaudRate, 38400u);
     EXPECT_EQ(dcb.ByteSize, 8);
     EXPECT_EQ(dcb.Parity, EVENPARITY);
@@ -102,50 +99,43 @@ TEST(DcbMappingTest, PanelSettingsOverwriteOnlyTheirFields)
     EXPECT_EQ(dcb.EvtChar, '!');
 }
 
-TEST(DcbMappingTest, EveryIndexOfTheTables)
+TEST(DcbMappingTest, EveryValueOfTheLine)
 {
-    const DWORD rates[] = {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 128000, 256000};
-    for (uint8_t index = 0; index < 13; ++index) {
-        TComm comm = PanelRecord(1);
-        comm.BaudIndex = index;
-        ApplyLineSettings(comm);
-        EXPECT_EQ(comm.Dcb.BaudRate, rates[index]) << "BaudIndex " << int(index);
+    for (DWORD rate : {110u, 14400u, 38400u, 56000u, 256000u}) {
+        LineDescription line = kPanelLine;
+        line.bits_per_second = rate;
+        EXPECT_EQ(PanelLineOn(DeviceDcb(), line).BaudRate, rate);
     }
     for (uint8_t index = 0; index <= 4; ++index) {
-        TComm comm = PanelRecord(1);
-        comm.ParityIndex = index;
-        comm.ByteSizeIndex = index;
-        ApplyLineSettings(comm);
-        EXPECT_EQ(comm.Dcb.Parity, index);  // NOPARITY .. SPACEPARITY are 0 .. 4
-        EXPECT_EQ(comm.Dcb.ByteSize, index + 4);
+        LineDescription line = kPanelLine;
+        line.parity = static_cast<Parity>(index);
+        line.data_bits = static_cast<uint8_t>(index + 4);
+        const DCB dcb = PanelLineOn(DeviceDcb(), line);
+        EXPECT_EQ(dcb.Parity, index);  // NOPARITY .. SPACEPARITY are 0 .. 4
+        EXPECT_EQ(dcb.ByteSize, index + 4);
     }
     for (uint8_t index = 0; index <= 2; ++index) {
-        TComm comm = PanelRecord(1);
-        comm.StopBitsIndex = index;
-        ApplyLineSettings(comm);
-        EXPECT_EQ(comm.Dcb.StopBits, index);  // ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS
+        LineDescription line = kPanelLine;
+        line.stop_bits = static_cast<StopBits>(index);
+        EXPECT_EQ(PanelLineOn(DeviceDcb(), line).StopBits, index);  // ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS
     }
+    // Data bits the DCB cannot hold keep the device's.
+    LineDescription line = kPanelLine;
+    line.data_bits = 9;
+    EXPECT_EQ(PanelLineOn(DeviceDcb(), line).ByteSize, 7);
 }
 
-TEST(DcbMappingTest, IndexesBeyondTheTablesKeepTheDeviceValues)
+TEST(DcbMappingTest, ModemLinesAsTheLineSays)
 {
-    TComm comm = PanelRecord(1);
-    comm.BaudIndex = 13;
-    comm.ParityIndex = 5;
-    comm.ByteSizeIndex = 5;
-    comm.StopBitsIndex = 3;
-    ApplyLineSettings(comm);
-    EXPECT_EQ(comm.Dcb.BaudRate, 1234u);
-    EXPECT_EQ(comm.Dcb.Parity, ODDPARITY);
-    EXPECT_EQ(comm.Dcb.ByteSize, 7);
-    EXPECT_EQ(comm.Dcb.StopBits, TWOSTOPBITS);
-
-    for (uint8_t flow : {1, 2}) {
-        TComm flowing = PanelRecord(1);
-        flowing.FlowIndex = flow;
-        ApplyLineSettings(flowing);
-        EXPECT_EQ(DcbFlagWord(flowing.Dcb), 0x83u) << "FlowIndex " << int(flow);
-    }
+    LineDescription line = kPanelLine;
+    line.dtr = true;
+    DCB dcb = PanelLineOn(DeviceDcb(), line);
+    EXPECT_EQ(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
+    EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_DISABLE));
+    line.rts = true;
+    dcb = PanelLineOn(DeviceDcb(), line);
+    EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+    EXPECT_EQ(DcbFlagWord(dcb) & 0x83u, 0x83u);
 }
 
 TEST(OpenFailureTest, ReasonsFromTheSystemError)
@@ -174,12 +164,12 @@ TEST(PortNameTest, ComNUsesTheDeviceNamespaceUnlessMapped)
 TEST(PortNameTest, AMissingPortFailsWithItsReason)
 {
     Win32PortOpener opener;
-    TComm comm;
-    InitPanelLineSettings(comm, 200);
-    EXPECT_FALSE(OpenComm(comm, opener));
-    EXPECT_EQ(comm.Handle, -1);
-    EXPECT_EQ(comm.ErrorText, kOpenFailedText);
-    EXPECT_EQ(comm.OpenFailureReason, "COM200: no such port");
+    SerialPort comm(200);
+    const CommResult opened = comm.Open(opener);
+    EXPECT_FALSE(comm.IsOpen());
+    EXPECT_EQ(opened.kind, CommFailure::OpenRefused);
+    EXPECT_EQ(opened.text, kOpenFailedText);
+    EXPECT_EQ(opened.system, "COM200: no such port");
 }
 
 // The port on a pseudo-terminal with pty_peer echo at the other end.
@@ -190,37 +180,36 @@ protected:
         const char* port = std::getenv("VARNOX_WINE_PORT");
         if (port == nullptr || *port == '\0')
             GTEST_SKIP() << "VARNOX_WINE_PORT is not set (tools/wine_test.sh sets it)";
-        port_ = std::atoi(port);
-        InitPanelLineSettings(comm_, port_);
-        ASSERT_TRUE(OpenComm(comm_, opener_)) << comm_.OpenFailureReason;
-        FlushInput(comm_, clock_);
+        comm_.Number = std::atoi(port);
+        const CommResult opened = comm_.Open(opener_);
+        ASSERT_TRUE(opened.ok()) << opened.system;
+        comm_.DiscardInput(clock_);
     }
-    void TearDown() override { CloseComm(comm_); }
+    void TearDown() override { comm_.Close(); }
 
     void Send(const std::string& text)
     {
-        WriteComm(comm_, reinterpret_cast<const uint8_t*>(text.data()), static_cast<uint16_t>(text.size()));
-        ASSERT_TRUE(comm_.ErrorText.empty()) << comm_.ErrorText;
+        const CommResult sent = comm_.Send(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+        ASSERT_TRUE(sent.ok()) << sent.text << " " << sent.system;
     }
     std::string ReadAll()
     {
-        std::vector<uint8_t> bytes(static_cast<std::size_t>(BytesWaiting(comm_)));
-        const long got = ReadComm(comm_, bytes.data(), static_cast<uint16_t>(bytes.size()));
-        return std::string(bytes.begin(), bytes.begin() + got);
+        std::vector<uint8_t> bytes(static_cast<std::size_t>(comm_.BytesWaiting()));
+        const Received got = comm_.Receive(bytes.data(), bytes.size());
+        return std::string(bytes.begin(), bytes.begin() + static_cast<long>(got.count));
     }
 
-    int port_ = 0;
     Win32PortOpener opener_;
     SteadyClock clock_;
-    TComm comm_;
+    SerialPort comm_;
 };
 
 TEST_F(PtyPortTest, OpensWithThePanelSettings)
 {
-    EXPECT_GE(comm_.Handle, 0);
-    DCB actual{};
-    actual.DCBlength = sizeof actual;
-    ASSERT_TRUE(comm_.Device->GetSettings(actual)) << comm_.Device->LastError();
+    ASSERT_TRUE(comm_.IsOpen());
+    const std::optional<DCB> held = DriverLineSettings(*comm_.Device());
+    ASSERT_TRUE(held.has_value());
+    const DCB& actual = *held;
     EXPECT_EQ(actual.BaudRate, 38400u);
     EXPECT_EQ(actual.ByteSize, 8);
     EXPECT_EQ(actual.StopBits, ONESTOPBIT);
@@ -234,27 +223,28 @@ TEST_F(PtyPortTest, WrittenBytesComeBackAndAreReadExactly)
         packet[i] = static_cast<char>(i * 7 + 1);
     Send(packet);
     const double start = Now();
-    while (BytesWaiting(comm_) < 132 && Now() - start < 2.0)
-        WaitForInput(comm_, clock_, BytesWaiting(comm_), 2.0 - (Now() - start));
-    EXPECT_EQ(BytesWaiting(comm_), 132);
+    while (comm_.BytesWaiting() < 132 && Now() - start < 2.0)
+        comm_.WaitForInput(clock_, comm_.BytesWaiting(), 2.0 - (Now() - start));
+    EXPECT_EQ(comm_.BytesWaiting(), 132);
     EXPECT_EQ(ReadAll(), packet);
-    EXPECT_EQ(BytesWaiting(comm_), 0);
+    EXPECT_EQ(comm_.BytesWaiting(), 0);
 }
 
 TEST_F(PtyPortTest, AReadNeverWaitsForMoreThanIsThere)
 {
     uint8_t buffer[100];
     const double start = Now();
-    EXPECT_EQ(ReadComm(comm_, buffer, sizeof buffer), 0);
+    const Received got = comm_.Receive(buffer, sizeof buffer);
+    EXPECT_EQ(got.count, 0u);
     EXPECT_LT(Now() - start, 0.1);
-    EXPECT_TRUE(comm_.ErrorText.empty()) << comm_.ErrorText;
+    EXPECT_TRUE(got.result.ok()) << got.result.system;
 }
 
 TEST_F(PtyPortTest, SilenceTimesOutOnTimeWithoutBurningTheProcessor)
 {
     const double cpu = CpuSeconds();
     const double start = Now();
-    EXPECT_EQ(WaitForInput(comm_, clock_, 0, 0.5), WaitResult::TimedOut);
+    EXPECT_EQ(comm_.WaitForInput(clock_, 0, 0.5), WaitResult::TimedOut);
     const double waited = Now() - start;
     EXPECT_GE(waited, 0.5);
     EXPECT_LT(waited, 0.65);
@@ -264,9 +254,9 @@ TEST_F(PtyPortTest, SilenceTimesOutOnTimeWithoutBurningTheProcessor)
 TEST_F(PtyPortTest, NoTimeOnlyLooks)
 {
     const double start = Now();
-    EXPECT_EQ(WaitForInput(comm_, clock_, 0, 0.0), WaitResult::TimedOut);
-    EXPECT_EQ(WaitForInput(comm_, clock_, 0, std::nan("")), WaitResult::TimedOut);
-    EXPECT_EQ(WaitForInput(comm_, clock_, 0, -1.0), WaitResult::TimedOut);
+    EXPECT_EQ(comm_.WaitForInput(clock_, 0, 0.0), WaitResult::TimedOut);
+    EXPECT_EQ(comm_.WaitForInput(clock_, 0, std::nan("")), WaitResult::TimedOut);
+    EXPECT_EQ(comm_.WaitForInput(clock_, 0, -1.0), WaitResult::TimedOut);
     EXPECT_LT(Now() - start, 0.05);
 }
 
@@ -275,7 +265,7 @@ TEST_F(PtyPortTest, ALateReplyEndsTheWaitAsItArrives)
     const double cpu = CpuSeconds();
     Send("L1234");
     const double start = Now();
-    EXPECT_EQ(WaitForInput(comm_, clock_, 0, 2.0), WaitResult::MoreInput);
+    EXPECT_EQ(comm_.WaitForInput(clock_, 0, 2.0), WaitResult::MoreInput);
     const double waited = Now() - start;
     EXPECT_GE(waited, 0.25);
     EXPECT_LT(waited, 0.45);
@@ -285,33 +275,32 @@ TEST_F(PtyPortTest, ALateReplyEndsTheWaitAsItArrives)
 TEST_F(PtyPortTest, TheRestOfAPartlyArrivedReplyIsAwaitedWithoutSpinning)
 {
     Send("S123");  // "S1" now, "23" 200 ms later
-    ASSERT_EQ(WaitForInput(comm_, clock_, 0, 1.0), WaitResult::MoreInput);
+    ASSERT_EQ(comm_.WaitForInput(clock_, 0, 1.0), WaitResult::MoreInput);
     const double cpu = CpuSeconds();
     const double start = Now();
-    long waiting = BytesWaiting(comm_);
+    long waiting = comm_.BytesWaiting();
     ASSERT_EQ(waiting, 2);
-    EXPECT_EQ(WaitForInput(comm_, clock_, waiting, 1.0), WaitResult::MoreInput);
+    EXPECT_EQ(comm_.WaitForInput(clock_, waiting, 1.0), WaitResult::MoreInput);
     EXPECT_GE(Now() - start, 0.1);
     EXPECT_LT(Now() - start, 0.4);
     EXPECT_LT(CpuSeconds() - cpu, 0.1);
-    while (BytesWaiting(comm_) < 4 && Now() - start < 1.0)
-        WaitForInput(comm_, clock_, BytesWaiting(comm_), 0.1);
+    while (comm_.BytesWaiting() < 4 && Now() - start < 1.0)
+        comm_.WaitForInput(clock_, comm_.BytesWaiting(), 0.1);
     EXPECT_EQ(ReadAll(), "S123");
 }
 
 TEST_F(PtyPortTest, ClosingTwiceIsHarmlessAndThePortOpensAgain)
 {
-    CloseComm(comm_);
-    EXPECT_EQ(comm_.Handle, -1);
-    CloseComm(comm_);
-    EXPECT_EQ(comm_.Handle, -1);
-    EXPECT_TRUE(comm_.ErrorText.empty());
-    EXPECT_EQ(BytesWaiting(comm_), 0);
+    EXPECT_TRUE(comm_.Close().ok());
+    EXPECT_FALSE(comm_.IsOpen());
+    EXPECT_TRUE(comm_.Close().ok());
+    EXPECT_EQ(comm_.BytesWaiting(), 0);
 
     // As the start-up probe and then the update do.
-    ASSERT_TRUE(OpenComm(comm_, opener_)) << comm_.OpenFailureReason;
+    const CommResult opened = comm_.Open(opener_);
+    ASSERT_TRUE(opened.ok()) << opened.system;
     Send("again");
-    EXPECT_EQ(WaitForInput(comm_, clock_, 0, 1.0), WaitResult::MoreInput);
+    EXPECT_EQ(comm_.WaitForInput(clock_, 0, 1.0), WaitResult::MoreInput);
 }
 
 }  // namespace

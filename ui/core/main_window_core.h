@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "comm/comm.h"
+#include "comm/serial_port.h"
 #include "core/clock.h"
 #include "ui/core/main_window_view.h"
 #include "ui/core/operation_queue.h"

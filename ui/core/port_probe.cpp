@@ -14,18 +14,13 @@ std::array<PortMenuItem, kMenuPorts> PortMenuItems(const PortOpener& opener)
 
 std::array<bool, kMenuPorts> ProbeMenuPorts(PortOpener& opener)
 {
-    TComm probe;
     std::array<bool, kMenuPorts> usable{};
     for (int port = 1; port <= kMenuPorts; ++port) {
-        InitPanelLineSettings(probe, port);
-        usable[port - 1] = OpenComm(probe, opener);
-        // A device that opened but refused the settings is held too: release
-        // it, or the update could not open that port afterwards.
-        CloseComm(probe);
-        if (probe.Handle >= 0 || probe.Device) {
-            probe.Device.reset();  // destroying the device closes it
-            probe.Handle = -1;
-        }
+        SerialPort probe(port, kPanelLine);
+        usable[port - 1] = probe.Open(opener).ok();
+        // Closed at once; a device whose close was refused goes with the
+        // record, whose end destroys (and so closes) it.
+        probe.Close();
     }
     return usable;
 }

@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "comm/comm.h"
+#include "comm/serial_port.h"
 
 namespace varnox {
 

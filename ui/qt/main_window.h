@@ -9,7 +9,7 @@
 
 #include <array>
 
-#include "comm/comm.h"
+#include "comm/serial_port.h"
 #include "core/clock.h"
 #include "ui/core/form_layout.h"
 #include "ui/core/main_window_core.h"
