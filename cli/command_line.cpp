@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include <vector>
+
 #include "comm/port_map.h"
 
 namespace varnox {
@@ -42,16 +44,30 @@ CommandLine Usage(std::string error)
 
 CommandLine ParseCommandLine(int argc, const char* const* argv)
 {
-    if (argc < 2) return Usage("no port given");
-    if (argc > 2) return Usage("exactly one port is expected");
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) return Only(CommandLine::Action::Help);
+    if (args.size() == 1 && args[0] == "--version") return Only(CommandLine::Action::Version);
 
-    const std::string argument = argv[1];
-    if (argument == "--help" || argument == "-h") return Only(CommandLine::Action::Help);
-    if (argument == "--version") return Only(CommandLine::Action::Version);
-    if (!argument.empty() && argument[0] == '-') return Usage("unknown option " + argument);
-
+    // Run options may stand before or after the one port.
     CommandLine line;
     line.action = CommandLine::Action::Run;
+    std::vector<std::string> ports;
+    for (std::size_t index = 0; index < args.size();) {
+        std::string error;
+        switch (TakeRunOption(args, index, line.run, error)) {
+        case OptionTake::Taken: continue;
+        case OptionTake::Refused: return Usage(error);
+        case OptionTake::NotMine: break;
+        }
+        const std::string& arg = args[index++];
+        if (arg == "--help" || arg == "-h" || arg == "--version") return Usage(arg + " stands alone");
+        if (!arg.empty() && arg[0] == '-') return Usage("unknown option " + arg);
+        ports.push_back(arg);
+    }
+    if (ports.empty()) return Usage("no port given");
+    if (ports.size() > 1) return Usage("exactly one port is expected");
+
+    const std::string& argument = ports[0];
     if (argument.find('/') != std::string::npos) {
         line.device_path = argument;
         return line;
@@ -64,7 +80,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
 
 std::string UsageText(const std::string& program)
 {
-    return "Usage: " + program + " PORT\n"
+    return "Usage: " + program + " [OPTION]... PORT\n"
            "       " + program + " --help\n"
            "       " + program + " --version\n"
            "\n"
@@ -83,6 +99,9 @@ std::string UsageText(const std::string& program)
            "update, which can leave the panel unusable.\n"
            "\n"
            "--version prints the program's version and exits.\n"
+           "\n"
+           "Options of a run:\n" +
+           RunOptionsHelp() +
            "\n"
            "Exit status: 0 update completed, 1 update not completed, 2 usage error,\n" +
            kStoppedHelp;

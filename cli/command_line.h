@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "update/run_options.h"
+
 namespace varnox {
 
 struct CommandLine {
@@ -12,6 +14,7 @@ struct CommandLine {
     std::string device_path;
     // ...or the number n of COMn, 1..8, mapped to a real port.
     int port_number = 0;
+    RunOptions run;
     // UsageError: what was wrong.
     std::string error;
 };

@@ -111,6 +111,8 @@ int main(int argc, char** argv)
     ConsoleWindow window(STDOUT_FILENO, STDERR_FILENO, show_status, clock);
     UpdateEngine engine(opener, clock, window);
     engine.SelectedPort.store(port);
+    engine.Options = line.run;
+    ApplyRunEnvironment(engine.Options);
 
     // A stop also cuts the engine's pauses short.
     const UpdateWork work{[&engine] { return engine.Run(); },

@@ -15,6 +15,7 @@
 #include "protocol/loader_packets.h"
 #include "protocol/memory_requests.h"
 #include "update/panel_port.h"
+#include "update/run_options.h"
 #include "update/step_result.h"
 
 namespace varnox {
@@ -77,6 +78,8 @@ public:
     // that port for every re-open, so a choice made in the menu during a run
     // applies to the next run instead of switching ports mid-EEPROM.
     std::atomic<int> SelectedPort{1};
+    // How runs are done (set by the front-end before the first run).
+    RunOptions Options;
     PanelPort Port;
     // What turns port numbers into devices (the window's probe uses it too).
     PortOpener& Opener() { return Port.Opener(); }

@@ -31,7 +31,14 @@ CommandLine Refused(std::string error)
 CommandLine ParseCommandLine(const std::vector<std::string>& args)
 {
     CommandLine result;
-    for (const std::string& arg : args) {
+    for (std::size_t index = 0; index < args.size();) {
+        std::string error;
+        switch (TakeRunOption(args, index, result.Run, error)) {
+        case OptionTake::Taken: continue;
+        case OptionTake::Refused: return Refused(error);
+        case OptionTake::NotMine: break;
+        }
+        const std::string& arg = args[index++];
         if (arg == "-h" || arg == "--help") {
             result.What = CommandLine::Action::Help;
             continue;
@@ -61,11 +68,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
 
 std::string UsageText(const std::string& program)
 {
-    return "usage: " + program + " [COMn=DEVICE]...\n"
+    return "usage: " + program + " [OPTION]... [COMn=DEVICE]...\n"
            "       " + program + " --help | --version\n"
            "  COMn=DEVICE  maps the port menu's item COMn (n = 1..8) to DEVICE,\n" +
            kDeviceExample +
-           "  --version    prints the program's version, then ends\n";
+           "  --version    prints the program's version, then ends\n" +
+           RunOptionsHelp();
 }
 
 StartupAnswer AnswerCommandLine(const CommandLine& line, const std::string& program)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "update/run_options.h"
+
 namespace varnox {
 
 struct PortOverride {
@@ -17,6 +19,7 @@ struct CommandLine {
     enum class Action { OpenWindow, Help, Version, UsageError };
     Action What = Action::OpenWindow;
     std::vector<PortOverride> Ports;
+    RunOptions Run;
     std::string Error;  // UsageError: what was wrong
 };
 

@@ -47,6 +47,8 @@ int main(int argc, char** argv)
     ModalBoxPresenter boxes;
 
     MainWindow window(opener, clock, boxes);
+    window.Engine().Options = command.Run;
+    ApplyRunEnvironment(window.Engine().Options);
     window.show();
     return app->exec();
 }

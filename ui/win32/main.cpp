@@ -89,6 +89,8 @@ int main()
     Win32PortOpener opener(overrides);
     SteadyClock clock;
     MainWindow window(opener, clock);
+    window.Engine().Options = command.Run;
+    ApplyRunEnvironment(window.Engine().Options);
     if (!window.Create())
         return 1;
     ShowWindow(window.Handle(), SW_SHOWNORMAL);

@@ -61,6 +61,7 @@ public:
 
     // CONTINUE: the update, on the worker thread; refused during a run.
     void StartUpdate() { core_.StartUpdate(); }
+    UpdateEngine& Engine() { return core_.Engine(); }
     // The port menu: item n chooses port n for the next run.
     void SelectPort(int port) { core_.SelectPort(port); }
     bool RunInProgress() const { return core_.RunInProgress(); }
