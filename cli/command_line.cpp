@@ -80,7 +80,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
 
 std::string UsageText(const std::string& program)
 {
-    return "Usage: " + program + " [OPTION]... PORT\n"
+    return "Usage: " + program + " PORT\n"
+           "       " + program + " OPTION... PORT\n"
            "       " + program + " --help\n"
            "       " + program + " --version\n"
            "\n"
