@@ -13,13 +13,6 @@ constexpr double kMinimumPaceTime = 2.0;
 
 }  // namespace
 
-int GaugePercent(int progress, int maximum)
-{
-    if (maximum <= 0) return 0;
-    const long long percent = static_cast<long long>(progress) * 100 / maximum;
-    return static_cast<int>(std::clamp<long long>(percent, 0, 100));
-}
-
 std::string FormatDuration(double seconds)
 {
     const long total = seconds > 0 ? static_cast<long>(seconds) : 0;

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "core/gauge_percent.h"
+
 namespace varnox {
 
 struct StatusState {
@@ -16,9 +18,6 @@ struct StatusState {
     std::optional<double> remaining;   // estimate for the gauge's current range
 };
 
-// The gauge's percentage as the window shows it: progress × 100 / maximum,
-// truncated, kept within 0..100.
-int GaugePercent(int progress, int maximum);
 
 // "m:ss", or "h:mm:ss" from one hour on.
 std::string FormatDuration(double seconds);

@@ -6,7 +6,7 @@
 
 #include "firmware/image_provenance.h"
 #include "ui/core/command_line.h"
-#include "ui/core/gauge_percent.h"
+#include "core/gauge_percent.h"
 #include "ui/core/window_placement.h"
 
 namespace varnox {

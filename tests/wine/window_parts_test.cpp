@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/core/command_line.h"
-#include "ui/core/gauge_percent.h"
+#include "core/gauge_percent.h"
 #include "ui/win32/logo.h"
 #include "ui/win32/resource_ids.h"
 

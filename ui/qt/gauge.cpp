@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/core/gauge_percent.h"
+#include "core/gauge_percent.h"
 
 namespace varnox {
 

@@ -18,7 +18,7 @@ public:
     int Progress() const { return progress_; }
     int Maximum() const { return maximum_; }
 
-    // GaugeText (ui/core/gauge_percent.h), e.g. "37%".
+    // GaugeText (core/gauge_percent.h), e.g. "37%".
     QString text() const override;
 
 private:

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "ui/core/gauge_percent.h"
+#include "core/gauge_percent.h"
 #include "ui/win32/wide_text.h"
 
 namespace varnox {

@@ -1,6 +1,6 @@
 #pragma once
 // Gauge1: a comctl32 progress bar, painted black on white with the whole
-// percentage done centred in it (GaugeText, ui/core/gauge_percent.h). It
+// percentage done centred in it (GaugeText, core/gauge_percent.h). It
 // keeps progress and maximum itself, so a progress set before its maximum is
 // never clamped away.
 

@@ -1,4 +1,4 @@
-#include "ui/core/gauge_percent.h"
+#include "core/gauge_percent.h"
 
 #include <algorithm>
 
