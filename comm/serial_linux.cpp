@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "comm/line_settings_linux.h"
+#include "comm/port_holder.h"
 
 namespace varnox {
 
@@ -59,6 +60,23 @@ bool IsPseudoTerminal(int fd)
     return (major_number >= 136 && major_number <= 143) || major_number == 3;
 }
 
+OpenRefusal RefusalOf(int error)
+{
+    switch (error) {
+    case EBUSY:
+    case EWOULDBLOCK:
+    case EACCES:
+    case EPERM:
+        return OpenRefusal::Busy;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return OpenRefusal::Missing;
+    default:
+        return OpenRefusal::Other;
+    }
+}
+
 std::string OpenFailureText(const std::string& path, int error)
 {
     switch (error) {
@@ -89,8 +107,9 @@ public:
     LinuxSerialDevice& operator=(const LinuxSerialDevice&) = delete;
 
     // Everything after open() that makes the device ours and quiet; on
-    // failure the reason is returned and the destructor closes the device.
-    std::string Prepare();
+    // failure the reason is returned (and `error` set where errno tells why)
+    // and the destructor closes the device.
+    std::string Prepare(int& error);
 
     CommResult Configure(const LineDescription& line) override;
     CommResult Write(const uint8_t* data, std::size_t count) override;
@@ -121,17 +140,22 @@ private:
     struct serial_icounter_struct counters_{};
 };
 
-std::string LinuxSerialDevice::Prepare()
+std::string LinuxSerialDevice::Prepare(int& error)
 {
+    error = 0;
     if (!::isatty(fd_))
         return path_ + ": not a serial device";
     // TIOCEXCL keeps other programs out, but not one running as root; the
     // lock keeps out everyone who asks for it, ourselves included. Any other
     // failure to lock (no lock support) leaves TIOCEXCL as the guard.
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        error = EWOULDBLOCK;
         return OpenFailureText(path_, EWOULDBLOCK);
-    if (::ioctl(fd_, TIOCEXCL) != 0)
+    }
+    if (::ioctl(fd_, TIOCEXCL) != 0) {
+        error = errno;
         return path_ + ": cannot open exclusively: " + ErrnoText(errno);
+    }
     exclusive_ = true;
     SetModemLines(false, false);
     RequestLowLatency();
@@ -328,18 +352,32 @@ CommResult LinuxSerialDevice::Close()
 }  // namespace
 
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::string& reason,
-                                               double write_timeout_seconds)
+                                               double write_timeout_seconds, OpenRefusal* refusal)
 {
+    int error = 0;
+    std::unique_ptr<LinuxSerialDevice> device;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        reason = OpenFailureText(path, errno);
-        return nullptr;
+        error = errno;
+        reason = OpenFailureText(path, error);
+    } else {
+        device = std::make_unique<LinuxSerialDevice>(fd, path, write_timeout_seconds);
+        reason = device->Prepare(error);
+        if (reason.empty()) {
+            if (refusal != nullptr)
+                *refusal = OpenRefusal::None;
+            return device;
+        }
+        device.reset();  // let go of it before asking who holds it
     }
-    auto device = std::make_unique<LinuxSerialDevice>(fd, path, write_timeout_seconds);
-    reason = device->Prepare();
-    if (!reason.empty())
-        return nullptr;
-    return device;
+    const OpenRefusal kind = error != 0 ? RefusalOf(error) : OpenRefusal::Other;
+    if (refusal != nullptr)
+        *refusal = kind;
+    if (kind == OpenRefusal::Busy) {
+        if (const std::string holder = LikelyHolder(path); !holder.empty())
+            reason += "; " + holder;
+    }
+    return nullptr;
 }
 
 std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& reason)
@@ -347,9 +385,10 @@ std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& r
     const std::string path = map_.PathOf(port);
     if (path.empty()) {
         reason = "COM" + std::to_string(port) + ": no serial device is mapped to this port";
+        last_refusal_ = OpenRefusal::Missing;
         return nullptr;
     }
-    return OpenSerialDevice(path, reason);
+    return OpenSerialDevice(path, reason, kWriteTimeoutSeconds, &last_refusal_);
 }
 
 }  // namespace varnox
