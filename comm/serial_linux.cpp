@@ -388,7 +388,19 @@ std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& r
         last_refusal_ = OpenRefusal::Missing;
         return nullptr;
     }
-    return OpenSerialDevice(path, reason, kWriteTimeoutSeconds, &last_refusal_);
+    std::unique_ptr<SerialDevice> device = OpenSerialDevice(path, reason, kWriteTimeoutSeconds, &last_refusal_);
+    if (!device && last_refusal_ == OpenRefusal::Missing) {
+        // The adapter may be back under another name (ttyUSB0 as ttyUSB1).
+        const auto known = identities_.find(port);
+        const std::string moved = known == identities_.end() ? std::string() : FindAdapter(known->second, sources_);
+        if (moved.empty() || moved == path)
+            return nullptr;
+        map_.Map(port, moved);
+        device = OpenSerialDevice(moved, reason, kWriteTimeoutSeconds, &last_refusal_);
+    }
+    if (device)
+        identities_[port] = AdapterIdentity(map_.PathOf(port), sources_);
+    return device;
 }
 
 }  // namespace varnox

@@ -4,6 +4,9 @@
 #include <memory>
 #include <string>
 
+#include <map>
+
+#include "comm/adapter_identity.h"
 #include "comm/port_map.h"
 #include "comm/serial_device.h"
 
@@ -22,9 +25,12 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::str
                                                double write_timeout_seconds = kWriteTimeoutSeconds,
                                                OpenRefusal* refusal = nullptr);
 
+// Remembers the identity of each USB adapter it opened: when the adapter's
+// device is gone, a re-open looks for the same adapter under any name and
+// maps the port to it.
 class PosixPortOpener final : public PortOpener {
 public:
-    explicit PosixPortOpener(PortMap map) : map_(std::move(map)) {}
+    explicit PosixPortOpener(PortMap map, TtySources sources = {}) : map_(std::move(map)), sources_(std::move(sources)) {}
     std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
     OpenRefusal LastRefusal() const override { return last_refusal_; }
     std::string DeviceName(int port) const override { return map_.PathOf(port); }
@@ -32,6 +38,8 @@ public:
 
 private:
     PortMap map_;
+    TtySources sources_;
+    std::map<int, std::string> identities_;
     OpenRefusal last_refusal_ = OpenRefusal::None;
 };
 
