@@ -130,6 +130,7 @@ private:
     }
     void SetModemLines(bool dtr, bool rts);
     void RequestLowLatency();
+    CommResult ClearCustomSpeed();
 
     int fd_;
     std::string path_;
@@ -187,8 +188,30 @@ void LinuxSerialDevice::RequestLowLatency()
     }
 }
 
+// A custom divisor or ASYNC_SPD_* flag left by another program makes the
+// 8250 and ftdi_sio drivers run B38400 at some other rate. Drivers without
+// serial_struct (pseudo-terminals, many USB drivers) have none to clear.
+CommResult LinuxSerialDevice::ClearCustomSpeed()
+{
+    struct serial_struct serial{};
+    if (::ioctl(fd_, TIOCGSERIAL, &serial) != 0)
+        return CommResult::Done();
+    if ((serial.flags & ASYNC_SPD_MASK) == 0 && serial.custom_divisor == 0)
+        return CommResult::Done();
+    serial.flags &= ~ASYNC_SPD_MASK;
+    serial.custom_divisor = 0;
+    if (::ioctl(fd_, TIOCSSERIAL, &serial) != 0)
+        return Fail(CommFailure::LineRefused, "cannot clear the custom speed left on the port", errno);
+    struct serial_struct actual{};
+    if (::ioctl(fd_, TIOCGSERIAL, &actual) == 0 && ((actual.flags & ASYNC_SPD_MASK) != 0 || actual.custom_divisor != 0))
+        return Fail(CommFailure::LineRefused, "the port keeps a custom speed");
+    return CommResult::Done();
+}
+
 CommResult LinuxSerialDevice::Configure(const LineDescription& line)
 {
+    if (CommResult cleared = ClearCustomSpeed(); cleared.failed())
+        return cleared;
     struct termios settings{};
     if (::tcgetattr(fd_, &settings) != 0)
         return Fail(CommFailure::LineRefused, "cannot read the line settings", errno);
