@@ -70,6 +70,16 @@ public:
     virtual CommResult Close() = 0;
 };
 
+// Why an open failed, as far as a caller can act on it: a missing device may
+// come back (an adapter plugged in again), a busy one may be let go (a modem
+// manager probing a fresh port).
+enum class OpenRefusal {
+    None,
+    Missing,  // no such device (yet)
+    Busy,     // held by another program, or access denied
+    Other,
+};
+
 // Turns a port number (COMn) into an open device. The platform opener maps
 // numbers to device paths; the simulated link hands out simulated devices.
 class PortOpener {
@@ -78,6 +88,8 @@ public:
     // Opens port `port` exclusively. On failure returns null and sets `reason`
     // to what the system said (busy, permission denied, no such device...).
     virtual std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) = 0;
+    // How the last OpenPort failed; openers that cannot tell say Other.
+    virtual OpenRefusal LastRefusal() const { return OpenRefusal::Other; }
     // The device that port `port` maps to, for display ("/dev/ttyUSB0").
     virtual std::string DeviceName(int port) const = 0;
 };

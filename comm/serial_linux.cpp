@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "comm/line_settings_linux.h"
+#include "comm/port_holder.h"
 
 namespace varnox {
 
@@ -59,6 +60,23 @@ bool IsPseudoTerminal(int fd)
     return (major_number >= 136 && major_number <= 143) || major_number == 3;
 }
 
+OpenRefusal RefusalOf(int error)
+{
+    switch (error) {
+    case EBUSY:
+    case EWOULDBLOCK:
+    case EACCES:
+    case EPERM:
+        return OpenRefusal::Busy;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return OpenRefusal::Missing;
+    default:
+        return OpenRefusal::Other;
+    }
+}
+
 std::string OpenFailureText(const std::string& path, int error)
 {
     switch (error) {
@@ -89,8 +107,9 @@ public:
     LinuxSerialDevice& operator=(const LinuxSerialDevice&) = delete;
 
     // Everything after open() that makes the device ours and quiet; on
-    // failure the reason is returned and the destructor closes the device.
-    std::string Prepare();
+    // failure the reason is returned (and `error` set where errno tells why)
+    // and the destructor closes the device.
+    std::string Prepare(int& error);
 
     CommResult Configure(const LineDescription& line) override;
     CommResult Write(const uint8_t* data, std::size_t count) override;
@@ -111,6 +130,7 @@ private:
     }
     void SetModemLines(bool dtr, bool rts);
     void RequestLowLatency();
+    CommResult ClearCustomSpeed();
 
     int fd_;
     std::string path_;
@@ -121,17 +141,22 @@ private:
     struct serial_icounter_struct counters_{};
 };
 
-std::string LinuxSerialDevice::Prepare()
+std::string LinuxSerialDevice::Prepare(int& error)
 {
+    error = 0;
     if (!::isatty(fd_))
         return path_ + ": not a serial device";
     // TIOCEXCL keeps other programs out, but not one running as root; the
     // lock keeps out everyone who asks for it, ourselves included. Any other
     // failure to lock (no lock support) leaves TIOCEXCL as the guard.
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        error = EWOULDBLOCK;
         return OpenFailureText(path_, EWOULDBLOCK);
-    if (::ioctl(fd_, TIOCEXCL) != 0)
+    }
+    if (::ioctl(fd_, TIOCEXCL) != 0) {
+        error = errno;
         return path_ + ": cannot open exclusively: " + ErrnoText(errno);
+    }
     exclusive_ = true;
     SetModemLines(false, false);
     RequestLowLatency();
@@ -163,8 +188,30 @@ void LinuxSerialDevice::RequestLowLatency()
     }
 }
 
+// A custom divisor or ASYNC_SPD_* flag left by another program makes the
+// 8250 and ftdi_sio drivers run B38400 at some other rate. Drivers without
+// serial_struct (pseudo-terminals, many USB drivers) have none to clear.
+CommResult LinuxSerialDevice::ClearCustomSpeed()
+{
+    struct serial_struct serial{};
+    if (::ioctl(fd_, TIOCGSERIAL, &serial) != 0)
+        return CommResult::Done();
+    if ((serial.flags & ASYNC_SPD_MASK) == 0 && serial.custom_divisor == 0)
+        return CommResult::Done();
+    serial.flags &= ~ASYNC_SPD_MASK;
+    serial.custom_divisor = 0;
+    if (::ioctl(fd_, TIOCSSERIAL, &serial) != 0)
+        return Fail(CommFailure::LineRefused, "cannot clear the custom speed left on the port", errno);
+    struct serial_struct actual{};
+    if (::ioctl(fd_, TIOCGSERIAL, &actual) == 0 && ((actual.flags & ASYNC_SPD_MASK) != 0 || actual.custom_divisor != 0))
+        return Fail(CommFailure::LineRefused, "the port keeps a custom speed");
+    return CommResult::Done();
+}
+
 CommResult LinuxSerialDevice::Configure(const LineDescription& line)
 {
+    if (CommResult cleared = ClearCustomSpeed(); cleared.failed())
+        return cleared;
     struct termios settings{};
     if (::tcgetattr(fd_, &settings) != 0)
         return Fail(CommFailure::LineRefused, "cannot read the line settings", errno);
@@ -328,18 +375,32 @@ CommResult LinuxSerialDevice::Close()
 }  // namespace
 
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::string& reason,
-                                               double write_timeout_seconds)
+                                               double write_timeout_seconds, OpenRefusal* refusal)
 {
+    int error = 0;
+    std::unique_ptr<LinuxSerialDevice> device;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        reason = OpenFailureText(path, errno);
-        return nullptr;
+        error = errno;
+        reason = OpenFailureText(path, error);
+    } else {
+        device = std::make_unique<LinuxSerialDevice>(fd, path, write_timeout_seconds);
+        reason = device->Prepare(error);
+        if (reason.empty()) {
+            if (refusal != nullptr)
+                *refusal = OpenRefusal::None;
+            return device;
+        }
+        device.reset();  // let go of it before asking who holds it
     }
-    auto device = std::make_unique<LinuxSerialDevice>(fd, path, write_timeout_seconds);
-    reason = device->Prepare();
-    if (!reason.empty())
-        return nullptr;
-    return device;
+    const OpenRefusal kind = error != 0 ? RefusalOf(error) : OpenRefusal::Other;
+    if (refusal != nullptr)
+        *refusal = kind;
+    if (kind == OpenRefusal::Busy) {
+        if (const std::string holder = LikelyHolder(path); !holder.empty())
+            reason += "; " + holder;
+    }
+    return nullptr;
 }
 
 std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& reason)
@@ -347,9 +408,22 @@ std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& r
     const std::string path = map_.PathOf(port);
     if (path.empty()) {
         reason = "COM" + std::to_string(port) + ": no serial device is mapped to this port";
+        last_refusal_ = OpenRefusal::Missing;
         return nullptr;
     }
-    return OpenSerialDevice(path, reason);
+    std::unique_ptr<SerialDevice> device = OpenSerialDevice(path, reason, kWriteTimeoutSeconds, &last_refusal_);
+    if (!device && last_refusal_ == OpenRefusal::Missing) {
+        // The adapter may be back under another name (ttyUSB0 as ttyUSB1).
+        const auto known = identities_.find(port);
+        const std::string moved = known == identities_.end() ? std::string() : FindAdapter(known->second, sources_);
+        if (moved.empty() || moved == path)
+            return nullptr;
+        map_.Map(port, moved);
+        device = OpenSerialDevice(moved, reason, kWriteTimeoutSeconds, &last_refusal_);
+    }
+    if (device)
+        identities_[port] = AdapterIdentity(map_.PathOf(port), sources_);
+    return device;
 }
 
 }  // namespace varnox

@@ -4,6 +4,9 @@
 #include <memory>
 #include <string>
 
+#include <map>
+
+#include "comm/adapter_identity.h"
 #include "comm/port_map.h"
 #include "comm/serial_device.h"
 
@@ -16,19 +19,28 @@ inline constexpr double kWriteTimeoutSeconds = 2.0;
 // Opens the device at `path` exclusively (also against root and against
 // ourselves), non-blocking, DTR and RTS inactive. The line settings are the
 // caller's (SerialPort::Open). On failure returns null and sets `reason`, e.g.
-// "/dev/ttyUSB0: the port is in use by another program".
+// "/dev/ttyUSB0: the port is in use by another program", followed by the
+// likely holder where one is found. `refusal`, when given, says how it failed.
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::string& reason,
-                                               double write_timeout_seconds = kWriteTimeoutSeconds);
+                                               double write_timeout_seconds = kWriteTimeoutSeconds,
+                                               OpenRefusal* refusal = nullptr);
 
+// Remembers the identity of each USB adapter it opened: when the adapter's
+// device is gone, a re-open looks for the same adapter under any name and
+// maps the port to it.
 class PosixPortOpener final : public PortOpener {
 public:
-    explicit PosixPortOpener(PortMap map) : map_(std::move(map)) {}
+    explicit PosixPortOpener(PortMap map, TtySources sources = {}) : map_(std::move(map)), sources_(std::move(sources)) {}
     std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
+    OpenRefusal LastRefusal() const override { return last_refusal_; }
     std::string DeviceName(int port) const override { return map_.PathOf(port); }
     PortMap& Map() { return map_; }
 
 private:
     PortMap map_;
+    TtySources sources_;
+    std::map<int, std::string> identities_;
+    OpenRefusal last_refusal_ = OpenRefusal::None;
 };
 
 }  // namespace varnox

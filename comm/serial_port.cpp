@@ -49,7 +49,7 @@ CommResult SerialPort::Open(PortOpener& opener)
     // the port: destroying it closes it again.
     if (device_)
         device_->Close();
-    device_.reset();
+    Release();
 
     std::string reason;
     std::unique_ptr<SerialDevice> device = opener.OpenPort(Number, reason);
@@ -70,7 +70,7 @@ CommResult SerialPort::Close()
         return CommResult::Done();
     if (CommResult closed = device_->Close(); closed.failed())
         return CommResult::Failed(CommFailure::CloseRefused, closed.system, kCloseFailedText);
-    device_.reset();
+    Release();
     return CommResult::Done();
 }
 
@@ -85,8 +85,10 @@ CommResult SerialPort::Send(const uint8_t* bytes, std::size_t count)
     // A closed port has no error flags to report.
     if (!device_)
         return CommResult::Failed(CommFailure::NotOpen, "the port is closed", LineErrorText(0));
-    if (CommResult written = device_->Write(bytes, count); written.failed())
+    if (CommResult written = device_->Write(bytes, count); written.failed()) {
+        needs_reopen_ = true;
         return TransferFailure(CommFailure::WriteFailed, written);
+    }
     return CommResult::Done();
 }
 
@@ -95,8 +97,10 @@ Received SerialPort::Receive(uint8_t* destination, std::size_t count)
     if (!device_ || count == 0)
         return {};
     std::size_t delivered = 0;
-    if (CommResult read = device_->Read(destination, count, delivered); read.failed())
+    if (CommResult read = device_->Read(destination, count, delivered); read.failed()) {
+        needs_reopen_ = true;
         return {0, TransferFailure(CommFailure::ReadFailed, read)};
+    }
     return {delivered, CommResult::Done()};
 }
 
@@ -105,6 +109,8 @@ long SerialPort::BytesWaiting()
     if (!device_)
         return 0;
     const long waiting = device_->BytesWaiting();
+    if (waiting < 0)
+        needs_reopen_ = true;
     return waiting > 0 ? std::min<long>(waiting, INT32_MAX) : 0;
 }
 
@@ -128,8 +134,12 @@ void SerialPort::DiscardInput(Clock& clock)
 
 WaitResult SerialPort::WaitForInput(Clock& clock, long seen, double timeout_seconds)
 {
-    if (device_)
-        return device_->WaitForInput(seen, timeout_seconds);
+    if (device_) {
+        const WaitResult result = device_->WaitForInput(seen, timeout_seconds);
+        if (result == WaitResult::Gone)
+            needs_reopen_ = true;
+        return result;
+    }
     if (timeout_seconds > 0)
         clock.Pause(static_cast<int>(std::min(std::ceil(timeout_seconds * 1000.0), 2e9)));
     return WaitResult::TimedOut;

@@ -42,7 +42,14 @@ public:
     CommResult Close();
     bool IsOpen() const { return device_ != nullptr; }
     // Lets the device go without asking: destroying it closes it.
-    void Release() { device_.reset(); }
+    void Release()
+    {
+        device_.reset();
+        needs_reopen_ = false;
+    }
+    // The device vanished or a write failed since it was opened: only a new
+    // open can make the port useful again. A failed exchange alone keeps it.
+    bool NeedsReopen() const { return needs_reopen_; }
 
     // Sends `count` bytes; fails on a closed port.
     CommResult Send(const uint8_t* bytes, std::size_t count);
@@ -68,6 +75,7 @@ private:
     CommResult TransferFailure(CommFailure kind, const CommResult& device_result);
 
     std::unique_ptr<SerialDevice> device_;
+    bool needs_reopen_ = false;
 };
 
 }  // namespace varnox

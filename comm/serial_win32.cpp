@@ -393,7 +393,18 @@ std::string Win32PortOpener::DeviceName(int port) const
 
 std::unique_ptr<SerialDevice> Win32PortOpener::OpenPort(int port, std::string& reason)
 {
-    return OpenWin32SerialDevice(DeviceName(port), reason);
+    SetLastError(ERROR_SUCCESS);
+    std::unique_ptr<SerialDevice> device = OpenWin32SerialDevice(DeviceName(port), reason);
+    const DWORD error = GetLastError();
+    if (device)
+        last_refusal_ = OpenRefusal::None;
+    else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+        last_refusal_ = OpenRefusal::Busy;
+    else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        last_refusal_ = OpenRefusal::Missing;
+    else
+        last_refusal_ = OpenRefusal::Other;
+    return device;
 }
 
 }  // namespace varnox

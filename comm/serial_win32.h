@@ -39,9 +39,11 @@ public:
     explicit Win32PortOpener(PortMap overrides = {}) : overrides_(std::move(overrides)) {}
     std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
     std::string DeviceName(int port) const override;
+    OpenRefusal LastRefusal() const override { return last_refusal_; }
 
 private:
     PortMap overrides_;
+    OpenRefusal last_refusal_ = OpenRefusal::None;
 };
 
 }  // namespace varnox

@@ -10,7 +10,10 @@ bool IsPanelLine(const LineDescription& line)
            line.stop_bits == StopBits::One;
 }
 
-SimDevice::SimDevice(std::shared_ptr<SimLinkState> link) : link_(std::move(link)) {}
+SimDevice::SimDevice(std::shared_ptr<SimLinkState> link)
+    : link_(std::move(link)), dropouts_at_open_(link_->Panel->Dropouts())
+{
+}
 
 SimDevice::~SimDevice()
 {
@@ -21,7 +24,7 @@ CommResult SimDevice::Usable(CommFailure kind) const
 {
     if (!open_)
         return CommResult::Failed(CommFailure::NotOpen, "Bad file descriptor");
-    if (link_->Panel->Pulled())
+    if (link_->Panel->Pulled() || link_->Panel->Dropouts() != dropouts_at_open_)
         return CommResult::Failed(kind, "Input/output error");
     return CommResult::Done();
 }
@@ -46,9 +49,7 @@ CommResult SimDevice::Write(const uint8_t* data, std::size_t count)
     }
     link_->Panel->Receive({data, count}, link_->Clock->Now());
     // The adapter may have gone with this very request.
-    if (link_->Panel->Pulled())
-        return CommResult::Failed(CommFailure::WriteFailed, "Input/output error");
-    return CommResult::Done();
+    return Usable(CommFailure::WriteFailed);
 }
 
 CommResult SimDevice::Read(uint8_t* destination, std::size_t count, std::size_t& delivered)
@@ -107,23 +108,25 @@ std::unique_ptr<SerialDevice> SimPortOpener::OpenPort(int port, std::string& rea
 {
     SimLinkState& link = *link_;
     const std::string name = "COM" + std::to_string(port);
-    auto fail = [&](const std::string& why) {
+    auto fail = [&](const std::string& why, OpenRefusal refusal) {
         ++link.FailedOpens;
+        link.LastRefusal = refusal;
         reason = name + ": " + why;
         return nullptr;
     };
     if (port != link.Port)
-        return fail("No such file or directory");
-    if (link.Panel->Pulled())
-        return fail("No such device");
+        return fail("No such file or directory", OpenRefusal::Missing);
+    if (link.Panel->Pulled() || link.Clock->Now() < link.Panel->AdapterBackAt())
+        return fail("No such device", OpenRefusal::Missing);
     if (link.FailNextOpens > 0) {
         --link.FailNextOpens;
-        return fail(link.FailReason);
+        return fail(link.FailReason, link.FailRefusal);
     }
     if (link.Held)
-        return fail("Device or resource busy");
+        return fail("Device or resource busy", OpenRefusal::Busy);
 
     link.Held = true;
+    link.LastRefusal = OpenRefusal::None;
     ++link.Opens;
     // What arrived while nobody had the port open is lost.
     link.Panel->DropArrived(link.Clock->Now());
@@ -135,10 +138,11 @@ std::string SimPortOpener::DeviceName(int port) const
     return port == link_->Port ? "simulated panel" : "";
 }
 
-void SimPortOpener::FailNextOpens(int count, const std::string& reason)
+void SimPortOpener::FailNextOpens(int count, const std::string& reason, OpenRefusal refusal)
 {
     link_->FailNextOpens = count;
     link_->FailReason = reason;
+    link_->FailRefusal = refusal;
 }
 
 std::optional<LineDescription> SimPortOpener::LastLine() const

@@ -7,7 +7,9 @@
 // arrival time has come; WaitForInput advances the SimClock to the next
 // arrival or to its deadline, never beyond. Like a real port, it is opened
 // exclusively, it loses what arrives while it is closed, and it understands
-// the panel only at 38400 baud, 8 data bits, even parity, 1 stop bit.
+// the panel only at 38400 baud, 8 data bits, even parity, 1 stop bit. When the
+// panel's adapter drops out (a pull-return fault) the open device is gone for
+// good, and the port cannot be opened until the adapter is back.
 
 #include <memory>
 #include <optional>
@@ -29,6 +31,8 @@ struct SimLinkState {
     int FailedOpens = 0;
     int FailNextOpens = 0;
     std::string FailReason;
+    OpenRefusal FailRefusal = OpenRefusal::Busy;
+    OpenRefusal LastRefusal = OpenRefusal::None;
     // The line settings live with the port, as a tty keeps them between opens.
     LineDescription Line{};  // 9600 baud, 8 data bits, no parity until configured
     bool LineSet = false;
@@ -57,6 +61,7 @@ private:
 
     std::shared_ptr<SimLinkState> link_;
     bool open_ = true;
+    unsigned dropouts_at_open_ = 0;  // a later dropout took this device's adapter away
 };
 
 class SimPortOpener final : public PortOpener {
@@ -67,9 +72,11 @@ public:
 
     std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
     std::string DeviceName(int port) const override;
+    OpenRefusal LastRefusal() const override { return link_->LastRefusal; }
 
     // The next `count` opens fail with `reason` (e.g. another program holds the port).
-    void FailNextOpens(int count, const std::string& reason = "Device or resource busy");
+    void FailNextOpens(int count, const std::string& reason = "Device or resource busy",
+                       OpenRefusal refusal = OpenRefusal::Busy);
 
     int Opens() const { return link_->Opens; }
     int FailedOpens() const { return link_->FailedOpens; }

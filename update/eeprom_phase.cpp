@@ -6,6 +6,7 @@
 #include <string>
 
 #include "update/update_engine.h"
+#include "update/update_texts.h"
 
 namespace varnox {
 
@@ -26,32 +27,36 @@ constexpr int kChunkAttempts = 6;
 
 }  // namespace
 
-StepResult UpdateEngine::ClosingOnFailure(LinkResult result)
+StepResult UpdateEngine::ExchangeResult(LinkResult result)
 {
     if (result.ok()) return StepResult::Done();
-    // A failed exchange closes the port: the next attempt re-opens it, and
-    // leftover bytes of a broken reply go with it. Nothing was sent for a
-    // request that cannot be framed, so the port then stays as it was.
-    if (result.failure != LinkFailure::CountTooLarge) Port.Close();
+    // Nothing was sent for a request that cannot be framed, so the port then
+    // stays as it was.
+    if (result.failure != LinkFailure::CountTooLarge) Port.AfterFailedExchange();
     return StepResult::Failed(StepFailure::LinkFailed, result.text());
+}
+
+void UpdateEngine::RestorePort()
+{
+    if (Port.Restore(stop_) == PortRestore::Reopened) window_.LogLine(kPortReconnected);
 }
 
 StepResult UpdateEngine::NormalizeEepromWord()
 {
     uint8_t stored[2] = {};
-    const StepResult read = ClosingOnFailure(Requests.ReadEeprom(kNormalizedWordAddress, stored, sizeof stored));
+    const StepResult read = ExchangeResult(Requests.ReadEeprom(kNormalizedWordAddress, stored, sizeof stored));
     if (read.failed()) return read;
     uint16_t word = static_cast<uint16_t>(stored[0] | stored[1] << 8);
     if (word > kWordHighest || word < kWordLowest) word = kWordReplacement;
     // Written back even when unchanged.
     const uint8_t written[2] = {static_cast<uint8_t>(word & 0xFF), static_cast<uint8_t>(word >> 8)};
-    return ClosingOnFailure(Requests.WriteEeprom(kNormalizedWordAddress, written, sizeof written));
+    return ExchangeResult(Requests.WriteEeprom(kNormalizedWordAddress, written, sizeof written));
 }
 
 StepResult UpdateEngine::WriteAddress15()
 {
     const uint8_t value = kAddress15Value;
-    return ClosingOnFailure(Requests.WriteEeprom(kAddress15, &value, 1));
+    return ExchangeResult(Requests.WriteEeprom(kAddress15, &value, 1));
 }
 
 StepResult UpdateEngine::DownloadEeprom()
@@ -79,14 +84,14 @@ StepResult UpdateEngine::DownloadEeprom()
         for (int attempt = 0; attempt < kChunkAttempts; ++attempt) {
             if (StopRequested()) return StepResult::Failed(StepFailure::Stopped);
             // The wire address is the low 16 bits of the offset: 0x24000 goes out as 0x4000.
-            chunk = ClosingOnFailure(Requests.WriteEeprom(static_cast<uint16_t>(offset & 0xFFFF), BlockBuffer,
+            chunk = ExchangeResult(Requests.WriteEeprom(static_cast<uint16_t>(offset & 0xFFFF), BlockBuffer,
                                                  static_cast<uint8_t>(kChunkLength)));
             if (chunk.ok()) break;
-            // The failed request closed the port; re-open it before the next attempt.
-            Port.Open(run_port_);
             ++retries;
             window_.SetFieldText(Field::ErrorCounter, std::to_string(retries));
             window_.PumpMessages();
+            // An adapter that dropped out is waited for; the same chunk goes again.
+            if (attempt + 1 < kChunkAttempts) RestorePort();
         }
         if (chunk.failed()) return chunk;
         window_.SetFieldText(Field::Address, std::to_string(offset - kEepromImageOffset));

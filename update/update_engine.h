@@ -91,8 +91,12 @@ public:
 private:
     UpdateEnding RunSteps();
     UpdateEnding Interrupt();
-    // The step's result; a failed exchange closes the port (see the definition).
-    StepResult ClosingOnFailure(LinkResult result);
+    // The step's result; after a failed exchange the port is flushed and
+    // kept, or let go when its device is gone (PanelPort::AfterFailedExchange).
+    StepResult ExchangeResult(LinkResult result);
+    // Before another attempt of a chunk or packet: brings back a port whose
+    // adapter went away, with a log line when it is back.
+    void RestorePort();
     // One microKernel (or closing) packet, up to 4 attempts.
     StepResult ExchangeKernelPacket(const LoaderPacket& packet);
     // One flash packet, up to 4 attempts.

@@ -33,7 +33,7 @@ private:
 }  // namespace
 
 UpdateEngine::UpdateEngine(PortOpener& opener, Clock& clock, WindowOps& window)
-    : Port(opener, window), Requests(Port.Serial(), clock), clock_(clock), window_(window)
+    : Port(opener, clock, window), Requests(Port.Serial(), clock), clock_(clock), window_(window)
 {
 }
 
@@ -77,7 +77,7 @@ UpdateEnding UpdateEngine::RunSteps()
 
     PanelIdentity identity;
     const StepResult read =
-        ClosingOnFailure(Requests.ReadMemory(kIdentityAddress, identity.Bytes.data(), kIdentityLength));
+        ExchangeResult(Requests.ReadMemory(kIdentityAddress, identity.Bytes.data(), kIdentityLength));
     if (read.failed()) {
         if (StopRequested()) return Interrupt();
         window_.LogLine("");

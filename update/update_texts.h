@@ -27,6 +27,9 @@ inline constexpr const char* kFlashUpdatedEnglish = "FLASH UPDATED... PANEL REST
 inline constexpr const char* kRestartWait = "ATTENDERE , PLEASE WAIT";
 inline constexpr const char* kUpdateFinished = "Aggiornamento Terminato";
 
+// The adapter dropped out mid-update and is back; the update goes on.
+inline constexpr const char* kPortReconnected = "PORTA SERIALE RICOLLEGATA , SERIAL PORT RECONNECTED";
+
 // Plain boxes of failed bootloader packets.
 inline constexpr const char* kMicroKernelFailedBox =
     "ATTENZIONE: errore di programmazione firmware; la versione non è stata aggiornata";

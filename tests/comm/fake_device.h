@@ -110,16 +110,27 @@ public:
     {
         if (port == missing) {
             reason = DeviceName(port) + ": no such device";
+            refusal_ = OpenRefusal::Missing;
             return nullptr;
         }
+        if (busy > 0) {
+            --busy;
+            reason = DeviceName(port) + ": the port is in use by another program";
+            refusal_ = OpenRefusal::Busy;
+            return nullptr;
+        }
+        refusal_ = OpenRefusal::None;
         return std::make_unique<FakeDevice>(line_);
     }
     std::string DeviceName(int port) const override { return "fake:COM" + std::to_string(port); }
+    OpenRefusal LastRefusal() const override { return refusal_; }
 
     int missing = -1;
+    int busy = 0;  // the next this many opens find the port busy
 
 private:
     FakeLine& line_;
+    OpenRefusal refusal_ = OpenRefusal::None;
 };
 
 }  // namespace varnox::testing

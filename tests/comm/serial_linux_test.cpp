@@ -133,7 +133,9 @@ TEST_F(PtyPortTest, PortHeldInThisProcessIsBusy)
     EXPECT_FALSE(second.IsOpen());
     EXPECT_EQ(refused.kind, CommFailure::OpenRefused);
     EXPECT_EQ(refused.text, "Device identifier is invalid or unsupported");
+    // Our own hold is not named as another program's.
     EXPECT_EQ(refused.system, pty.SlavePath() + ": the port is in use by another program");
+    EXPECT_EQ(opener.LastRefusal(), OpenRefusal::Busy);
     // The refused open leaves the holder's exclusive mode alone.
     int exclusive = 0;
     ASSERT_EQ(::ioctl(DescriptorOn(pty.SlavePath()), TIOCGEXCL, &exclusive), 0);
@@ -172,7 +174,10 @@ TEST_F(PtyPortTest, PortHeldByAnotherProcessIsBusy)
 
     const CommResult refused = comm.Open(opener);
     EXPECT_FALSE(comm.IsOpen());
-    EXPECT_EQ(refused.system, pty.SlavePath() + ": the port is in use by another program");
+    // The refusal names the process that holds the port.
+    EXPECT_EQ(refused.system, pty.SlavePath() + ": the port is in use by another program; likely held by test_comm (process " +
+                                  std::to_string(child) + ")");
+    EXPECT_EQ(opener.LastRefusal(), OpenRefusal::Busy);
 
     ::close(release[1]);
     ::close(ready[0]);

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -28,9 +29,16 @@ struct Scenario {
     std::vector<std::string> Faults;  // --fault values for the panel
     Ending End;
     std::string Reason;     // the identity read's failure text
-    int FailedReopens;      // port boxes of the EEPROM download once the adapter is gone
+    int FailedReopens;      // port boxes once the adapter is gone (one wait for it, then the box)
     double MaxSeconds;      // the tool must have ended by then
+    std::size_t ReconnectedAfter = 0;  // log lines before the reconnection's line; 0: none
+    bool FollowSimLink = false;        // the tool opens the panel's own link, which follows its returns
+    int BusyMs = 0;                    // another program holds the port this long at the start
 };
+
+// Where the reconnection's line lands in the log of a completed update.
+constexpr std::size_t kInEeprom = 6;  // after the opening lines
+constexpr std::size_t kInFlash = 11;  // after "Writing Flash " and "PLEASE WAIT..."
 
 // Time the tool needs to get through the EEPROM phase of the smallest image.
 constexpr double kPastEeprom = 115;
@@ -98,9 +106,13 @@ const std::vector<Scenario> kScenarios = {
     Eeprom("Chunk_DoubleAckSixTimes", "double-ack:write-eeprom:3:6", 25),
     Eeprom("Chunk_ShortReplySixTimes", "short-reply:write-eeprom:3:6", 25),
     Eeprom("Chunk_Silent", "silent:write-eeprom:3", 25),
-    // The adapter pulled in the download: every re-open fails with its box.
-    {"Chunk_AdapterPulled", {"pull:write-eeprom:3"}, Ending::EepromFailed, kNoAnswer, 6, 25},
-    {"Download_AdapterPulledMidway", {"pull:write-eeprom:300"}, Ending::EepromFailed, kNoAnswer, 6, 70},
+    // The adapter pulled in the download: it is waited for 10 s, then one box,
+    // and the chunk's remaining attempts fail.
+    {"Chunk_AdapterPulled", {"pull:write-eeprom:3"}, Ending::EepromFailed, kNoAnswer, 1, 35},
+    {"Download_AdapterPulledMidway", {"pull:write-eeprom:300"}, Ending::EepromFailed, kNoAnswer, 1, 80},
+    // The adapter back 2 s later under a new terminal: the same chunk goes again.
+    {"Download_AdapterBack", {"pull-return:write-eeprom:300"}, Ending::Completed, kNoAnswer, 0, kPastEeprom + 60,
+     kInEeprom, true},
 
     // Handshake: one failed exchange of the first three ends the phase quietly.
     Loader("Handshake_NoAnswer", "no-answer:handshake:1", Ending::HandshakeFailed, 10),
@@ -114,7 +126,7 @@ const std::vector<Scenario> kScenarios = {
     Loader("MicroKernel_NoAnswerFourTimes", "no-answer:microkernel:1:4", Ending::MicroKernelFailed, 12),
     Loader("MicroKernel_WrongAckFourTimes", "wrong-ack:microkernel:24:4", Ending::MicroKernelFailed, 12),
     Loader("MicroKernel_Silent", "silent:microkernel:10", Ending::MicroKernelFailed, 12),
-    Loader("MicroKernel_AdapterPulled", "pull:microkernel:5", Ending::MicroKernelFailed, 12),
+    {"MicroKernel_AdapterPulled", {"pull:microkernel:5"}, Ending::MicroKernelFailed, kNoAnswer, 1, kPastEeprom + 22},
     Loader("Closing_NoAnswerFourTimes", "no-answer:closing:1:4", Ending::MicroKernelFailed, 12),
     Loader("Closing_WrongAckFourTimes", "wrong-ack:closing:1:4", Ending::MicroKernelFailed, 12),
 
@@ -124,7 +136,8 @@ const std::vector<Scenario> kScenarios = {
     Loader("Flash_ShortReplyFourTimes", "short-reply:flash:1:4", Ending::FlashFailed, 30),
     Loader("Flash_NoAnswerMidway", "no-answer:flash:300:4", Ending::FlashFailed, 60),
     Loader("Flash_Silent", "silent:flash:100", Ending::FlashFailed, 40),
-    Loader("Flash_AdapterPulled", "pull:flash:100", Ending::FlashFailed, 40),
+    {"Flash_AdapterPulled", {"pull:flash:100"}, Ending::FlashFailed, kNoAnswer, 1, kPastEeprom + 50},
+    {"Flash_AdapterBack", {"pull-return:flash:100"}, Ending::Completed, kNoAnswer, 0, kPastEeprom + 60, kInFlash, true},
 
     // Faults the procedure rides out: retries that succeed, handshake replies
     // whose other bytes are not examined (six of the seven suffice), flash
@@ -144,6 +157,8 @@ const std::vector<Scenario> kScenarios = {
     {"Recoverable_LateFlashReply",
      {"extra-byte:handshake:1", "double-ack:handshake:2", "bad-crc:handshake:3", "late:flash:5"},
      Ending::Completed, kNoAnswer, 0, kPastEeprom + 110},
+    // A modem manager holds the fresh port for 2 s: the open is tried again.
+    {"Recoverable_BusyAtStart", {}, Ending::Completed, kNoAnswer, 0, kPastEeprom + 60, 0, false, 2000},
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.Name; }
@@ -156,33 +171,52 @@ TEST_P(FaultMatrix, EndsAsDocumented)
     std::vector<std::string> options = {"--as", kPanelName};
     for (const auto& fault : s.Faults) options.insert(options.end(), {"--fault", fault});
     if (s.End == Ending::Completed) options.insert(options.end(), {"--verify", kPanelName});
+    ScratchFolder folder;
+    ASSERT_FALSE(folder.Path().empty());
+    const std::string link = folder.Path() + "/COM1";
+    if (s.FollowSimLink) options.insert(options.end(), {"--link", link});
     PanelProgram panel(kSimPath, options);
     ASSERT_FALSE(panel.Port().empty()) << "the simulated panel did not start";
 
     // The tool opens the port through a link. When the adapter is pulled its
     // pseudo-terminal vanishes and the number may go to a terminal another
     // test creates; the link goes with it, so no re-open reaches a stranger.
-    ScratchFolder folder;
-    ASSERT_FALSE(folder.Path().empty());
-    const std::string link = folder.Path() + "/COM1";
-    ASSERT_EQ(::symlink(panel.Port().c_str(), link.c_str()), 0);
+    // A panel that brings its adapter back keeps the link itself.
     std::atomic<bool> finished{false};
-    std::thread watcher([&] {
-        while (!finished.load()) {
-            if (!Exists(panel.Port())) {
-                ::unlink(link.c_str());
-                return;
+    std::thread watcher;
+    if (!s.FollowSimLink) {
+        ASSERT_EQ(::symlink(panel.Port().c_str(), link.c_str()), 0);
+        watcher = std::thread([&] {
+            while (!finished.load()) {
+                if (!Exists(panel.Port())) {
+                    ::unlink(link.c_str());
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
+        });
+    }
+    std::thread busy;
+    if (s.BusyMs > 0) {
+        auto holder = std::make_shared<PortHolder>(panel.Port());
+        ASSERT_TRUE(holder->Held());
+        busy = std::thread([holder, ms = s.BusyMs]() mutable {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            holder.reset();
+        });
+    }
     const ChildResult run = RunTool({link}, s.MaxSeconds + 60);
     finished.store(true);
-    watcher.join();
+    if (watcher.joinable()) watcher.join();
+    if (busy.joinable()) busy.join();
 
     EXPECT_FALSE(run.timed_out) << "the tool hung";
     EXPECT_EQ(run.status, ExitStatus(s.End)) << run.err;
-    EXPECT_EQ(run.out, Joined(ExpectedLog(s.End, s.Reason)));
+    std::vector<std::string> log = ExpectedLog(s.End, s.Reason);
+    if (s.ReconnectedAfter > 0)
+        log.insert(log.begin() + static_cast<std::ptrdiff_t>(s.ReconnectedAfter),
+                   "PORTA SERIALE RICOLLEGATA , SERIAL PORT RECONNECTED");
+    EXPECT_EQ(run.out, Joined(log));
     std::vector<std::string> boxes;
     for (int i = 0; i < s.FailedReopens; ++i) boxes.insert(boxes.end(), {kPortBox, link + ": no such device"});
     EXPECT_EQ(run.err, Joined(Concat(boxes, EndingBoxes(s.End))));
@@ -194,11 +228,11 @@ TEST_P(FaultMatrix, EndsAsDocumented)
 
     // A pulled adapter's port vanished under the tool (the watcher saw it go,
     // and its number may already serve another test); any other is free again.
-    const bool pulled = s.Faults.front().rfind("pull:", 0) == 0;
+    const bool pulled = !s.Faults.empty() && s.Faults.front().rfind("pull:", 0) == 0;
     if (pulled)
         EXPECT_FALSE(Exists(link)) << "the pulled adapter's port did not vanish";
     else
-        EXPECT_TRUE(PortReleased(panel.Port()));
+        EXPECT_TRUE(PortReleased(s.FollowSimLink ? link : panel.Port()));
 
     const ChildResult panel_end = panel.Stop();
     if (s.End == Ending::Completed) {

@@ -33,6 +33,8 @@ struct FakeSerialDriver {
     bool supported = true;  // false: the driver knows no serial_struct (ENOTTY)
     int set_error = 0;      // errno for TIOCSSERIAL, 0 to accept
     int flags = 0;          // the driver's current flags
+    int custom_divisor = 0;
+    bool keeps_divisor = false;  // a driver that ignores a request to clear it
     std::vector<int> set_calls;
 };
 
@@ -62,6 +64,7 @@ extern "C" int ioctl(int fd, unsigned long request, ...)
         if (request == TIOCGSERIAL) {
             *serial = serial_struct{};
             serial->flags = g_driver.flags;
+            serial->custom_divisor = g_driver.custom_divisor;
             return 0;
         }
         g_driver.set_calls.push_back(serial->flags);
@@ -70,6 +73,7 @@ extern "C" int ioctl(int fd, unsigned long request, ...)
             return -1;
         }
         g_driver.flags = serial->flags;
+        if (!g_driver.keeps_divisor) g_driver.custom_divisor = serial->custom_divisor;
         return 0;
     }
     using IoctlFunction = int (*)(int, unsigned long, ...);
@@ -144,6 +148,32 @@ TEST_F(UsbAdapter, ADriverWithoutSerialSettingsIsNotAsked)
     PosixPortOpener opener(Map());
     ASSERT_TRUE(comm.Open(opener).ok());
     EXPECT_TRUE(g_driver.set_calls.empty());
+}
+
+// What another program left makes 38400 mean another rate: cleared, and
+// checked, so that the panel's line is what it seems.
+TEST_F(UsbAdapter, ACustomSpeedLeftOnThePortIsCleared)
+{
+    g_driver.flags = ASYNC_LOW_LATENCY | ASYNC_SPD_CUST;
+    g_driver.custom_divisor = 24;
+    PosixPortOpener opener(Map());
+    ASSERT_TRUE(comm.Open(opener).ok());
+    EXPECT_EQ(g_driver.flags, ASYNC_LOW_LATENCY);
+    EXPECT_EQ(g_driver.custom_divisor, 0);
+    comm.Close();
+
+    g_driver.flags = ASYNC_LOW_LATENCY | ASYNC_SPD_HI;
+    g_driver.custom_divisor = 0;
+    ASSERT_TRUE(comm.Open(opener).ok());
+    EXPECT_EQ(g_driver.flags, ASYNC_LOW_LATENCY);
+    comm.Close();
+
+    g_driver.custom_divisor = 24;
+    g_driver.keeps_divisor = true;
+    const CommResult refused = comm.Open(opener);
+    EXPECT_EQ(refused.kind, CommFailure::LineRefused);
+    EXPECT_NE(refused.system.find("the port keeps a custom speed"), std::string::npos) << refused.system;
+    EXPECT_FALSE(comm.IsOpen());
 }
 
 TEST_F(UsbAdapter, AnAdapterThatWentAwayEndsEveryCallAtOnce)

@@ -1,0 +1,25 @@
+#pragma once
+// The identity of a USB serial adapter that survives a dropout: unplugged and
+// back, it may return as ttyUSB1 instead of ttyUSB0, but its USB vendor,
+// product and serial (or, without a serial, the USB port it sits in) stay, as
+// /dev/serial/by-id and /dev/serial/by-path name it. Linux sysfs only.
+
+#include <string>
+
+namespace varnox {
+
+struct TtySources {
+    std::string SysClassTty = "/sys/class/tty";
+    std::string Dev = "/dev";
+};
+
+// "usb:0403:6001:A50285BI", or "usb-port:1-1.2" for an adapter without a
+// serial; empty for a device with no USB parent (on-board UART, pseudo-terminal).
+// `device_path` may be a link (a by-id path): the tty it leads to counts.
+std::string AdapterIdentity(const std::string& device_path, const TtySources& sources = {});
+
+// The device path ("/dev/ttyUSB1") of the tty whose identity is `identity`;
+// empty when no such adapter is there.
+std::string FindAdapter(const std::string& identity, const TtySources& sources = {});
+
+}  // namespace varnox

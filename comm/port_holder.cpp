@@ -1,0 +1,104 @@
+#include "comm/port_holder.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace varnox {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ProcessName(const std::string& proc, long pid)
+{
+    std::ifstream comm(proc + "/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
+bool ProcessAlive(const std::string& proc, long pid)
+{
+    std::error_code error;
+    return pid > 0 && fs::exists(proc + "/" + std::to_string(pid), error);
+}
+
+std::string Named(const std::string& proc, long pid)
+{
+    const std::string name = ProcessName(proc, pid);
+    return (name.empty() ? std::string("a program") : name) + " (process " + std::to_string(pid) + ")";
+}
+
+// The process, other than ours, with a descriptor on `device`; 0 when none.
+long OpenedBy(const std::string& proc, const fs::path& device)
+{
+    std::error_code error;
+    const long self = static_cast<long>(::getpid());
+    for (fs::directory_iterator it(proc, error), end; !error && it != end; it.increment(error)) {
+        const std::string entry = it->path().filename().string();
+        if (entry.empty() || !std::all_of(entry.begin(), entry.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+            continue;
+        const long pid = std::stol(entry);
+        if (pid == self)
+            continue;
+        std::error_code fd_error;
+        for (fs::directory_iterator fd(it->path() / "fd", fd_error), fd_end; !fd_error && fd != fd_end;
+             fd.increment(fd_error)) {
+            std::error_code link_error;
+            if (fs::read_symlink(fd->path(), link_error) == device)
+                return pid;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+long LockFilePid(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::size_t i = 0;
+    while (i < content.size() && content[i] == ' ') ++i;
+    long pid = 0;
+    bool digits = false;
+    for (; i < content.size() && std::isdigit(static_cast<unsigned char>(content[i])) && pid < 100000000; ++i) {
+        pid = pid * 10 + (content[i] - '0');
+        digits = true;
+    }
+    if (digits)
+        return pid;
+    if (content.size() == sizeof(int)) {
+        int binary = 0;
+        std::memcpy(&binary, content.data(), sizeof binary);
+        return binary > 0 ? binary : 0;
+    }
+    return 0;
+}
+
+std::string LikelyHolder(const std::string& device_path, const HolderSources& sources)
+{
+    std::error_code error;
+    const fs::path device = fs::weakly_canonical(device_path, error);
+    if (error)
+        return {};
+    const std::string name = device.filename().string();
+    for (const std::string& folder : sources.LockFolders) {
+        const std::string lock = folder + "/LCK.." + name;
+        const long pid = LockFilePid(lock);
+        if (pid > 0 && pid != static_cast<long>(::getpid()) && ProcessAlive(sources.Proc, pid))
+            return "locked by " + Named(sources.Proc, pid) + " through " + lock;
+    }
+    if (const long pid = OpenedBy(sources.Proc, device); pid > 0)
+        return "likely held by " + Named(sources.Proc, pid);
+    return {};
+}
+
+}  // namespace varnox
