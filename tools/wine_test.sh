@@ -277,6 +277,8 @@ expect_value() {
 }
 
 start_display() {
+  # A second window test in one run starts its own X server.
+  rm -f "$work/display"
   Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   pids+=($!)
   local waited=0
@@ -507,7 +509,8 @@ test_window_dpi() {
 
   # During an update the fields and the gauge show their texts.
   press_continue
-  inspect wait-line "PLEASE WAIT..." 15 || fail "window-dpi: the update did not start"
+  inspect wait-line "PLEASE WAIT..." 15 ||
+    { inspect state | grep -E '^(log\.|Button5)' >&2 || true; fail "window-dpi: the update did not start"; }
   sleep 6  # the gauge and the EEPROM address move on
   inspect state >"$state"
   expect_value "$state" Gauge1.visible 1

@@ -114,7 +114,7 @@ int State(HWND form)
 {
     Print("caption", Narrow(TextOf(form)));
     Print("dpi", std::to_string(ScreenDpi()));
-    RECT client;
+    RECT client{};
     GetClientRect(form, &client);
     Print("client", std::to_string(client.right) + "x" + std::to_string(client.bottom));
     POINT origin{0, 0};
@@ -283,9 +283,12 @@ int main(int argc, char** argv)
     _setmode(_fileno(stdout), _O_BINARY);  // "\n", not "\r\n", for the shell that reads it
     const std::string command = argc > 1 ? argv[1] : "";
     HWND form = nullptr;
-    // The window may still be starting (the probe runs before it is shown).
+    // The window may still be starting (the probe runs before it is shown);
+    // until it is shown, its controls and places are not all there.
     for (int look = 0; look < 100 && form == nullptr; ++look) {
         form = FindForm();
+        if (form != nullptr && !IsWindowVisible(form))
+            form = nullptr;
         if (form == nullptr)
             Sleep(100);
     }
