@@ -19,7 +19,8 @@
 #                  ending; then a run under way: refused close, screenshot
 #   window-dpi     varnox-patch.exe on a 144-dpi screen (150 %): scaled 1.5
 #                  times, every text whole, at start and during an update;
-#                  screenshot
+#                  screenshot; then the window moved to screens of other dpis
+#                  (window_dpi_change_test.exe)
 #   resources      version resource and manifest in both programs, version
 #                  resource in the installer
 #   installer      the installer, silently: programs where the Start-menu
@@ -131,6 +132,7 @@ require_prepared() {
   local program
   for program in "$win_bin/varnox-patch.exe" "$win_bin/varnox-patch-cli.exe" "$win_bin/inspect.exe" \
                  "$win_bin/serial_win32_test.exe" "$win_bin/window_parts_test.exe" \
+                 "$win_bin/window_dpi_change_test.exe" \
                  "$linux_bin/varnox-panel-sim" "$linux_bin/varnox-patch-cli" \
                  "$linux_bin/pty_peer"; do
     [[ -x "$program" ]] || fail "missing $program"
@@ -520,6 +522,8 @@ test_window_dpi() {
   save_window "$work/window.png"
   [[ -z "$dpi_screenshot" ]] || { cp "$work/window.png" "$dpi_screenshot"; note "window-dpi: screenshot in $dpi_screenshot"; }
   note "window-dpi: every control fits during the update"
+  wineserver -k
+  wine "$win_bin/window_dpi_change_test.exe" || fail "window_dpi_change_test.exe"
   wineserver -k
   set_dpi 96
   dpi_changed=""
