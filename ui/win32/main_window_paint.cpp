@@ -45,6 +45,12 @@ void DrawRings(RECT outside, int thickness, Draw draw)
     }
 }
 
+void FrameBlack(HDC dc, const RECT& outside, int thickness)
+{
+    DrawRings(outside, thickness,
+              [dc](RECT ring) { FrameRect(dc, &ring, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))); });
+}
+
 }  // namespace
 
 void MainWindow::PaintFrames(HDC dc) const
@@ -53,7 +59,7 @@ void MainWindow::PaintFrames(HDC dc) const
     // Shape1: white with a 1-pixel black outline.
     const RECT shape = PlaceRect(kShape1, dpi_);
     FillRect(dc, &shape, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    DrawRings(shape, line, [dc](RECT ring) { FrameRect(dc, &ring, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))); });
+    FrameBlack(dc, shape, line);
     // Bevel1: a lowered box frame around the shape and the logo.
     DrawRings(PlaceRect(kBevel1, dpi_), line, [dc](RECT ring) { DrawEdge(dc, &ring, BDR_SUNKENOUTER, BF_RECT); });
 }
@@ -86,7 +92,7 @@ void MainWindow::DrawButton5(const DRAWITEMSTRUCT& item) const
     const int line = ScaleToDpi(1, dpi_);
     // The focused button carries the black outline of a default button.
     if (focused) {
-        DrawRings(area, line, [dc](RECT ring) { FrameRect(dc, &ring, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))); });
+        FrameBlack(dc, area, line);
         InflateRect(&area, -line, -line);
     }
     DrawFrameControl(dc, &area, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));

@@ -1,5 +1,7 @@
 #include "ui/win32/screen_dpi.h"
 
+#include "ui/core/form_layout.h"
+
 namespace varnox {
 
 namespace {
@@ -8,7 +10,9 @@ namespace {
 template <typename Function>
 Function* Export(const wchar_t* module, const char* name)
 {
-    const HMODULE handle = GetModuleHandleW(module) != nullptr ? GetModuleHandleW(module) : LoadLibraryW(module);
+    HMODULE handle = GetModuleHandleW(module);
+    if (handle == nullptr)
+        handle = LoadLibraryW(module);  // shcore.dll is not always loaded yet
     if (handle == nullptr)
         return nullptr;
     // Through a plain function pointer: FARPROC's own type is unrelated.
@@ -20,7 +24,7 @@ int SystemDpi()
     const HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
+    return dpi > 0 ? dpi : kDesignDpi;
 }
 
 }  // namespace
