@@ -17,6 +17,10 @@
 #   cli-update     a whole update of the smallest image (about 2 minutes)
 #   window         varnox-patch.exe under Xvfb: start-up, port menu, an early
 #                  ending; then a run under way: refused close, screenshot
+#   window-dpi     varnox-patch.exe on a 144-dpi screen (150 %): scaled 1.5
+#                  times, every text whole, at start and during an update;
+#                  screenshot; then the window moved to screens of other dpis
+#                  (window_dpi_change_test.exe)
 #   resources      version resource and manifest in both programs, version
 #                  resource in the installer
 #   installer      the installer, silently: programs where the Start-menu
@@ -28,6 +32,8 @@
 #                      Linux (default build-winlinux/bin)
 #   --prefix DIR       the Wine prefix (default <win-build>/wine-prefix)
 #   --screenshot FILE  the window test saves the window mid-update here
+#   --dpi-screenshot FILE
+#                      the same for the window at 144 dpi
 # The console tool's stdout and exit status are compared with the Linux
 # tool's against an identical simulated panel.
 set -euo pipefail
@@ -40,6 +46,7 @@ win_build=build-win
 linux_bin=build-winlinux/bin
 prefix=""
 screenshot=""
+dpi_screenshot=""
 tests=()
 while (($#)); do
   case "$1" in
@@ -47,6 +54,7 @@ while (($#)); do
     --linux-bin) linux_bin=$2; shift ;;
     --prefix) prefix=$2; shift ;;
     --screenshot) screenshot=$2; shift ;;
+    --dpi-screenshot) dpi_screenshot=$2; shift ;;
     -h|--help) usage; exit 0 ;;
     -*) echo "wine_test: unknown option $1" >&2; exit 2 ;;
     *) tests+=("$1") ;;
@@ -57,6 +65,7 @@ win_build=$(realpath -m "$win_build")
 linux_bin=$(realpath -m "$linux_bin")
 prefix=$(realpath -m "${prefix:-$win_build/wine-prefix}")
 [[ -z "$screenshot" ]] || screenshot=$(realpath -m "$screenshot")
+[[ -z "$dpi_screenshot" ]] || dpi_screenshot=$(realpath -m "$dpi_screenshot")
 win_bin=$win_build/bin
 
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
@@ -69,12 +78,15 @@ smallest_image=FWKAELVRXGAA0I_2x04
 
 work=$(mktemp -d)
 pids=()
+dpi_changed=""
 cleanup() {
   local pid
   # Wine first, while its X server is still there.
   [[ -d "$prefix" ]] && wineserver -k 2>/dev/null || true
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  # The other tests expect the prefix's 96 dpi.
+  [[ -z "$dpi_changed" ]] || { set_dpi 96; wineserver -k 2>/dev/null; } || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -109,11 +121,18 @@ EOF
   touch "$ready_mark"
 }
 
+# The screen's dpi for the Wine programs started from now on.
+set_dpi() {
+  (unset DISPLAY; wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f) \
+    >/dev/null 2>&1 || fail "cannot set the screen's dpi to $1"
+}
+
 require_prepared() {
   [[ -f "$ready_mark" ]] || fail "no Wine prefix in $prefix: run '$0 prepare' first"
   local program
   for program in "$win_bin/varnox-patch.exe" "$win_bin/varnox-patch-cli.exe" "$win_bin/inspect.exe" \
                  "$win_bin/serial_win32_test.exe" "$win_bin/window_parts_test.exe" \
+                 "$win_bin/window_dpi_change_test.exe" \
                  "$linux_bin/varnox-panel-sim" "$linux_bin/varnox-patch-cli" \
                  "$linux_bin/pty_peer"; do
     [[ -x "$program" ]] || fail "missing $program"
@@ -260,6 +279,8 @@ expect_value() {
 }
 
 start_display() {
+  # A second window test in one run starts its own X server.
+  rm -f "$work/display"
   Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   pids+=($!)
   local waited=0
@@ -270,10 +291,12 @@ start_display() {
   export DISPLAY=:$(head -1 "$work/display")
 }
 
+# Starts the window with the arguments "$@".
 start_window() {
-  wine "$win_bin/varnox-patch.exe" >/dev/null 2>&1 &
+  wine "$win_bin/varnox-patch.exe" "$@" >/dev/null 2>&1 &
   pids+=($!)
   inspect state >"$work/state.txt" || fail "window: it did not open"
+  cp "$work/state.txt" "$work/startup-state.txt"
   local origin
   origin=$(value_of "$work/state.txt" client.origin)
   client_x=${origin%,*}
@@ -312,14 +335,29 @@ choose_com3_in_menu() {
   xdotool key Down Down Down Return
 }
 
+# Clicks the middle of Button5, where the start-up state shows it.
 press_continue() {
+  local place x y w h
+  place=$(value_of "$work/startup-state.txt" Button5.place)
+  IFS=', x' read -r x y w h <<<"$place"
   # Wine takes a click where the pointer already was for the same one again.
   xdotool mousemove $((client_x + 300)) $((client_y + 150))
   sleep 0.2
-  xdotool mousemove $((client_x + 8 + 92)) $((client_y + 136 + 16)) click 1
+  xdotool mousemove $((client_x + x + w / 2)) $((client_y + y + h / 2)) click 1
+}
+
+# Saves the window's frame, as it is on the screen, to FILE.
+save_window() {
+  local frame geometry x y w h
+  frame=$(xdotool search --name '^Varnox PATCH' | head -1)
+  import -window root "$work/screen.png"
+  geometry=$(xdotool getwindowgeometry "$frame" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p;s/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p' | tr '\n' ' ')
+  read -r x y w h <<<"$geometry"
+  convert "$work/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$1"
 }
 
 test_window() {
+  set_dpi 96  # whatever an interrupted window-dpi test left
   start_display
   # Phase 1: a panel of release 33, refused at once.
   start_peer window-panel "$linux_bin/varnox-panel-sim" --identity 00000B210000
@@ -417,13 +455,7 @@ EOF
   [[ -n "$(value_of "$state" Address.text)" ]] || fail "window: no EEPROM address during the update"
   (($(value_of "$state" Gauge1.position) > 0)) || fail "window: the gauge does not move"
   if [[ -n "$screenshot" ]]; then
-    local frame
-    frame=$(xdotool search --name '^Varnox PATCH' | head -1)
-    import -window root "$work/screen.png"
-    local geometry x y w h
-    geometry=$(xdotool getwindowgeometry "$frame" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p;s/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p' | tr '\n' ' ')
-    read -r x y w h <<<"$geometry"
-    convert "$work/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$screenshot"
+    save_window "$screenshot"
     note "window: screenshot in $screenshot"
   fi
   # Closing is refused while the update runs.
@@ -437,6 +469,64 @@ EOF
   inspect state >"$state" || fail "window: closed during the update"
   expect_value "$state" Button5.enabled 0
   note "window: run under way, close refused"
+}
+
+# Checks that KEY of a state dump, "x,y wxh" or "wxh", is the designed one scaled
+# 1.5 times, give or take a pixel for each edge's rounding.
+expect_scaled_place() {
+  local dump=$1 key=$2 designed=$3 got
+  got=$(value_of "$dump" "$key")
+  awk -v got="$got" -v want="$designed" 'BEGIN {
+    n = split(got, g, /[, x]/)
+    if (n != split(want, w, /[, x]/)) exit 1
+    for (i = 1; i <= n; i++) if (g[i] - w[i] * 1.5 > 1 || w[i] * 1.5 - g[i] > 1) exit 1
+  }' || fail "window-dpi: $key is '$got', expected 1.5 times '$designed'"
+}
+
+# The window checks its controls from outside: inside their parents, no
+# overlaps, every text whole.
+expect_fit() {
+  inspect fit >"$work/fit.txt" || { cat "$work/fit.txt" >&2; fail "window-dpi: $1: controls do not fit"; }
+}
+
+test_window_dpi() {
+  set_dpi 144
+  dpi_changed=1
+  start_display
+  start_peer dpi-panel "$linux_bin/varnox-panel-sim" --as "$smallest_image"
+  map_com3 "$pty"
+  # Port 1, chosen at start, leads to COM3: no menu to open.
+  start_window 'COM1=\\.\COM3'
+  local state=$work/state.txt
+  expect_value "$state" dpi 144
+  expect_scaled_place "$state" client 633x362
+  local place
+  for place in "Image1 32,24 105x85" "Button5 8,136 185x33" "Messaggio 232,8 385x217" \
+               "DEBUG_BOX 16,232 601x97" "Gauge1 0,337 633x25" "panelTypebox 8,40 241x21" \
+               "Address 520,8 73x21" "FlashAddress 520,32 73x21" "ErrorCounter 520,58 75x21"; do
+    expect_scaled_place "$state" "${place%% *}.place" "${place#* }"
+  done
+  expect_fit "at start"
+  note "window-dpi: scaled 1.5 times at start, every control fits"
+
+  # During an update the fields and the gauge show their texts.
+  press_continue
+  inspect wait-line "PLEASE WAIT..." 15 ||
+    { inspect state | grep -E '^(log\.|Button5)' >&2 || true; fail "window-dpi: the update did not start"; }
+  sleep 6  # the gauge and the EEPROM address move on
+  inspect state >"$state"
+  expect_value "$state" Gauge1.visible 1
+  expect_value "$state" panelTypebox.text "$smallest_image"
+  [[ -n "$(value_of "$state" Address.text)" ]] || fail "window-dpi: no EEPROM address during the update"
+  expect_fit "during the update"
+  save_window "$work/window.png"
+  [[ -z "$dpi_screenshot" ]] || { cp "$work/window.png" "$dpi_screenshot"; note "window-dpi: screenshot in $dpi_screenshot"; }
+  note "window-dpi: every control fits during the update"
+  wineserver -k
+  wine "$win_bin/window_dpi_change_test.exe" || fail "window_dpi_change_test.exe"
+  wineserver -k
+  set_dpi 96
+  dpi_changed=""
 }
 
 # --- what is handed out ------------------------------------------------------
@@ -480,8 +570,10 @@ test_resources() {
     grep -qx '1 24 /\* RT_MANIFEST \*/' "$work/resources.rc" || fail "$program: no application manifest"
     grep -q 'name=""Microsoft.Windows.Common-Controls"" version=""6.0.0.0""' "$work/resources.rc" ||
       fail "$program: the manifest does not ask for common controls 6"
-    grep -q '<dpiAware xmlns=""http://schemas.microsoft.com/SMI/2005/WindowsSettings"">false</dpiAware>' \
-      "$work/resources.rc" || fail "$program: the manifest does not declare DPI awareness"
+    # Per-monitor v2 since Windows 10 1607, else per-monitor (8.1), else the system's dpi.
+    grep -q '<dpiAwareness xmlns=""http://schemas.microsoft.com/SMI/2016/WindowsSettings"">PerMonitorV2, PerMonitor</dpiAwareness>' \
+      "$work/resources.rc" && grep -q '<dpiAware xmlns=""http://schemas.microsoft.com/SMI/2005/WindowsSettings"">true/pm</dpiAware>' \
+      "$work/resources.rc" || fail "$program: the manifest does not declare per-monitor DPI awareness"
   done
   # The window's own resources are still there beside the added ones.
   resources_of "$win_bin/varnox-patch.exe"
@@ -590,6 +682,7 @@ for test in "${tests[@]}"; do
     cli-release) require_prepared; test_cli_release ;;
     cli-update) require_prepared; test_cli_update ;;
     window) require_prepared; test_window ;;
+    window-dpi) require_prepared; test_window_dpi ;;
     resources) require_prepared; test_resources ;;
     installer) require_prepared; test_installer ;;
     zip) require_prepared; test_zip ;;

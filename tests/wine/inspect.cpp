@@ -8,6 +8,10 @@
 //   inspect wait-idle S         waits up to S seconds until Button5 is enabled
 //   inspect wait-box S          waits up to S seconds for a message box of the
 //                               window and prints its title and text
+//   inspect fit                 checks that every shown control lies inside
+//                               its parent, overlaps no other and shows its
+//                               whole text at the screen's dpi; prints what
+//                               does not, exit status 1 then
 // Exit status 2: no window found.
 
 #include <windows.h>
@@ -21,7 +25,10 @@
 #include <string>
 #include <vector>
 
+#include "ui/core/dpi_scale.h"
 #include "ui/core/form_layout.h"
+#include "core/gauge_percent.h"
+#include "ui/win32/control_fonts.h"
 #include "ui/win32/wide_text.h"
 
 namespace varnox {
@@ -95,10 +102,19 @@ bool FindBox(HWND form, std::wstring& title, std::wstring& text)
     return false;
 }
 
+int ScreenDpi()
+{
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
 int State(HWND form)
 {
     Print("caption", Narrow(TextOf(form)));
-    RECT client;
+    Print("dpi", std::to_string(ScreenDpi()));
+    RECT client{};
     GetClientRect(form, &client);
     Print("client", std::to_string(client.right) + "x" + std::to_string(client.bottom));
     POINT origin{0, 0};
@@ -129,6 +145,119 @@ int State(HWND form)
     return 0;
 }
 
+// A shown control of the layout, where it lies in its parent's client area.
+struct Shown {
+    const ControlPlace* Place;
+    HWND Window;
+    HWND Parent;
+    RECT Rect;
+};
+
+// The size `text` takes in control font `font` at `dpi`.
+SIZE TextExtent(const std::wstring& text, ControlFont font, int dpi)
+{
+    const HDC dc = GetDC(nullptr);
+    const HFONT made = MakeControlFont(font, dpi);
+    const HGDIOBJ old = SelectObject(dc, made);
+    RECT area{0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    DeleteObject(made);
+    ReleaseDC(nullptr, dc);
+    return {area.right - area.left, area.bottom - area.top};
+}
+
+std::string Describe(const RECT& rect)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%ld,%ld %ldx%ld", rect.left, rect.top, rect.right - rect.left,
+                  rect.bottom - rect.top);
+    return text;
+}
+
+// The room a control leaves its text: its client area less what the
+// control draws around the text.
+RECT TextRoom(const Shown& shown, int dpi)
+{
+    RECT room;
+    GetClientRect(shown.Window, &room);
+    wchar_t window_class[32] = {};
+    GetClassNameW(shown.Window, window_class, static_cast<int>(std::size(window_class)));
+    if (lstrcmpiW(window_class, L"Edit") == 0) {
+        const LRESULT margins = SendMessageW(shown.Window, EM_GETMARGINS, 0, 0);
+        room.left += LOWORD(margins);
+        room.right -= HIWORD(margins);
+    } else if (shown.Place->Id == kButton5) {
+        // Inside the focus rectangle.
+        InflateRect(&room, -ScaleToDpi(4, dpi), -ScaleToDpi(4, dpi));
+    }
+    return room;
+}
+
+int Fit(HWND form)
+{
+    const int dpi = ScreenDpi();
+    std::vector<Shown> shown;
+    for (const ControlPlace& place : kControlPlaces) {
+        const HWND parent = place.InInfoBox ? GetDlgItem(form, kDebugBox) : form;
+        const HWND control = GetDlgItem(parent, place.Id);
+        if (control == nullptr || !IsWindowVisible(control))
+            continue;
+        RECT rect;
+        GetWindowRect(control, &rect);
+        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+        shown.push_back({&place, control, parent, rect});
+    }
+    int faults = 0;
+    const auto fault = [&faults](const std::string& text) {
+        Print("unfit", text);
+        ++faults;
+    };
+    for (const Shown& one : shown) {
+        const std::string name = one.Place->Name;
+        RECT parent;
+        GetClientRect(one.Parent, &parent);
+        RECT inside;
+        IntersectRect(&inside, &one.Rect, &parent);
+        if (!EqualRect(&inside, &one.Rect))
+            fault(name + " at " + Describe(one.Rect) + " reaches out of its parent's " + Describe(parent));
+        for (const Shown& other : shown) {
+            RECT common;
+            if (&other < &one && other.Parent == one.Parent && IntersectRect(&common, &one.Rect, &other.Rect))
+                fault(name + " at " + Describe(one.Rect) + " overlaps " + other.Place->Name + " at " +
+                      Describe(other.Rect));
+        }
+
+        // The group box's caption, which its children must leave free.
+        std::wstring text = TextOf(one.Window);
+        if (one.Place->Id == kDebugBox) {
+            const SIZE caption = TextExtent(text, one.Place->Font, dpi);
+            const RECT band{0, 0, caption.cx + ScaleToDpi(16, dpi), caption.cy};
+            if (band.right > one.Rect.right - one.Rect.left)
+                fault(name + ": its caption is wider than the box");
+            for (const Shown& child : shown) {
+                RECT common;
+                if (child.Parent == one.Window && IntersectRect(&common, &band, &child.Rect))
+                    fault(name + ": its caption is covered by " + child.Place->Name);
+            }
+            continue;
+        }
+        if (one.Place->Id == kGauge1)
+            text = Widen(GaugeText(100, 100));  // its widest text
+        if (text.empty() || one.Place->Id == kMessaggio)  // the log wraps its lines
+            continue;
+        const SIZE need = TextExtent(text, one.Place->Font, dpi);
+        const RECT room = TextRoom(one, dpi);
+        if (need.cx > room.right - room.left || need.cy > room.bottom - room.top)
+            fault(name + ": '" + Narrow(text) + "' takes " + std::to_string(need.cx) + "x" +
+                  std::to_string(need.cy) + ", the control leaves it " + std::to_string(room.right - room.left) +
+                  "x" + std::to_string(room.bottom - room.top));
+    }
+    Print("fit.dpi", std::to_string(dpi));
+    Print("fit.controls", std::to_string(shown.size()));
+    return faults == 0 ? 0 : 1;
+}
+
 // Polls, since the window is another process's: ten looks a second.
 template <typename Ready>
 int WaitFor(HWND form, double seconds, Ready ready)
@@ -149,12 +278,17 @@ int WaitFor(HWND form, double seconds, Ready ready)
 int main(int argc, char** argv)
 {
     using namespace varnox;
+    // Places and fonts in the screen's pixels, as the window (DPI-aware) has them.
+    SetProcessDPIAware();
     _setmode(_fileno(stdout), _O_BINARY);  // "\n", not "\r\n", for the shell that reads it
     const std::string command = argc > 1 ? argv[1] : "";
     HWND form = nullptr;
-    // The window may still be starting (the probe runs before it is shown).
+    // The window may still be starting (the probe runs before it is shown);
+    // until it is shown, its controls and places are not all there.
     for (int look = 0; look < 100 && form == nullptr; ++look) {
         form = FindForm();
+        if (form != nullptr && !IsWindowVisible(form))
+            form = nullptr;
         if (form == nullptr)
             Sleep(100);
     }
@@ -164,6 +298,8 @@ int main(int argc, char** argv)
     }
     if (command == "state")
         return State(form);
+    if (command == "fit")
+        return Fit(form);
     if (command == "wait-line" && argc == 4) {
         const std::wstring wanted = Widen(argv[2]);
         return WaitFor(form, std::atof(argv[3]), [&wanted](HWND window) {
@@ -188,6 +324,7 @@ int main(int argc, char** argv)
         }
         return status;
     }
-    std::fprintf(stderr, "usage: inspect state | wait-line TEXT SECONDS | wait-idle SECONDS | wait-box SECONDS\n");
+    std::fprintf(stderr,
+                 "usage: inspect state | fit | wait-line TEXT SECONDS | wait-idle SECONDS | wait-box SECONDS\n");
     return 2;
 }

@@ -6,6 +6,8 @@
 
 #include <objbase.h>
 
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 #include "ui/core/command_line.h"
@@ -61,27 +63,30 @@ protected:
     bool com_ = false;
 };
 
-TEST_F(LogoDecodeTest, TheCarriedLogoDecodesToTheFittedSize)
+TEST_F(LogoDecodeTest, TheCarriedLogoDecodesToTheFittedSizeAtTheScreensDpi)
 {
     const void* bytes = nullptr;
     std::size_t size = 0;
     ASSERT_TRUE(ResourceBytes(VARNOX_LOGO_JPEG, bytes, size));
-    std::string error;
-    const HBITMAP logo = DecodeJpeg(bytes, size, {105, 86}, error);
-    ASSERT_NE(logo, nullptr) << error;
-    BITMAP shape{};
-    GetObjectW(logo, sizeof shape, &shape);
-    EXPECT_EQ(shape.bmWidth, 105);
-    EXPECT_EQ(shape.bmHeight, 85);
-    EXPECT_EQ(shape.bmBitsPixel, 32);
-    DeleteObject(logo);
+    // 168 x 136 into 105 x 86; at 192 dpi larger than the JPEG itself.
+    for (const auto& [dpi, width, height] : {std::tuple{96, 105, 85}, {144, 158, 128}, {192, 210, 170}}) {
+        std::string error;
+        const HBITMAP logo = DecodeJpeg(bytes, size, {105, 86}, dpi, error);
+        ASSERT_NE(logo, nullptr) << error;
+        BITMAP shape{};
+        GetObjectW(logo, sizeof shape, &shape);
+        EXPECT_EQ(shape.bmWidth, width) << dpi;
+        EXPECT_EQ(shape.bmHeight, height) << dpi;
+        EXPECT_EQ(shape.bmBitsPixel, 32) << dpi;
+        DeleteObject(logo);
+    }
 }
 
 TEST_F(LogoDecodeTest, DamagedDataGivesAReasonNotAPicture)
 {
     const unsigned char not_a_jpeg[] = {0xFF, 0xD8, 0xFF, 0x00, 0x12, 0x34};
     std::string error;
-    EXPECT_EQ(DecodeJpeg(not_a_jpeg, sizeof not_a_jpeg, {105, 86}, error), nullptr);
+    EXPECT_EQ(DecodeJpeg(not_a_jpeg, sizeof not_a_jpeg, {105, 86}, 96, error), nullptr);
     EXPECT_NE(error.find("the logo cannot be decoded"), std::string::npos) << error;
     const void* bytes = nullptr;
     std::size_t size = 0;

@@ -11,6 +11,9 @@
 
 namespace varnox {
 
+// The dots per inch the layout's pixels are drawn for; a screen of another
+// dpi gets them scaled (ui/core/dpi_scale.h).
+inline constexpr int kDesignDpi = 96;
 inline constexpr int kClientWidth = 633;
 inline constexpr int kClientHeight = 362;
 inline constexpr int kFormLeft = 677;

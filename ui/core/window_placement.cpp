@@ -2,16 +2,16 @@
 
 #include <algorithm>
 
-#include "ui/core/form_layout.h"
+#include "ui/core/dpi_scale.h"
 
 namespace varnox {
 
-ScreenRect PlaceFrame(int width, int height, const ScreenRect& area)
+ScreenRect PlaceFrame(int width, int height, const ScreenRect& area, int dpi)
 {
     const int right_most = area.Left + area.Width - width;
     const int bottom_most = area.Top + area.Height - height;
-    const int left = std::max(area.Left, std::min(kFormLeft, right_most));
-    const int top = std::max(area.Top, std::min(kFormTop, bottom_most));
+    const int left = std::max(area.Left, std::min(ScaleToDpi(kFormLeft, dpi), right_most));
+    const int top = std::max(area.Top, std::min(ScaleToDpi(kFormTop, dpi), bottom_most));
     return {left, top, width, height};
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Where the window opens and how large its logo is drawn, for both windows.
 
+#include "ui/core/form_layout.h"
+
 namespace varnox {
 
 struct ScreenRect {
@@ -11,9 +13,10 @@ struct ScreenRect {
 };
 
 // The window's frame of `width` x `height` at its designed place (kFormLeft,
-// kFormTop), moved just enough to keep it inside the screen's available
-// `area`; a frame larger than the area is put at the area's top-left corner.
-ScreenRect PlaceFrame(int width, int height, const ScreenRect& area);
+// kFormTop, scaled to the screen's `dpi`), moved just enough to keep it
+// inside the screen's available `area`; a frame larger than the area is put
+// at the area's top-left corner.
+ScreenRect PlaceFrame(int width, int height, const ScreenRect& area, int dpi = kDesignDpi);
 
 struct PictureSize {
     int Width = 0;

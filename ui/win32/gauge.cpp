@@ -23,17 +23,22 @@ Gauge::~Gauge()
         RemoveWindowSubclass(bar_, Paint, kPaintSubclass);
 }
 
-bool Gauge::Create(HWND parent, int id, int left, int top, int width, int height, HFONT font)
+bool Gauge::Create(HWND parent, int id)
 {
-    font_ = font;
-    bar_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_BORDER | PBS_SMOOTH, left, top, width, height,
-                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                           nullptr);
+    bar_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_BORDER | PBS_SMOOTH, 0, 0, 0, 0, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (bar_ == nullptr)
         return false;
     SetWindowSubclass(bar_, Paint, kPaintSubclass, reinterpret_cast<DWORD_PTR>(this));
     Apply();
     return true;
+}
+
+void Gauge::SetFont(HFONT font)
+{
+    font_ = font;
+    if (bar_ != nullptr)
+        InvalidateRect(bar_, nullptr, FALSE);
 }
 
 void Gauge::SetProgress(int progress)

@@ -15,9 +15,11 @@ public:
     Gauge& operator=(const Gauge&) = delete;
     ~Gauge();
 
-    // Creates the bar as child `id` of `parent`; its text uses `font`.
-    bool Create(HWND parent, int id, int left, int top, int width, int height, HFONT font);
+    // Creates the bar as child `id` of `parent`; the parent places it.
+    bool Create(HWND parent, int id);
     HWND Handle() const { return bar_; }
+    // The font of its text; the caller keeps it alive.
+    void SetFont(HFONT font);
 
     void SetProgress(int progress);
     void SetMaximum(int maximum);

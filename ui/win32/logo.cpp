@@ -2,6 +2,8 @@
 
 #include <wincodec.h>
 
+#include "ui/core/dpi_scale.h"
+
 namespace varnox {
 
 namespace {
@@ -35,7 +37,7 @@ std::string Failed(const char* step, HRESULT result)
 
 }  // namespace
 
-HBITMAP DecodeJpeg(const void* bytes, std::size_t size, PictureSize box, std::string& error)
+HBITMAP DecodeJpeg(const void* bytes, std::size_t size, PictureSize box, int dpi, std::string& error)
 {
     ComRef<IWICImagingFactory> factory;
     HRESULT result = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
@@ -62,7 +64,8 @@ HBITMAP DecodeJpeg(const void* bytes, std::size_t size, PictureSize box, std::st
     UINT width = 0;
     UINT height = 0;
     frame->GetSize(&width, &height);
-    const PictureSize fitted = FitInside({static_cast<int>(width), static_cast<int>(height)}, box);
+    // On a dense screen the picture may grow beyond its own pixels.
+    const PictureSize fitted = ScaleSize(FitInside({static_cast<int>(width), static_cast<int>(height)}, box), dpi);
     if (fitted.Width <= 0) {
         error = "the logo has no pixels";
         return nullptr;

@@ -1,7 +1,9 @@
 #include "ui/win32/main_window.h"
 
+#include "ui/core/dpi_scale.h"
 #include "ui/core/form_texts.h"
 #include "ui/core/window_placement.h"
+#include "ui/win32/screen_dpi.h"
 #include "ui/win32/wide_text.h"
 
 namespace varnox {
@@ -13,19 +15,20 @@ namespace {
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
-// The window's frame at its designed place, moved just enough to keep it
-// inside the screen's work area.
-RECT FramePlace(HMENU menu)
+// The window's frame at its designed place, at `dpi`, moved just enough to
+// keep it inside the screen's work area.
+RECT FramePlace(HMENU menu, int dpi)
 {
-    RECT frame{0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRectEx(&frame, kFormStyle, menu != nullptr, kFormExStyle);
+    const RECT frame = FrameAround({0, 0, ScaleToDpi(kClientWidth, dpi), ScaleToDpi(kClientHeight, dpi)}, kFormStyle,
+                                   menu != nullptr, kFormExStyle, dpi);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const ScreenRect place =
         PlaceFrame(width, height, {static_cast<int>(work.left), static_cast<int>(work.top),
-                                   static_cast<int>(work.right - work.left), static_cast<int>(work.bottom - work.top)});
+                                   static_cast<int>(work.right - work.left), static_cast<int>(work.bottom - work.top)},
+                   dpi);
     return {place.Left, place.Top, place.Left + width, place.Top + height};
 }
 
@@ -58,22 +61,48 @@ bool MainWindow::Create()
         return false;
 
     const HMENU menu = CreatePortMenu();
-    const RECT frame = FramePlace(menu);
+    // The work area that places the window is the primary screen's.
+    dpi_ = MonitorDpi(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY));
+    const RECT frame = FramePlace(menu, dpi_);
     const std::wstring caption = Widen(kFormCaption);
     hwnd_ = CreateWindowExW(kFormExStyle, kClassName, caption.c_str(), kFormStyle, frame.left, frame.top,
                             frame.right - frame.left, frame.bottom - frame.top, nullptr, menu, instance, this);
     if (hwnd_ == nullptr)
         return false;
-    // The menu bar may take another height than AdjustWindowRectEx assumed:
-    // the client area keeps its designed size.
+    FitClientArea();
+    return true;
+}
+
+void MainWindow::FitClientArea()
+{
+    // The menu bar may take another height than the frame's calculation
+    // assumed, and before Windows 10 a frame keeps the system's dpi.
     RECT client;
     GetClientRect(hwnd_, &client);
-    const int wider = kClientWidth - client.right;
-    const int taller = kClientHeight - client.bottom;
-    if (wider != 0 || taller != 0)
-        SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left + wider, frame.bottom - frame.top + taller,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    return true;
+    const int wider = ScaleToDpi(kClientWidth, dpi_) - client.right;
+    const int taller = ScaleToDpi(kClientHeight, dpi_) - client.bottom;
+    if (wider == 0 && taller == 0)
+        return;
+    RECT frame;
+    GetWindowRect(hwnd_, &frame);
+    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left + wider, frame.bottom - frame.top + taller,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::OnDpiChanged(int dpi, const RECT& suggested)
+{
+    dpi_ = dpi;
+    // The old fonts stay until every control has its new one.
+    std::array<GdiObject<HFONT>, kFonts.size()> old_fonts;
+    for (std::size_t i = 0; i < fonts_.size(); ++i)
+        old_fonts[i].Reset(fonts_[i].Release());
+    CreateFonts();
+    PlaceControls();
+    ShowLogo();
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    FitClientArea();
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
@@ -94,6 +123,8 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
     switch (message) {
     case WM_CREATE:
         wake_target_ = hwnd_;
+        // Where it was created may not be where Create looked.
+        dpi_ = WindowDpi(hwnd_);
         CreateFonts();
         CreateControls();
         core_.Start();
@@ -103,6 +134,9 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
         return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wparam), HIWORD(wparam));
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;

@@ -2,9 +2,11 @@
 // The tool's one window, native Win32 shell of the window core (ui/core):
 // controls, painting, and the hand-over of the engine's operations to the
 // window's thread. The core decides what a click does and what is refused.
+// The layout, fonts and logo follow the dpi of the screen the window is on.
 
 #include <windows.h>
 
+#include <array>
 #include <atomic>
 #include <string>
 
@@ -37,6 +39,13 @@ public:
         handle_ = handle;
     }
     Handle Get() const { return handle_; }
+    // Hands the object over to the caller.
+    Handle Release()
+    {
+        const Handle handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
 
 private:
     Handle handle_ = nullptr;
@@ -90,6 +99,10 @@ private:
                                         DWORD_PTR form);
     LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
     void OnCommand(int id, int code);
+    // Rescales the window for `dpi` and moves it to `suggested` (WM_DPICHANGED).
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    // Resizes the frame so that the client area has its designed size at dpi_.
+    void FitClientArea();
 
     // MainWindowView
     void WakeWindowThread() override;
@@ -108,12 +121,18 @@ private:
     void SetInfoBoxVisible(bool visible) override;
 
     // main_window_controls.cpp
+    // The fonts at dpi_; the old ones are deleted once no control uses them.
     void CreateFonts();
     HFONT FontOf(ControlFont font) const;
     void CreateControls();
     HMENU CreatePortMenu();
-    // Control `id` as the layout defines it, of `window_class` with its own `style`.
+    // Control `id` with the layout's caption and state, of `window_class` with
+    // its own `style`; PlaceControls places it.
     HWND CreateChild(const wchar_t* window_class, DWORD style, ControlId id);
+    // Every control at its place and in its font at dpi_.
+    void PlaceControls();
+    void PlaceControl(HWND control, const ControlPlace& place);
+    // The logo decoded at its size at dpi_.
     void ShowLogo();
     // main_window_paint.cpp
     void PaintFrames(HDC dc) const;
@@ -128,10 +147,12 @@ private:
     HWND hwnd_ = nullptr;
     std::atomic<HWND> wake_target_{nullptr};
     HMENU port_menu_ = nullptr;
-    GdiObject<HFONT> dialog_font_;
-    GdiObject<HFONT> bold_font_;
-    GdiObject<HFONT> italic_font_;
-    GdiObject<HFONT> log_font_;
+    // The dots per inch the window is laid out for.
+    int dpi_ = kDesignDpi;
+    static constexpr std::array kFonts = {ControlFont::Dialog, ControlFont::Bold, ControlFont::Italic,
+                                          ControlFont::Log};
+    // Indexed by ControlFont.
+    std::array<GdiObject<HFONT>, kFonts.size()> fonts_;
     GdiObject<HBITMAP> logo_;
     std::string logo_error_;
     bool log_has_lines_ = false;

@@ -1,14 +1,16 @@
 // The window's controls: fonts, creation in the order of the window's layout
-// (which is also the tab order), dressed from the layout table; the port
-// menu and the logo.
+// (which is also the tab order), dressed and placed from the layout table at
+// the window's dpi; the port menu and the logo.
 
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include "firmware/language_selector.h"
+#include "ui/core/dpi_scale.h"
 #include "ui/core/form_texts.h"
 #include "ui/core/port_probe.h"
+#include "ui/win32/control_fonts.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/logo.h"
 #include "ui/win32/resource_ids.h"
@@ -18,19 +20,8 @@ namespace varnox {
 
 namespace {
 
-// The designed font: MS Sans Serif, 8 pt (11 pixels at 96 dpi).
-constexpr const wchar_t* kDialogFace = L"MS Sans Serif";
-constexpr int kDialogHeight = -11;
-constexpr int kLogHeight = -13;  // 10 pt
-// The drop-down list's height when open; the control is never shown.
+// The drop-down list's height when open, at 96 dpi; the control is never shown.
 constexpr int kComboListHeight = 200;
-
-HFONT MakeFont(int height, int weight, bool italic)
-{
-    return CreateFontW(height, 0, 0, 0, weight, italic ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                       kDialogFace);
-}
 
 // A label's size follows its text, as the designer's auto-sized labels do.
 SIZE TextSize(HWND control, HFONT font, const std::wstring& text)
@@ -48,10 +39,8 @@ SIZE TextSize(HWND control, HFONT font, const std::wstring& text)
 
 void MainWindow::CreateFonts()
 {
-    dialog_font_.Reset(MakeFont(kDialogHeight, FW_NORMAL, false));
-    bold_font_.Reset(MakeFont(kDialogHeight, FW_BOLD, false));
-    italic_font_.Reset(MakeFont(kDialogHeight, FW_NORMAL, true));
-    log_font_.Reset(MakeFont(kLogHeight, FW_BOLD, false));
+    for (const ControlFont font : kFonts)
+        fonts_[static_cast<std::size_t>(font)].Reset(MakeControlFont(font, dpi_));
 }
 
 HMENU MainWindow::CreatePortMenu()
@@ -69,44 +58,49 @@ HMENU MainWindow::CreatePortMenu()
 
 HFONT MainWindow::FontOf(ControlFont font) const
 {
-    switch (font) {
-    case ControlFont::Dialog: break;
-    case ControlFont::Bold: return bold_font_.Get();
-    case ControlFont::Italic: return italic_font_.Get();
-    case ControlFont::Log: return log_font_.Get();
-    }
-    return dialog_font_.Get();
+    return fonts_[static_cast<std::size_t>(font)].Get();
 }
 
 HWND MainWindow::CreateChild(const wchar_t* window_class, DWORD style, ControlId id)
 {
     const ControlPlace& place = PlaceOf(id);
     const HWND parent = place.InInfoBox ? DEBUG_BOX : hwnd_;
-    const HFONT font = FontOf(place.Font);
     style |= WS_CHILD | (place.Visible ? WS_VISIBLE : 0) | (place.Enabled ? 0 : WS_DISABLED) |
              (place.TabOrder > 0 ? WS_TABSTOP : 0);
-    const std::wstring caption = Widen(place.Text);
-    const HWND control = CreateWindowExW(0, window_class, caption.c_str(), style, place.Left, place.Top,
-                                         place.Width, place.Height, parent,
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                         GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(0, window_class, Widen(place.Text).c_str(), style, 0, 0, 0, 0, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+}
+
+void MainWindow::PlaceControl(HWND control, const ControlPlace& place)
+{
+    const HFONT font = FontOf(place.Font);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (place.Width == 0 || place.Height == 0) {
-        const SIZE size = TextSize(control, font, caption);
-        SetWindowPos(control, nullptr, 0, 0, place.Width != 0 ? place.Width : size.cx,
-                     place.Height != 0 ? place.Height : size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ScreenRect rect = PlaceAtDpi(place, dpi_);
+    if (rect.Width == 0 || rect.Height == 0) {
+        const SIZE size = TextSize(control, font, Widen(place.Text));
+        rect.Width = rect.Width != 0 ? rect.Width : size.cx;
+        rect.Height = rect.Height != 0 ? rect.Height : size.cy;
     }
-    return control;
+    if (place.Id == kComboBox1)
+        rect.Height = ScaleToDpi(kComboListHeight, dpi_);
+    SetWindowPos(control, nullptr, rect.Left, rect.Top, rect.Width, rect.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::PlaceControls()
+{
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(ControlFont::Dialog)), FALSE);
+    // Shape1 and Bevel1 are drawn by the window (PaintFrames): no controls.
+    for (const ControlPlace& place : kControlPlaces) {
+        const HWND control = GetDlgItem(place.InInfoBox ? DEBUG_BOX : hwnd_, place.Id);
+        if (control != nullptr)
+            PlaceControl(control, place);
+    }
+    Gauge1.SetFont(FontOf(PlaceOf(kGauge1).Font));
 }
 
 void MainWindow::CreateControls()
 {
-    const HFONT dialog = dialog_font_.Get();
-    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(dialog), FALSE);
-
-    // Shape1 and Bevel1 are drawn by the window (PaintFrames).
-    const ControlPlace& gauge = PlaceOf(kGauge1);
-    Gauge1.Create(hwnd_, kGauge1, gauge.Left, kClientHeight - gauge.Height, kClientWidth, gauge.Height, dialog);
+    Gauge1.Create(hwnd_, kGauge1);
 
     Image1 = CreateChild(L"STATIC", SS_BITMAP, kImage1);
     Label1 = CreateChild(L"STATIC", SS_LEFT | SS_NOPREFIX, kLabel1);
@@ -117,8 +111,6 @@ void MainWindow::CreateControls()
     LogLine({});  // the log starts with one empty line
 
     ComboBox1 = CreateChild(L"COMBOBOX", WS_VSCROLL | CBS_DROPDOWN, kComboBox1);
-    SetWindowPos(ComboBox1, nullptr, 0, 0, PlaceOf(kComboBox1).Width, kComboListHeight,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     for (const SelectorEntry& entry : kLanguageSelector)
         SendMessageW(ComboBox1, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(entry.Text).c_str()));
     SendMessageW(ComboBox1, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
@@ -139,6 +131,7 @@ void MainWindow::CreateControls()
     Label5 = CreateChild(L"STATIC", label, kLabel5);
     ErrorCounter = CreateChild(L"EDIT", field, kErrorCounter);
 
+    PlaceControls();
     ShowLogo();
     SetFocus(Button5);
 }
@@ -152,9 +145,16 @@ void MainWindow::ShowLogo()
         return;
     }
     const ControlPlace& place = PlaceOf(kImage1);
-    logo_.Reset(DecodeJpeg(bytes, size, {place.Width, place.Height}, logo_error_));
-    if (logo_.Get() != nullptr)
-        SendMessageW(Image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_.Get()));
+    const HBITMAP logo = DecodeJpeg(bytes, size, {place.Width, place.Height}, dpi_, logo_error_);
+    if (logo == nullptr)
+        return;
+    // The control sizes itself to the picture. Common controls 6 keep a
+    // copy of a 32-bit picture: the copy it hands back is ours to delete.
+    const auto previous = reinterpret_cast<HBITMAP>(
+        SendMessageW(Image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo)));
+    if (previous != nullptr && previous != logo_.Get())
+        DeleteObject(previous);
+    logo_.Reset(logo);
 }
 
 }  // namespace varnox

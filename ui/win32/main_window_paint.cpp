@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "ui/core/dpi_scale.h"
 #include "ui/win32/main_window.h"
 
 namespace varnox {
@@ -27,26 +28,40 @@ COLORREF TextColourOf(TextColour colour, COLORREF system)
     return system;
 }
 
-RECT PlaceRect(ControlId id)
+RECT PlaceRect(ControlId id, int dpi)
 {
-    const ControlPlace& place = PlaceOf(id);
+    const ScreenRect place = PlaceAtDpi(PlaceOf(id), dpi);
     return {place.Left, place.Top, place.Left + place.Width, place.Top + place.Height};
+}
+
+// A line of the layout's one pixel is as thick as the dpi makes it: `draw`
+// draws each of its pixel-wide rings, from `outside` inwards.
+template <typename Draw>
+void DrawRings(RECT outside, int thickness, Draw draw)
+{
+    for (int ring = 0; ring < thickness; ++ring) {
+        draw(outside);
+        InflateRect(&outside, -1, -1);
+    }
+}
+
+void FrameBlack(HDC dc, const RECT& outside, int thickness)
+{
+    DrawRings(outside, thickness,
+              [dc](RECT ring) { FrameRect(dc, &ring, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))); });
 }
 
 }  // namespace
 
 void MainWindow::PaintFrames(HDC dc) const
 {
+    const int line = ScaleToDpi(1, dpi_);
     // Shape1: white with a 1-pixel black outline.
-    const RECT shape = PlaceRect(kShape1);
-    const HGDIOBJ old_brush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
-    const HGDIOBJ old_pen = SelectObject(dc, GetStockObject(BLACK_PEN));
-    Rectangle(dc, shape.left, shape.top, shape.right, shape.bottom);
-    SelectObject(dc, old_pen);
-    SelectObject(dc, old_brush);
+    const RECT shape = PlaceRect(kShape1, dpi_);
+    FillRect(dc, &shape, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    FrameBlack(dc, shape, line);
     // Bevel1: a lowered box frame around the shape and the logo.
-    RECT bevel = PlaceRect(kBevel1);
-    DrawEdge(dc, &bevel, BDR_SUNKENOUTER, BF_RECT);
+    DrawRings(PlaceRect(kBevel1, dpi_), line, [dc](RECT ring) { DrawEdge(dc, &ring, BDR_SUNKENOUTER, BF_RECT); });
 }
 
 LRESULT MainWindow::ControlColours(HDC dc, HWND control, bool edit) const
@@ -74,10 +89,11 @@ void MainWindow::DrawButton5(const DRAWITEMSTRUCT& item) const
     const bool pushed = (item.itemState & ODS_SELECTED) != 0;
     const bool focused = (item.itemState & ODS_FOCUS) != 0;
     const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    const int line = ScaleToDpi(1, dpi_);
     // The focused button carries the black outline of a default button.
     if (focused) {
-        FrameRect(dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-        InflateRect(&area, -1, -1);
+        FrameBlack(dc, area, line);
+        InflateRect(&area, -line, -line);
     }
     DrawFrameControl(dc, &area, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
 
@@ -85,16 +101,16 @@ void MainWindow::DrawButton5(const DRAWITEMSTRUCT& item) const
     GetWindowTextW(item.hwndItem, caption, static_cast<int>(std::size(caption)));
     RECT text = area;
     if (pushed)
-        OffsetRect(&text, 1, 1);
+        OffsetRect(&text, line, line);
     const HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
     SetBkMode(dc, TRANSPARENT);
     const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
     if (disabled) {
         // Greyed the classic way: a white copy under the grey text.
-        OffsetRect(&text, 1, 1);
+        OffsetRect(&text, line, line);
         SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
         DrawTextW(dc, caption, -1, &text, format);
-        OffsetRect(&text, -1, -1);
+        OffsetRect(&text, -line, -line);
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
     } else {
         SetTextColor(dc, TextColourOf(PlaceOf(kButton5).Colour, GetSysColor(COLOR_BTNTEXT)));
@@ -104,7 +120,8 @@ void MainWindow::DrawButton5(const DRAWITEMSTRUCT& item) const
 
     if (focused) {
         RECT focus = area;
-        InflateRect(&focus, -4, -4);
+        const int inset = ScaleToDpi(4, dpi_);
+        InflateRect(&focus, -inset, -inset);
         DrawFocusRect(dc, &focus);
     }
 }
