@@ -26,8 +26,15 @@ UpdateEnding UpdateEngine::RunBootloaderPhase()
     }
 
     for (int i = 0; i < kRequiredHandshakes; ++i) {
-        if (BootHandshake().failed())
-            return StopRequested() ? UpdateEnding::Interrupted : UpdateEnding::HandshakeFailed;
+        if (BootHandshake().failed()) {
+            if (StopRequested()) return UpdateEnding::Interrupted;
+            ++LastRecord.Failed.Handshake;
+            // The panel holds the new EEPROM and its old flash: say so.
+            window_.LogLine("");
+            window_.LogLine(kHandshakeFailedItalian);
+            window_.LogLine(kHandshakeFailedEnglish);
+            return UpdateEnding::HandshakeFailed;
+        }
     }
     // The loader wants one more frame; whether it answers does not matter.
     BootHandshake();
@@ -89,9 +96,11 @@ StepResult UpdateEngine::ExchangeKernelPacket(const LoaderPacket& packet)
         const double stamp = TimeStamp(clock_);
         // The acknowledgement is a lone byte: one that comes with any other
         // byte is not taken and the attempt runs into its time-out.
-        if (!ReplyArrived(port, clock_, stamp, {1, true, kKernelTimeout})) continue;
-        uint8_t answer = 0;
-        if (port.Receive(&answer, 1).count == 1 && answer == packet.ExpectedSum) return StepResult::Done();
+        if (ReplyArrived(port, clock_, stamp, {1, true, kKernelTimeout})) {
+            uint8_t answer = 0;
+            if (port.Receive(&answer, 1).count == 1 && answer == packet.ExpectedSum) return StepResult::Done();
+        }
+        ++LastRecord.Failed.MicroKernel;
     }
     return StepResult::Failed(StepFailure::NotAcknowledged);
 }
@@ -139,15 +148,16 @@ StepResult UpdateEngine::ExchangeFlashPacket(const LoaderPacket& packet)
         port.DiscardInput(clock_);
         port.Send(packet.Bytes.data(), packet.Length);
         const double stamp = TimeStamp(clock_);
-        if (!ReplyArrived(port, clock_, stamp, {static_cast<long>(kFlashReplyLength), false, kFlashTimeout}))
-            continue;
-        // Judged on the first four bytes; the rest goes with the next discard.
-        // Every attempt compares with the packet's own sum, also after a
-        // reply with a wrong one.
-        uint8_t reply[kFlashReplyLength] = {};
-        if (port.Receive(reply, kFlashReplyLength).count == kFlashReplyLength &&
-            reply[kFlashReplySumIndex] == packet.ExpectedSum)
-            return StepResult::Done();
+        if (ReplyArrived(port, clock_, stamp, {static_cast<long>(kFlashReplyLength), false, kFlashTimeout})) {
+            // Judged on the first four bytes; the rest goes with the next discard.
+            // Every attempt compares with the packet's own sum, also after a
+            // reply with a wrong one.
+            uint8_t reply[kFlashReplyLength] = {};
+            if (port.Receive(reply, kFlashReplyLength).count == kFlashReplyLength &&
+                reply[kFlashReplySumIndex] == packet.ExpectedSum)
+                return StepResult::Done();
+        }
+        ++LastRecord.Failed.Flash;
     }
     return StepResult::Failed(StepFailure::NotAcknowledged);
 }

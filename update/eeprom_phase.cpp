@@ -84,6 +84,8 @@ StepResult UpdateEngine::DownloadEeprom()
             if (chunk.ok()) break;
             // The failed request closed the port; re-open it before the next attempt.
             Port.Open(run_port_);
+            ++LastRecord.Reopens;
+            ++LastRecord.Failed.Eeprom;
             ++retries;
             window_.SetFieldText(Field::ErrorCounter, std::to_string(retries));
             window_.PumpMessages();
