@@ -10,6 +10,7 @@
 #include "protocol/memory_requests.h"
 #include "sim/sim_device.h"
 #include "tests/support/recording_window.h"
+#include "tests/support/engine_for_tests.h"
 #include "update/update_engine.h"
 
 namespace varnox {
@@ -33,6 +34,7 @@ protected:
         opener = std::make_unique<SimPortOpener>(*panel, clock);
         testing::RecordingWindow window;
         UpdateEngine engine(*opener, clock, window);
+        testing::PrepareForTests(engine);
         ASSERT_EQ(engine.Run(), UpdateEnding::Completed);
         ASSERT_TRUE(panel->RestartDoneAt().has_value());
         clock.Advance(*panel->RestartDoneAt() - clock.Now());

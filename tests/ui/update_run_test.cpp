@@ -24,6 +24,7 @@
 #include "recording_boxes.h"
 #include "sim/image_compare.h"
 #include "sim/sim_device.h"
+#include "tests/support/engine_for_tests.h"
 #include "ui/qt/main_window.h"
 #include "ui/core/window_bridge.h"
 #include "update/update_texts.h"
@@ -87,6 +88,7 @@ struct Bench {
           opener(panel, clock, panel_port),
           form(opener, pace == Pace::Paced ? static_cast<Clock&>(paced) : clock, boxes)
     {
+        testing::PrepareForTests(form.Engine());
         form.show();
     }
 
@@ -337,6 +339,7 @@ private slots:
         SimClock clock;
         testing::RecordingBoxes boxes;
         MainWindow form(opener, clock, boxes);
+        testing::PrepareForTests(form.Engine());
         opener.armed = true;
 
         QSignalSpy finished(&form, &MainWindow::RunFinished);

@@ -13,6 +13,7 @@
 
 #include "recording_view.h"
 #include "sim/sim_device.h"
+#include "tests/support/engine_for_tests.h"
 #include "ui/core/form_texts.h"
 #include "ui/core/main_window_core.h"
 #include "update/update_texts.h"
@@ -31,6 +32,7 @@ bool Contains(const std::vector<std::string>& log, const std::string& line)
 struct Bench {
     explicit Bench(int panel_port = 1) : opener(panel, clock, panel_port), core(view, opener, clock)
     {
+        testing::PrepareForTests(core.Engine());
         core.Start();
     }
     bool RunToItsEnd()
@@ -167,6 +169,7 @@ TEST(MainWindowCoreTest, AnExceptionEscapingARunIsReportedAndTheWindowRecovers)
     SimClock clock;
     RecordingView view;
     MainWindowCore core(view, opener, clock);
+    testing::PrepareForTests(core.Engine());
     core.Start();
     for (int armed : {1, 2}) {
         opener.armed = armed;
@@ -195,6 +198,7 @@ TEST(MainWindowCoreTest, ProgramEndDuringARunStopsItAtItsNextBoundaryAndServesIt
         SimPortOpener opener(panel, clock);
         RecordingView view;
         auto core = std::make_unique<MainWindowCore>(view, opener, clock);
+        testing::PrepareForTests(core->Engine());
         core->Start();
         ASSERT_TRUE(core->StartUpdate());
         ASSERT_TRUE(view.ServeUntil(*core, [&] { return Contains(view.log, kPleaseWait); }));
