@@ -225,3 +225,33 @@ TEST(MainWindowCoreTest, ProgramEndDuringARunStopsItAtItsNextBoundaryAndServesIt
 
 }  // namespace
 }  // namespace varnox
+
+namespace varnox {
+namespace {
+
+// The core both windows share: the stand-in guard ends the run with the button
+// enabled, and a run record that cannot be written is the log's last line.
+TEST(MainWindowCoreTrust, StandInRefusalAndAnUnwritableRecordAsTheWindowShowsThem)
+{
+    Bench bench;
+    UpdateEngine& engine = bench.core.Engine();
+    engine.Options.AllowStandIn = false;
+    engine.Options.NoRecord = false;
+    engine.Options.RecordFile = "/proc/varnox-window-test/runs.jsonl";
+    ASSERT_TRUE(bench.RunToItsEnd());
+
+    EXPECT_EQ(engine.LastEnding.load(), UpdateEnding::StandInRefused);
+    ASSERT_EQ(bench.view.log.size(), 4u);
+    EXPECT_EQ(bench.view.log[0], "");
+    EXPECT_EQ(bench.view.log[1], "FIRMWARE DI PROVA: non adatto a una centrale reale");
+    EXPECT_EQ(bench.view.log[2], "STAND-IN FIRMWARE: not for a real panel");
+    EXPECT_EQ(bench.view.log[3].rfind("run record not written: cannot ", 0), 0u) << bench.view.log[3];
+    EXPECT_TRUE(bench.view.boxes.empty());
+    EXPECT_EQ(bench.panel.Requests().size(), 1u);
+    // Nothing was written: the button stays for a run that is allowed.
+    EXPECT_TRUE(bench.view.button_enabled);
+    EXPECT_TRUE(bench.core.ButtonEnabled());
+}
+
+}  // namespace
+}  // namespace varnox
