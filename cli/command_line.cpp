@@ -18,7 +18,7 @@ constexpr const char* kPortHelp =
 constexpr const char* kStoppedHelp =
     "  130 stopped with Ctrl-C, 143 stopped with Ctrl-Break or by closing the\n"
     "      console.\n";
-constexpr const char* kRecordHelp = "%LOCALAPPDATA%\\varnox-patch\\runs.jsonl";
+constexpr const char* kRecordHelp = "The run record: %LOCALAPPDATA%\\varnox-patch\\runs.jsonl.\n";
 #else
 constexpr const char* kPortHelp =
     "PORT   a serial device path (anything containing '/', e.g. /dev/ttyUSB0 or a\n"
@@ -26,8 +26,9 @@ constexpr const char* kPortHelp =
     "       port found on this machine, USB and ACM adapters first.\n";
 constexpr const char* kStoppedHelp =
     "  130 stopped with Ctrl-C, 143 stopped by SIGTERM.\n";
-constexpr const char* kRecordHelp = "$XDG_STATE_HOME/varnox-patch/runs.jsonl, by\n"
-                                    "default ~/.local/state/varnox-patch/runs.jsonl";
+constexpr const char* kRecordHelp =
+    "The run record: $XDG_STATE_HOME/varnox-patch/runs.jsonl (by default\n"
+    "~/.local/state/varnox-patch/runs.jsonl).\n";
 #endif
 
 CommandLine Only(CommandLine::Action action)
@@ -120,7 +121,9 @@ std::string UsageText(const std::string& program)
            "a stand-in is never written into a panel without --allow-stand-in.\n"
            "After the restart the panel's identity is read again and compared with\n"
            "the image written. Every run that reads the panel's identity appends a line\n"
-           "to the run record (" + kRecordHelp + ").\n"
+           "to the run record.\n"
+           "\n"
+           + kRecordHelp +
            "\n"
            "--identify reads the panel's identity, prints it with the firmware name\n"
            "that fits and the image that would be written, and writes nothing: exit\n"

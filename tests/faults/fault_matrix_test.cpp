@@ -102,7 +102,7 @@ const std::vector<Scenario> kScenarios = {
     {"Chunk_AdapterPulled", {"pull:write-eeprom:3"}, Ending::EepromFailed, kNoAnswer, 6, 25},
     {"Download_AdapterPulledMidway", {"pull:write-eeprom:300"}, Ending::EepromFailed, kNoAnswer, 6, 70},
 
-    // Handshake: one failed exchange of the first three ends the phase quietly.
+    // Handshake: one failed exchange of the first three ends the phase, with its warning.
     Loader("Handshake_NoAnswer", "no-answer:handshake:1", Ending::HandshakeFailed, 10),
     Loader("Handshake_WrongAck", "wrong-ack:handshake:2", Ending::HandshakeFailed, 10),
     Loader("Handshake_NoAnswerThird", "no-answer:handshake:3", Ending::HandshakeFailed, 10),
