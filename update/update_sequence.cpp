@@ -1,5 +1,6 @@
 // The update sequence behind the window's one button: identity, name, image,
-// EEPROM phase, bootloader phase, common end.
+// stand-in guard, EEPROM phase, bootloader phase, verification, common end;
+// around it the keep-awake hold and the run record.
 
 #include <optional>
 
