@@ -51,7 +51,8 @@ int main(int argc, char** argv)
         }
     }
 
-    std::vector<std::string> panel_args = {"--verify", "FWKA1AVRXGAA0I_2x04", "--exit-after-restart"};
+    // The panel serves the tool's identity read after the restart; it is stopped once the tool has ended.
+    std::vector<std::string> panel_args = {"--verify", "FWKA1AVRXGAA0I_2x04"};
     if (!line) {
         for (const char* delay : {"byte=0", "read=0", "write=0", "handshake=0", "microkernel=0", "flash=0"}) {
             panel_args.push_back("--delay");
@@ -71,19 +72,21 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     ChildProcess tool;
     std::string error;
-    if (!tool.Start({cli, port}, error)) {
+    // The simulated panel takes the carried stand-ins; the bench keeps no run record.
+    if (!tool.Start({cli, "--allow-stand-in", "--no-record", port}, error)) {
         std::fprintf(stderr, "cannot start %s: %s\n", cli.c_str(), error.c_str());
         return 1;
     }
     const ChildResult run = tool.Finish(kRunTimeout);
-    const ChildResult panel_end = panel.Finish(30.0);
+    const ChildResult panel_end = panel.Stop();
 
     const double floor = FixedWaitSeconds();
     const double cpu = run.CpuSeconds();
     const double ratio = run.wall_seconds / floor;
     const double cpu_share = run.wall_seconds > 0 ? cpu / run.wall_seconds : 0;
     const double peak_mib = static_cast<double>(run.usage.ru_maxrss) / 1024.0;
-    const bool completed = run.status == 0 && run.out.find("Aggiornamento Terminato\n") != std::string::npos;
+    const bool completed = run.status == 0 && run.out.find("Aggiornamento Terminato\n") != std::string::npos &&
+                           run.out.find("PANEL VERIFIED: ") != std::string::npos;
     const bool verified = panel_end.status == 0;
 
     std::printf("\nfixed waits of the update:\n");

@@ -15,7 +15,7 @@ struct FixedWait {
 };
 
 // One row per kind of fixed wait.
-inline constexpr std::array<FixedWait, 8> kLargestImageWaits = {{
+inline constexpr std::array<FixedWait, 9> kLargestImageWaits = {{
     {"identity read (ReadMemory, reply looked at after 250 ms)", 1, 250},
     {"EEPROM word read (ReadEeprom)", 1, 250},
     {"EEPROM word and address-15 writes (first look at 150 ms)", 2, 150},
@@ -24,6 +24,7 @@ inline constexpr std::array<FixedWait, 8> kLargestImageWaits = {{
     {"pause before the closing packet", 1, 50},
     {"flash erase wait", 1, 8000},
     {"restart wait after the end packet", 1, 8000},
+    {"identity read after the restart (verification, answered at once)", 1, 250},
 }};
 
 constexpr double FixedWaitSeconds()
@@ -33,7 +34,7 @@ constexpr double FixedWaitSeconds()
     return static_cast<double>(total) / 1000.0;
 }
 
-static_assert(FixedWaitSeconds() == 355.15);
+static_assert(FixedWaitSeconds() == 355.4);
 
 // Loader exchanges that wait on their reply: packet and reply bytes on the
 // line, then the panel's reply delay. The handshake's reply lands inside its

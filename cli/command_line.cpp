@@ -16,14 +16,19 @@ constexpr int kHighestPort = 8;
 constexpr const char* kPortHelp =
     "PORT   COM1 .. COM8 (any letter case): the Windows serial port of that name.\n";
 constexpr const char* kStoppedHelp =
-    "130 stopped with Ctrl-C, 143 stopped with Ctrl-Break or by closing the\n"
-    "console.\n";
+    "  130 stopped with Ctrl-C, 143 stopped with Ctrl-Break or by closing the\n"
+    "      console.\n";
+constexpr const char* kRecordHelp = "The run record: %LOCALAPPDATA%\\varnox-patch\\runs.jsonl.\n";
 #else
 constexpr const char* kPortHelp =
     "PORT   a serial device path (anything containing '/', e.g. /dev/ttyUSB0 or a\n"
     "       pseudo-terminal), or COM1 .. COM8 (any letter case): the n-th serial\n"
     "       port found on this machine, USB and ACM adapters first.\n";
-constexpr const char* kStoppedHelp = "130 stopped with Ctrl-C, 143 stopped by SIGTERM.\n";
+constexpr const char* kStoppedHelp =
+    "  130 stopped with Ctrl-C, 143 stopped by SIGTERM.\n";
+constexpr const char* kRecordHelp =
+    "The run record: $XDG_STATE_HOME/varnox-patch/runs.jsonl (by default\n"
+    "~/.local/state/varnox-patch/runs.jsonl).\n";
 #endif
 
 CommandLine Only(CommandLine::Action action)
@@ -47,6 +52,12 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) return Only(CommandLine::Action::Help);
     if (args.size() == 1 && args[0] == "--version") return Only(CommandLine::Action::Version);
+    if (!args.empty() && args[0] == "--history") {
+        if (args.size() > 2) return Usage("--history takes at most one file");
+        CommandLine line = Only(CommandLine::Action::History);
+        if (args.size() == 2) line.history_file = args[1];
+        return line;
+    }
 
     // Run options may stand before or after the one port.
     CommandLine line;
@@ -60,7 +71,12 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
         case OptionTake::NotMine: break;
         }
         const std::string& arg = args[index++];
-        if (arg == "--help" || arg == "-h" || arg == "--version") return Usage(arg + " stands alone");
+        if (arg == "--identify") {
+            line.action = CommandLine::Action::Identify;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h" || arg == "--version" || arg == "--history")
+            return Usage(arg + " stands alone");
         if (!arg.empty() && arg[0] == '-') return Usage("unknown option " + arg);
         ports.push_back(arg);
     }
@@ -82,6 +98,8 @@ std::string UsageText(const std::string& program)
 {
     return "Usage: " + program + " PORT\n"
            "       " + program + " OPTION... PORT\n"
+           "       " + program + " --identify PORT\n"
+           "       " + program + " --history [FILE]\n"
            "       " + program + " --help\n"
            "       " + program + " --version\n"
            "\n"
@@ -99,12 +117,31 @@ std::string UsageText(const std::string& program)
            "Ctrl-C is refused once with a warning; a second Ctrl-C within 3 s stops the\n"
            "update, which can leave the panel unusable.\n"
            "\n"
-           "--version prints the program's version and exits.\n"
+           "The carried firmware images may be generated stand-ins (--version says so);\n"
+           "a stand-in is never written into a panel without --allow-stand-in.\n"
+           "After the restart the panel's identity is read again and compared with\n"
+           "the image written. Every run that reads the panel's identity appends a line\n"
+           "to the run record.\n"
+           "\n"
+           + kRecordHelp +
+           "\n"
+           "--identify reads the panel's identity, prints it with the firmware name\n"
+           "that fits and the image that would be written, and writes nothing: exit\n"
+           "status 0 when an update could start, 1 otherwise.\n"
+           "--history prints the run record (or FILE) as a table, newest last.\n"
+           "--version prints the program's version and the carried image set.\n"
            "\n"
            "Options of a run:\n" +
            RunOptionsHelp() +
            "\n"
-           "Exit status: 0 update completed, 1 update not completed, 2 usage error,\n" +
+           "Exit status:\n"
+           "  0   update completed and the panel verified after its restart\n"
+           "  1   update not completed, panel unchanged (no answer, port not opened,\n"
+           "      release refused, no image, stand-in refused; --identify: no update)\n"
+           "  2   usage error\n"
+           "  3   update not completed, panel changed (EEPROM, loader, microKernel or\n"
+           "      flash failed): the panel may be unusable until a new update\n"
+           "  4   update completed but not verified after the restart\n" +
            kStoppedHelp;
 }
 

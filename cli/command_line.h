@@ -1,5 +1,6 @@
 #pragma once
-// The console tool's command line: one port, --help or --version.
+// The console tool's command line: one port (to update or, with --identify,
+// to identify), --history, --help or --version.
 
 #include <string>
 
@@ -8,13 +9,15 @@
 namespace varnox {
 
 struct CommandLine {
-    enum class Action { Run, Help, Version, UsageError };
+    enum class Action { Run, Identify, History, Help, Version, UsageError };
     Action action = Action::UsageError;
     // Run: either a device path (anything containing '/')...
     std::string device_path;
     // ...or the number n of COMn, 1..8, mapped to a real port.
     int port_number = 0;
     RunOptions run;
+    // History: the record file given; empty for the per-user one.
+    std::string history_file;
     // UsageError: what was wrong.
     std::string error;
 };

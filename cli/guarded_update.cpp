@@ -32,9 +32,9 @@ int RunGuardedUpdate(const UpdateWork& work, Clock& clock, ConsoleWindow& window
         return policy.ExitStatus(work.run());
     }
 
-    UpdateEnding ending = UpdateEnding::NotRun;
-    std::thread worker([&work, &ending, &stops] {
-        ending = work.run();
+    int run_status = 0;
+    std::thread worker([&work, &run_status, &stops] {
+        run_status = work.run();
         stops.UpdateEnded();
     });
 
@@ -49,7 +49,7 @@ int RunGuardedUpdate(const UpdateWork& work, Clock& clock, ConsoleWindow& window
                 break;
             case StopPolicy::Decision::Stop:
                 window.Notice({kStopping});
-                work.stop();
+                work.stop(policy.StoppedStatus());
                 break;
             case StopPolicy::Decision::Ignore:
                 break;
@@ -59,12 +59,12 @@ int RunGuardedUpdate(const UpdateWork& work, Clock& clock, ConsoleWindow& window
             window.Notice({kStopStuck});
             window.Finish();
             // The system closes the port with the process.
-            std::_Exit(policy.ExitStatus(UpdateEnding::Interrupted));
+            std::_Exit(policy.StoppedStatus());
         }
         window.Tick();
     }
     worker.join();
-    return policy.ExitStatus(ending);
+    return policy.ExitStatus(run_status);
 }
 
 }  // namespace varnox

@@ -11,13 +11,13 @@
 #include "cli/console_window.h"
 #include "cli/stop_events.h"
 #include "core/clock.h"
-#include "update/update_engine.h"
 
 namespace varnox {
 
 struct UpdateWork {
-    std::function<UpdateEnding()> run;  // on the worker thread
-    std::function<void()> stop;         // from the main thread, at most once
+    std::function<int()> run;  // on the worker thread; the run's exit status
+    // From the main thread, at most once, with the status the stop gives (130 or 143).
+    std::function<void(int exit_status)> stop;
 };
 
 // Returns the process's exit status (StopPolicy::ExitStatus). `clock` times

@@ -12,6 +12,8 @@
 #include "cli/command_line.h"
 #include "cli/console_window.h"
 #include "cli/guarded_update.h"
+#include "cli/history_report.h"
+#include "cli/identify_report.h"
 #include "cli/interruptible_clock.h"
 #include "cli/stop_events.h"
 #include "comm/port_map.h"
@@ -21,12 +23,12 @@
 #include "comm/serial_linux.h"
 #endif
 #include "firmware/image_provenance.h"
+#include "update/exit_status.h"
 #include "update/update_engine.h"
 
 namespace {
 
 constexpr const char* kProgram = "varnox-patch-cli";
-constexpr int kUsageError = 2;
 
 #ifdef _WIN32
 // The same bytes as on Linux: no "\r\n" for "\n", the texts' UTF-8 shown as
@@ -79,7 +81,13 @@ int main(int argc, char** argv)
     }
     if (line.action == CommandLine::Action::UsageError) {
         WriteAll(STDERR_FILENO, std::string(kProgram) + ": " + line.error + "\n\n" + UsageText(kProgram));
-        return kUsageError;
+        return kExitUsage;
+    }
+    if (line.action == CommandLine::Action::History) {
+        const HistoryAnswer history = HistoryOf(line.history_file);
+        WriteAll(STDOUT_FILENO, history.Out);
+        WriteAll(STDERR_FILENO, history.Err);
+        return history.ExitStatus;
     }
 
 #ifdef _WIN32
@@ -113,11 +121,23 @@ int main(int argc, char** argv)
     engine.SelectedPort.store(port);
     engine.Options = line.run;
     ApplyRunEnvironment(engine.Options);
+    engine.ProgramName = kProgram;
+    engine.PortName = line.device_path;
+    engine.RecordProblem = [&window](const std::string& text) { window.Notice({text}); };
+    if (line.action == CommandLine::Action::Identify) {
+        const Identification found = engine.Identify();
+        window.Finish();
+        WriteAll(STDOUT_FILENO, IdentificationText(found));
+        return IdentificationStatus(found);
+    }
 
     // A stop also cuts the engine's pauses short.
-    const UpdateWork work{[&engine] { return engine.Run(); },
-                          [&engine, &clock] {
-                              engine.RequestStop();
+    const UpdateWork work{[&engine] {
+                              engine.Run();
+                              return engine.LastExitStatus.load();
+                          },
+                          [&engine, &clock](int exit_status) {
+                              engine.RequestStop(exit_status);
                               clock.Interrupt();
                           }};
     const int status = RunGuardedUpdate(work, clock, window, *stops);

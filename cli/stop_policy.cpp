@@ -28,10 +28,14 @@ bool StopPolicy::Overdue(double now) const
     return stopped_by_ && now > deadline_;
 }
 
-int StopPolicy::ExitStatus(UpdateEnding ending) const
+int StopPolicy::ExitStatus(int run_status) const
 {
-    if (stopped_by_) return *stopped_by_ == StopEvent::Interrupt ? kInterruptedStatus : kTerminatedStatus;
-    return ending == UpdateEnding::Completed ? 0 : 1;
+    return stopped_by_ ? StoppedStatus() : run_status;
+}
+
+int StopPolicy::StoppedStatus() const
+{
+    return stopped_by_ == StopEvent::Terminate ? kTerminatedStatus : kInterruptedStatus;
 }
 
 }  // namespace varnox

@@ -8,7 +8,6 @@
 #include <optional>
 
 #include "cli/stop_events.h"
-#include "update/update_engine.h"
 
 namespace varnox {
 
@@ -24,9 +23,11 @@ public:
     Decision OnEvent(StopEvent event, double now);
     // The stop's grace time has run out.
     bool Overdue(double now) const;
-    // 0 only when the update completed; 128 + the signal's number (130 for
-    // Ctrl-C, 143 for a terminate request) when a stop was decided.
-    int ExitStatus(UpdateEnding ending) const;
+    // The run's own status (update/exit_status.h), unless a stop was decided:
+    // then StoppedStatus().
+    int ExitStatus(int run_status) const;
+    // 128 + the signal's number: 130 for Ctrl-C, 143 for a terminate request.
+    int StoppedStatus() const;
 
 private:
     std::optional<double> warned_at_;

@@ -38,6 +38,11 @@ std::optional<FirmwareImageRecord> ImageOfFirmware(const std::string& firmware_n
     return FirmwareImageRecord{std::string(row->Name), std::string(row->Sha256), row->StandIn};
 }
 
+std::string_view ProgramVersion()
+{
+    return VARNOX_VERSION;
+}
+
 std::string VersionText(const std::string& program)
 {
     return program + " " VARNOX_VERSION "\n" + "images: " + (CarriesStandInImages() ? "stand-in" : "real") +

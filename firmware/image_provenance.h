@@ -38,6 +38,9 @@ struct FirmwareImageRecord {
 };
 std::optional<FirmwareImageRecord> ImageOfFirmware(const std::string& firmware_name);
 
+// The programs' version, "2.04".
+std::string_view ProgramVersion();
+
 // "PROGRAM VERSION" and a line on the carried image set, each ending in "\n":
 // "images: stand-in, set sha256 <64 hex>" or "images: real, set sha256 <64 hex>".
 std::string VersionText(const std::string& program);

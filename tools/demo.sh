@@ -47,9 +47,11 @@ exec 3<"$fifo"
 read -r pty <&3 || { echo "demo: the simulated panel did not start" >&2; exit 1; }
 echo "demo: simulated panel ($panel_name) on $pty"
 
+# The simulated panel takes the carried stand-in images; a demo run is kept out of the run record.
+export VARNOX_ALLOW_STAND_IN=1
 if ((console)); then
-  "$build/bin/varnox-patch-cli" "$pty"
+  "$build/bin/varnox-patch-cli" --no-record "$pty"
 else
   echo "demo: the window opens with COM1 mapped to $pty; press CONTINUE."
-  "$build/bin/varnox-patch" "COM1=$pty"
+  "$build/bin/varnox-patch" --no-record "COM1=$pty"
 fi

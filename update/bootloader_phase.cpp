@@ -26,8 +26,15 @@ UpdateEnding UpdateEngine::RunBootloaderPhase()
     }
 
     for (int i = 0; i < kRequiredHandshakes; ++i) {
-        if (BootHandshake().failed())
-            return StopRequested() ? UpdateEnding::Interrupted : UpdateEnding::HandshakeFailed;
+        if (BootHandshake().failed()) {
+            if (StopRequested()) return UpdateEnding::Interrupted;
+            ++LastRecord.Failed.Handshake;
+            // The panel holds the new EEPROM and its old flash: say so.
+            window_.LogLine("");
+            window_.LogLine(kHandshakeFailedItalian);
+            window_.LogLine(kHandshakeFailedEnglish);
+            return UpdateEnding::HandshakeFailed;
+        }
     }
     // The loader wants one more frame; whether it answers does not matter.
     BootHandshake();
@@ -93,6 +100,7 @@ StepResult UpdateEngine::ExchangeKernelPacket(const LoaderPacket& packet)
         if (ReplyArrived(port, clock_, stamp, {1, true, kKernelTimeout}) && port.Receive(&answer, 1).count == 1 &&
             answer == packet.ExpectedSum)
             return StepResult::Done();
+        ++LastRecord.Failed.MicroKernel;
         if (attempt + 1 < kPacketAttempts) RestorePort();
     }
     return StepResult::Failed(StepFailure::NotAcknowledged);
@@ -149,6 +157,7 @@ StepResult UpdateEngine::ExchangeFlashPacket(const LoaderPacket& packet)
             port.Receive(reply, kFlashReplyLength).count == kFlashReplyLength &&
             reply[kFlashReplySumIndex] == packet.ExpectedSum)
             return StepResult::Done();
+        ++LastRecord.Failed.Flash;
         // An adapter that dropped out is waited for; the same packet goes again.
         if (attempt + 1 < kPacketAttempts) RestorePort();
     }

@@ -38,7 +38,9 @@ StepResult UpdateEngine::ExchangeResult(LinkResult result)
 
 void UpdateEngine::RestorePort()
 {
-    if (Port.Restore(stop_) == PortRestore::Reopened) window_.LogLine(kPortReconnected);
+    if (Port.Restore(stop_) != PortRestore::Reopened) return;
+    ++LastRecord.Reopens;
+    window_.LogLine(kPortReconnected);
 }
 
 StepResult UpdateEngine::NormalizeEepromWord()
@@ -87,6 +89,7 @@ StepResult UpdateEngine::DownloadEeprom()
             chunk = ExchangeResult(Requests.WriteEeprom(static_cast<uint16_t>(offset & 0xFFFF), BlockBuffer,
                                                  static_cast<uint8_t>(kChunkLength)));
             if (chunk.ok()) break;
+            ++LastRecord.Failed.Eeprom;
             ++retries;
             window_.SetFieldText(Field::ErrorCounter, std::to_string(retries));
             window_.PumpMessages();

@@ -13,6 +13,10 @@ struct RunOptions {
     // Write stand-in images into a panel (the demo and the tests): --allow-stand-in,
     // or VARNOX_ALLOW_STAND_IN=1 in the environment.
     bool AllowStandIn = false;
+    // Where the run record goes: --record FILE instead of the per-user file,
+    // --no-record for none.
+    std::string RecordFile;
+    bool NoRecord = false;
 };
 
 enum class OptionTake {

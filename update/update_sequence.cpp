@@ -1,7 +1,12 @@
 // The update sequence behind the window's one button: identity, name, image,
-// EEPROM phase, bootloader phase, common end.
+// stand-in guard, EEPROM phase, bootloader phase, verification, common end;
+// around it the keep-awake hold and the run record.
 
+#include <optional>
+
+#include "firmware/image_provenance.h"
 #include "firmware/panel_identity.h"
+#include "update/exit_status.h"
 #include "update/update_engine.h"
 #include "update/update_texts.h"
 
@@ -44,9 +49,25 @@ UpdateEnding UpdateEngine::Run()
     bool idle = false;
     if (!running_.compare_exchange_strong(idle, true)) return UpdateEnding::Refused;
     RunFlag flag(running_, stop_);
-    const UpdateEnding ending = RunSteps();
+    UpdateEnding ending = UpdateEnding::NotRun;
+    {
+        // Taken and let go on this thread: on Windows the hold belongs to it.
+        const std::unique_ptr<SleepInhibitor> inhibitor = SleepInhibitors ? SleepInhibitors() : nullptr;
+        std::optional<KeepAwake> awake;
+        if (inhibitor) awake.emplace(*inhibitor);
+        BeginRecord();
+        ending = RunSteps();
+    }
     LastEnding.store(ending);
+    // A stopped run reports the stop's status, even when its last step was done.
+    LastExitStatus.store(StopRequested() ? stop_exit_status_.load() : ExitStatusOf(ending, LastVerification.load()));
+    EndRecord(ending);
     return ending;
+}
+
+bool UpdateEngine::RefusesStandIn() const
+{
+    return CarriesStandInImages() && !Options.AllowStandIn;
 }
 
 void UpdateEngine::FinishUpdate()
@@ -74,6 +95,7 @@ UpdateEnding UpdateEngine::RunSteps()
     // identity read below then fails for want of an answer.
     Port.Open(run_port_);
     if (StopRequested()) return Interrupt();
+    identity_read_ = true;
 
     PanelIdentity identity;
     const StepResult read =
@@ -86,6 +108,7 @@ UpdateEnding UpdateEngine::RunSteps()
         Port.Close();
         return UpdateEnding::IdentityReadFailed;
     }
+    LastRecord.IdentityBefore = identity.Bytes;
 
     const auto name = BuildFirmwareName(identity, window_.SelectorIndex());
     if (!name) {
@@ -97,6 +120,7 @@ UpdateEnding UpdateEngine::RunSteps()
         Port.Close();
         return UpdateEnding::ReleaseRejected;
     }
+    LastRecord.FirmwareBefore = *name;
 
     Image.SelectFirmwareImage(*name);
     if (Image.ImageEnd == 0) {
@@ -108,6 +132,17 @@ UpdateEnding UpdateEngine::RunSteps()
         Port.Close();
         return UpdateEnding::NoFirmware;
     }
+    if (const auto image = ImageOfFirmware(*name))
+        LastRecord.Image = RecordedImage{image->Image, image->Sha256, image->StandIn};
+
+    // Nothing has been written yet: the no-firmware ending, without its pause.
+    if (RefusesStandIn()) {
+        window_.LogLine("");
+        window_.LogLine(kStandInItalian);
+        window_.LogLine(kStandInEnglish);
+        Port.Close();
+        return UpdateEnding::StandInRefused;
+    }
 
     window_.LogLine(kUpdateStarted);
     window_.LogLine(*name);
@@ -118,7 +153,12 @@ UpdateEnding UpdateEngine::RunSteps()
     window_.SetFieldText(Field::PanelType, *name);
     if (StopRequested()) return Interrupt();
 
-    if (NormalizeEepromWord().failed() || WriteAddress15().failed() || DownloadEeprom().failed()) {
+    // The word and byte 15 get one attempt each; the download counts its own.
+    const auto counted = [this](StepResult step) {
+        if (step.kind == StepFailure::LinkFailed) ++LastRecord.Failed.Eeprom;
+        return step.failed();
+    };
+    if (counted(NormalizeEepromWord()) || counted(WriteAddress15()) || DownloadEeprom().failed()) {
         if (StopRequested()) return Interrupt();
         window_.LogLine("");
         window_.LogLine(kEepromError);
@@ -130,6 +170,8 @@ UpdateEnding UpdateEngine::RunSteps()
     }
 
     const UpdateEnding ending = RunBootloaderPhase();
+    // The port is still open: the panel speaks the service protocol again after its restart.
+    if (ending == UpdateEnding::Completed) LastVerification.store(VerifyAfterRestart());
     FinishUpdate();
     return ending;
 }

@@ -11,6 +11,10 @@ inline constexpr const char* kReleaseRejectedEnglish = "ERROR : Panel release ea
 inline constexpr const char* kNoFirmwareEnglish = "ERROR : Firmware Version NOT Available";
 inline constexpr const char* kNoFirmwareItalian = "ERRORe : Versione NON Disponibile";
 
+// The stand-in guard's refusal.
+inline constexpr const char* kStandInItalian = "FIRMWARE DI PROVA: non adatto a una centrale reale";
+inline constexpr const char* kStandInEnglish = "STAND-IN FIRMWARE: not for a real panel";
+
 // Opening lines of an update and the EEPROM phase's report.
 inline constexpr const char* kUpdateStarted = "UPDATING PROCESS STARTED";
 inline constexpr const char* kUpdatingEeprom = "UPDATING EEPROM MEMORY";
@@ -26,6 +30,18 @@ inline constexpr const char* kFlashUpdatedItalian = "FLASH AGGIORNATA.. RIAVVIO 
 inline constexpr const char* kFlashUpdatedEnglish = "FLASH UPDATED... PANEL RESTART";
 inline constexpr const char* kRestartWait = "ATTENDERE , PLEASE WAIT";
 inline constexpr const char* kUpdateFinished = "Aggiornamento Terminato";
+inline constexpr const char* kHandshakeFailedItalian =
+    "ATTENZIONE: la centrale non entra in programmazione; firmware non aggiornato";
+inline constexpr const char* kHandshakeFailedEnglish =
+    "WARNING: the panel did not enter its loader; the firmware was not updated";
+
+// The identity read after the restart (the verified lines end in the firmware name).
+inline constexpr const char* kVerifiedItalian = "CENTRALE VERIFICATA: ";
+inline constexpr const char* kVerifiedEnglish = "PANEL VERIFIED: ";
+inline constexpr const char* kNoAnswerAfterRestartItalian = "ATTENZIONE: la centrale non risponde dopo il riavvio";
+inline constexpr const char* kNoAnswerAfterRestartEnglish = "WARNING: the panel does not answer after its restart";
+inline constexpr const char* kOtherFirmwareItalian = "ATTENZIONE: la centrale riporta un altro firmware";
+inline constexpr const char* kOtherFirmwareEnglish = "WARNING: the panel reports other firmware";
 
 // The adapter dropped out mid-update and is back; the update goes on.
 inline constexpr const char* kPortReconnected = "PORTA SERIALE RICOLLEGATA , SERIAL PORT RECONNECTED";

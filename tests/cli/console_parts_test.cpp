@@ -38,6 +38,30 @@ TEST(CommandLineTest, PortsAndUsageErrors)
         EXPECT_EQ(Parse(args).action, CommandLine::Action::UsageError) << (args.empty() ? "(none)" : args[0]);
 }
 
+TEST(CommandLineTest, IdentifyHistoryAndTheRecordOptions)
+{
+    const CommandLine identify = Parse({"--identify", "--allow-stand-in", "COM2"});
+    EXPECT_EQ(identify.action, CommandLine::Action::Identify);
+    EXPECT_EQ(identify.port_number, 2);
+    EXPECT_TRUE(identify.run.AllowStandIn);
+    EXPECT_EQ(Parse({"--identify"}).action, CommandLine::Action::UsageError);  // no port
+
+    EXPECT_EQ(Parse({"--history"}).action, CommandLine::Action::History);
+    EXPECT_EQ(Parse({"--history"}).history_file, "");
+    EXPECT_EQ(Parse({"--history", "old.jsonl"}).history_file, "old.jsonl");
+    EXPECT_EQ(Parse({"--history", "a", "b"}).action, CommandLine::Action::UsageError);
+    EXPECT_EQ(Parse({"COM1", "--history"}).action, CommandLine::Action::UsageError);
+
+    const CommandLine recorded = Parse({"--record", "runs.jsonl", "COM1"});
+    EXPECT_EQ(recorded.run.RecordFile, "runs.jsonl");
+    EXPECT_FALSE(recorded.run.NoRecord);
+    EXPECT_EQ(Parse({"COM1", "--record=x/y.jsonl"}).run.RecordFile, "x/y.jsonl");
+    EXPECT_TRUE(Parse({"--no-record", "COM1"}).run.NoRecord);
+    for (auto args : std::vector<std::vector<const char*>>{
+             {"COM1", "--record"}, {"--record=", "COM1"}, {"--no-record=yes", "COM1"}, {"--record", "", "COM1"}})
+        EXPECT_EQ(Parse(args).action, CommandLine::Action::UsageError) << args[0] << " " << args[1];
+}
+
 TEST(StatusLineTest, PercentAndDurations)
 {
     EXPECT_EQ(GaugePercent(0, 1500), 0);

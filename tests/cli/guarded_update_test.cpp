@@ -24,12 +24,13 @@ TEST(StopPolicyTest, CtrlCWarnsAndASecondWithinThreeSecondsStops)
     StopPolicy policy;
     EXPECT_EQ(policy.OnEvent(StopEvent::Interrupt, 10.0), Decision::Warn);
     EXPECT_EQ(policy.OnEvent(StopEvent::Interrupt, 13.0), Decision::Stop);
-    EXPECT_EQ(policy.ExitStatus(UpdateEnding::Interrupted), 130);
+    EXPECT_EQ(policy.StoppedStatus(), 130);
+    EXPECT_EQ(policy.ExitStatus(3), 130);
 
     StopPolicy late;
     EXPECT_EQ(late.OnEvent(StopEvent::Interrupt, 10.0), Decision::Warn);
     EXPECT_EQ(late.OnEvent(StopEvent::Interrupt, 13.5), Decision::Warn);  // warns afresh
-    EXPECT_EQ(late.ExitStatus(UpdateEnding::Completed), 0);
+    EXPECT_EQ(late.ExitStatus(4), 4);
     EXPECT_EQ(late.OnEvent(StopEvent::Interrupt, 15.0), Decision::Stop);
 }
 
@@ -41,14 +42,14 @@ TEST(StopPolicyTest, TerminateStopsAtOnceAndLaterEventsAreIgnored)
     EXPECT_EQ(policy.OnEvent(StopEvent::Interrupt, 11.0), Decision::Ignore);
     EXPECT_EQ(policy.OnEvent(StopEvent::Terminate, 11.0), Decision::Ignore);
     // The stop decides the status, even when the update got to its end first.
-    EXPECT_EQ(policy.ExitStatus(UpdateEnding::Completed), 143);
+    EXPECT_EQ(policy.ExitStatus(0), 143);
 }
 
 TEST(StopPolicyTest, GraceTimeRunsFromTheStop)
 {
     StopPolicy policy;
     EXPECT_FALSE(policy.Overdue(1e9));  // nothing to be overdue without a stop
-    EXPECT_EQ(policy.ExitStatus(UpdateEnding::IdentityReadFailed), 1);
+    EXPECT_EQ(policy.ExitStatus(1), 1);
     policy.OnEvent(StopEvent::Terminate, 100.0);
     EXPECT_FALSE(policy.Overdue(110.0));
     EXPECT_TRUE(policy.Overdue(110.01));
@@ -120,21 +121,24 @@ public:
         return {[this] {
                     std::unique_lock<std::mutex> lock(mutex_);
                     stopped_.wait(lock, [this] { return completes_ || stops_ > 0; });
-                    return stops_ > 0 ? UpdateEnding::Interrupted : UpdateEnding::Completed;
+                    return stops_ > 0 ? stopped_with_ : 0;
                 },
-                [this] {
+                [this](int exit_status) {
                     std::lock_guard<std::mutex> lock(mutex_);
+                    stopped_with_ = exit_status;
                     ++stops_;
                     stopped_.notify_all();
                 }};
     }
     int Stops() const { return stops_; }
+    int StoppedWith() const { return stopped_with_; }
 
 private:
     bool completes_ = false;
     std::mutex mutex_;
     std::condition_variable stopped_;
     int stops_ = 0;
+    int stopped_with_ = 0;
 };
 
 const std::string kWarning =
@@ -152,6 +156,7 @@ TEST_F(GuardedUpdate, SecondCtrlCWithinThreeSecondsStops)
     FakeUpdate update;
     EXPECT_EQ(RunGuardedUpdate(update.Work(), clock, window, stops), 130);
     EXPECT_EQ(update.Stops(), 1);
+    EXPECT_EQ(update.StoppedWith(), 130);  // what the engine's run record gives
     EXPECT_EQ(Drain(err_[0]), kWarning + kStopping);
     EXPECT_EQ(Drain(out_[0]), "");
 }
@@ -165,6 +170,7 @@ TEST_F(GuardedUpdate, LateCtrlCWarnsAgainAndTerminateStopsAtOnce)
     FakeUpdate update;
     EXPECT_EQ(RunGuardedUpdate(update.Work(), clock, window, stops), 143);
     EXPECT_EQ(update.Stops(), 1);  // the Ctrl-C after the stop asks nothing more
+    EXPECT_EQ(update.StoppedWith(), 143);
     EXPECT_EQ(Drain(err_[0]), kWarning + kWarning + kStopping);
 }
 
@@ -184,8 +190,8 @@ TEST_F(GuardedUpdate, WithoutStopEventsTheUpdateRunsUnguarded)
     ConsoleWindow window(out_[1], err_[1], false, clock);
     ScriptedStopEvents stops(clock, {});
     stops.starts = false;
-    const UpdateWork failing{[] { return UpdateEnding::IdentityReadFailed; }, [] {}};
-    EXPECT_EQ(RunGuardedUpdate(failing, clock, window, stops), 1);
+    const UpdateWork failing{[] { return 3; }, [](int) {}};
+    EXPECT_EQ(RunGuardedUpdate(failing, clock, window, stops), 3);
     EXPECT_EQ(Drain(err_[0]), "Cannot watch for Ctrl-C; the update runs to its end without it.\n");
 }
 
@@ -198,10 +204,10 @@ TEST(GuardedUpdateDeathTest, StopThatOverrunsItsGraceLeavesWithoutTheUpdate)
         ConsoleWindow window(STDOUT_FILENO, STDERR_FILENO, false, clock);
         ScriptedStopEvents stops(clock, {{0.0, {StopEvent::Terminate}}});
         stops.awaits_end = false;
-        const UpdateWork stuck{[]() -> UpdateEnding {
+        const UpdateWork stuck{[]() -> int {
                                    for (;;) ::pause();
                                },
-                               [] {}};
+                               [](int) {}};
         RunGuardedUpdate(stuck, clock, window, stops);
     };
     EXPECT_EXIT(run_stuck(), ::testing::ExitedWithCode(143),

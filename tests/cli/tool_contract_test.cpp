@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "firmware/image_provenance.h"
@@ -75,10 +77,100 @@ TEST(ToolContract, EepromFailureLogsItsReport)
     PanelProgram panel(kSimPath, {"--fault", "no-answer:read-eeprom:1"});
     ASSERT_FALSE(panel.Port().empty());
     const ChildResult run = RunTool({panel.Port()});
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 3);  // the panel was written to
     std::vector<std::string> expected = kOpening;
     expected.insert(expected.end(), {"", "Error Writing EEPROM memory", "programming END"});
     EXPECT_EQ(run.out, Joined(expected));
+}
+
+const std::string kStandInLog = Joined(
+    {"", "FIRMWARE DI PROVA: non adatto a una centrale reale", "STAND-IN FIRMWARE: not for a real panel"});
+
+TEST(ToolContract, StandInsAreWrittenOnlyWhenAllowed)
+{
+    PanelProgram panel(kSimPath, {});
+    ASSERT_FALSE(panel.Port().empty());
+    const ChildResult refused = RunToEnd(WithoutStandInPermission(kCliPath, {panel.Port(), "--no-record"}), 60.0);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, kStandInLog);
+    EXPECT_EQ(refused.err, "");
+    // Without the pause of the no-firmware ending.
+    EXPECT_LT(refused.wall_seconds, 2.0);
+
+    // The option allows it as the environment does: the run gets to its first write.
+    ChildProcess allowed;
+    std::string error;
+    ASSERT_TRUE(allowed.Start(WithoutStandInPermission(kCliPath, {"--allow-stand-in", "--no-record", panel.Port()}),
+                              error))
+        << error;
+    std::string line;
+    ASSERT_TRUE(allowed.ReadStdoutLine(line, 10.0));
+    EXPECT_EQ(line, "UPDATING PROCESS STARTED");
+    allowed.Signal(SIGTERM);
+    EXPECT_EQ(allowed.Finish(20.0).status, 143);
+}
+
+TEST(ToolContract, IdentifyWritesNothingAndSaysWhetherAnUpdateCouldStart)
+{
+    PanelProgram panel(kSimPath, {"--identity", "00000B200000"});
+    ASSERT_FALSE(panel.Port().empty());
+    const auto image = ImageOfFirmware("FWKA1AVRXGAA0I_2x04");
+    ASSERT_TRUE(image);
+    const std::string found = "identity: 00 00 0B 20 00 00\nfirmware: FWKA1AVRXGAA0I_2x04\nimage: FWKA1AVRXGAA0I_2x04, " +
+                              std::string(image->StandIn ? "stand-in" : "real") + ", sha256 " + image->Sha256 + "\n";
+    const ChildResult allowed = RunTool({"--identify", panel.Port()});
+    EXPECT_EQ(allowed.status, 0);
+    EXPECT_EQ(allowed.out, found + "update: can start\n");
+    EXPECT_EQ(allowed.err, "");
+
+    const ChildResult refused = RunToEnd(WithoutStandInPermission(kCliPath, {"--identify", panel.Port()}), 60.0);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out,
+              found + "update: refused: the carried images are stand-ins (--allow-stand-in writes them)\n");
+
+    const ChildResult no_port = RunTool({"--identify", "/dev/varnox-no-such-port"});
+    EXPECT_EQ(no_port.status, 1);
+    EXPECT_EQ(no_port.out, "identity: not read: Errore Lettura da centrale : No Answer\nupdate: cannot start\n");
+
+    // Identity reads alone: an update would have needed far longer.
+    EXPECT_LT(allowed.wall_seconds + refused.wall_seconds, 4.0);
+}
+
+TEST(ToolContract, RunsAreRecordedAndShownByHistory)
+{
+    const std::string record = kToolEnvironment.state_home + "/history-test/runs.jsonl";
+    PanelProgram panel(kSimPath, {"--identity", "00000B210000"});
+    ASSERT_FALSE(panel.Port().empty());
+    EXPECT_EQ(RunTool({panel.Port(), "--record", record}).status, 1);
+    EXPECT_EQ(RunTool({"--record=" + record, "/dev/varnox-no-such-port"}).status, 1);
+
+    const ChildResult history = RunTool({"--history", record});
+    EXPECT_EQ(history.status, 0) << history.err;
+    // Newest last: the refused release, then the port that did not open.
+    const auto refused = history.out.find("release-rejected");
+    const auto unread = history.out.find("identity-read-failed");
+    ASSERT_NE(refused, std::string::npos) << history.out;
+    ASSERT_NE(unread, std::string::npos) << history.out;
+    EXPECT_LT(refused, unread);
+    EXPECT_NE(history.out.find("2 runs; no unreadable lines"), std::string::npos) << history.out;
+
+    // The per-user record lies under XDG_STATE_HOME (other tests of this program add to it too).
+    EXPECT_EQ(RunTool({panel.Port()}).status, 1);
+    const ChildResult own = RunTool({"--history"});
+    EXPECT_NE(own.out.find("release-rejected"), std::string::npos) << own.out;
+    EXPECT_TRUE(std::filesystem::exists(kToolEnvironment.state_home + "/varnox-patch/runs.jsonl"));
+}
+
+TEST(ToolContract, RecordThatCannotBeWrittenIsSaidOnStderrAndChangesNothingElse)
+{
+    PanelProgram panel(kSimPath, {"--identity", "00000B210000"});
+    ASSERT_FALSE(panel.Port().empty());
+    const ChildResult run = RunTool({panel.Port(), "--record", "/proc/varnox/runs.jsonl"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, Joined({"", "ERRORE : La versione della centrale è successiva al presente aggiornamento", "",
+                               "ERROR : Panel release earlier than this patch", ""}));
+    EXPECT_EQ(run.err.rfind("run record not written: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("/proc/varnox"), std::string::npos) << run.err;
 }
 
 class InterruptedTool : public ::testing::Test {

@@ -11,7 +11,7 @@ namespace {
 TEST(EndToEnd, WholeUpdateOfTheLargestImage)
 {
     const std::string name = "FWKA1AVRXGAA0I_2x04";
-    PanelProgram panel(kSimPath, {"--as", name, "--verify", name, "--exit-after-restart"});
+    PanelProgram panel(kSimPath, {"--as", name, "--verify", name});
     ASSERT_FALSE(panel.Port().empty());
 
     const ChildResult run = RunTool({panel.Port()}, 800.0);
@@ -21,11 +21,12 @@ TEST(EndToEnd, WholeUpdateOfTheLargestImage)
                                "DOWNLOADING microKernel", "PLEASE WAIT...", "ERASING FLASH...", "Writing Flash ",
                                "PLEASE WAIT...", "", "FLASH AGGIORNATA.. RIAVVIO CENTRALE",
                                "FLASH UPDATED... PANEL RESTART", "", "ATTENDERE , PLEASE WAIT", "",
-                               "Aggiornamento Terminato", "programming END", ""}));
+                               "Aggiornamento Terminato", "programming END", "", "",
+                               "CENTRALE VERIFICATA: " + name, "PANEL VERIFIED: " + name}));
     EXPECT_EQ(run.err, "");
 
     // The panel restarted after the end packet and holds the image.
-    const ChildResult panel_end = panel.Finish();
+    const ChildResult panel_end = panel.Stop();
     EXPECT_EQ(panel_end.status, 0) << panel_end.err;
     EXPECT_NE(panel_end.err.find("the panel holds the image"), std::string::npos) << panel_end.err;
 }

@@ -114,7 +114,7 @@ const std::vector<Scenario> kScenarios = {
     {"Download_AdapterBack", {"pull-return:write-eeprom:300"}, Ending::Completed, kNoAnswer, 0, kPastEeprom + 60,
      kInEeprom, true},
 
-    // Handshake: one failed exchange of the first three ends the phase quietly.
+    // Handshake: one failed exchange of the first three ends the phase, with its warning.
     Loader("Handshake_NoAnswer", "no-answer:handshake:1", Ending::HandshakeFailed, 10),
     Loader("Handshake_WrongAck", "wrong-ack:handshake:2", Ending::HandshakeFailed, 10),
     Loader("Handshake_NoAnswerThird", "no-answer:handshake:3", Ending::HandshakeFailed, 10),

@@ -44,11 +44,15 @@ inline std::vector<std::string> ExpectedLog(Ending ending, const std::string& re
                                               "", "PLEASE WAIT..."};
     if (ending == Ending::EepromFailed) return Concat(opening, {"", "Error Writing EEPROM memory", "programming END"});
     const auto loader = Concat(opening, {"DOWNLOADING microKernel", "PLEASE WAIT..."});
-    if (ending == Ending::HandshakeFailed || ending == Ending::MicroKernelFailed) return loader;
+    if (ending == Ending::HandshakeFailed)
+        return Concat(loader, {"", "ATTENZIONE: la centrale non entra in programmazione; firmware non aggiornato",
+                               "WARNING: the panel did not enter its loader; the firmware was not updated"});
+    if (ending == Ending::MicroKernelFailed) return loader;
     const auto flash = Concat(loader, {"ERASING FLASH...", "Writing Flash ", "PLEASE WAIT..."});
     if (ending == Ending::FlashFailed) return flash;
     return Concat(flash, {"", "FLASH AGGIORNATA.. RIAVVIO CENTRALE", "FLASH UPDATED... PANEL RESTART", "",
-                          "ATTENDERE , PLEASE WAIT", "", "Aggiornamento Terminato", "programming END", ""});
+                          "ATTENDERE , PLEASE WAIT", "", "Aggiornamento Terminato", "programming END", "", "",
+                          "CENTRALE VERIFICATA: " + kPanelName, "PANEL VERIFIED: " + kPanelName});
 }
 
 // The boxes an ending shows by itself (the port box comes from failed opens).
@@ -59,6 +63,11 @@ inline std::vector<std::string> EndingBoxes(Ending ending)
     return {};
 }
 
-inline int ExitStatus(Ending ending) { return ending == Ending::Completed ? 0 : 1; }
+// 0 completed and verified; 1 nothing written; 3 the panel was written to.
+inline int ExitStatus(Ending ending)
+{
+    if (ending == Ending::Completed) return 0;
+    return ending == Ending::IdentityRead ? 1 : 3;
+}
 
 }  // namespace varnox::testing

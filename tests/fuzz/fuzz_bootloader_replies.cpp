@@ -334,6 +334,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         if (h < 3 && o.verdict == Verdict::Failure) predicted = UpdateEnding::HandshakeFailed;
     }
     std::vector<std::string> log = Lines({"DOWNLOADING microKernel", "PLEASE WAIT..."});
+    if (predicted == UpdateEnding::HandshakeFailed)
+        for (const char* line_text : {"", "ATTENZIONE: la centrale non entra in programmazione; firmware non aggiornato",
+                                      "WARNING: the panel did not enter its loader; the firmware was not updated"})
+            log.push_back(line_text);
     const char* box = nullptr;
     if (predicted == UpdateEnding::Completed) {
         const auto kernel = KernelPackets();

@@ -84,7 +84,8 @@ sim_pid=$!
 exec 3<"$work/sim.fifo"
 read -r -t 10 pty <&3 || fail "varnox-panel-sim did not start: $(cat "$work/sim.err")"
 status=0
-timeout 60 "$bin/varnox-patch-cli" "$pty" >"$work/run.out" 2>"$work/run.err" </dev/null || status=$?
+# As every test run: stand-ins allowed, nothing added to the user's run record.
+VARNOX_ALLOW_STAND_IN=1 timeout 60 "$bin/varnox-patch-cli" --no-record "$pty" >"$work/run.out" 2>"$work/run.err" </dev/null || status=$?
 [[ $status == 1 ]] || fail "varnox-patch-cli on a newer panel: status $status, expected 1: $(cat "$work/run.err")"
 printf '\nERRORE : La versione della centrale è successiva al presente aggiornamento\n\nERROR : Panel release earlier than this patch\n\n' |
   diff -u - "$work/run.out" >&2 || fail "varnox-patch-cli on a newer panel: unexpected log"

@@ -24,6 +24,7 @@
 #include "recording_boxes.h"
 #include "sim/image_compare.h"
 #include "sim/sim_device.h"
+#include "tests/support/engine_for_tests.h"
 #include "ui/qt/main_window.h"
 #include "ui/core/window_bridge.h"
 #include "update/update_texts.h"
@@ -87,6 +88,7 @@ struct Bench {
           opener(panel, clock, panel_port),
           form(opener, pace == Pace::Paced ? static_cast<Clock&>(paced) : clock, boxes)
     {
+        testing::PrepareForTests(form.Engine());
         form.show();
     }
 
@@ -154,7 +156,9 @@ private slots:
         const QStringList expected =
             OpeningLines(name) << Lines({kDownloadingMicroKernel, kPleaseWait, kErasingFlash, kWritingFlash,
                                          kPleaseWait, "", kFlashUpdatedItalian, kFlashUpdatedEnglish, "",
-                                         kRestartWait, "", kUpdateFinished, kProgrammingEnd, ""});
+                                         kRestartWait, "", kUpdateFinished, kProgrammingEnd, ""})
+                   << "" << QString::fromStdString(kVerifiedItalian + name)
+                   << QString::fromStdString(kVerifiedEnglish + name);
         QCOMPARE(form.LogLines(), expected);
         QCOMPARE(form.panelTypebox->text(), QString::fromStdString(name));
         QCOMPARE(form.FlashAddress->text(), QStringLiteral("81792"));
@@ -224,6 +228,22 @@ private slots:
         QVERIFY(bench.Run());
         QCOMPARE(form.LogLines(), Lines({"", kNoAnswerText, ""}));
         QCOMPARE(bench.boxes.shown.size(), std::size_t{2});
+    }
+
+    void standInRefusalEndsWithTheButtonEnabled()
+    {
+        Bench bench;
+        MainWindow& form = bench.form;
+        form.Engine().Options.AllowStandIn = false;
+        QVERIFY(bench.Run());
+
+        QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::StandInRefused);
+        QCOMPARE(form.LogLines(), Lines({"", kStandInItalian, kStandInEnglish}));
+        QVERIFY(bench.boxes.shown.empty());
+        QCOMPARE(bench.panel.Requests().size(), std::size_t{1});  // the identity read only
+        QVERIFY(form.Button5->isEnabled());
+        QVERIFY(form.PortMenu()->menuAction()->isEnabled());
+        QVERIFY(form.panelTypebox->text().isEmpty());
     }
 
     void failedEepromPhaseDisablesTheButton()
@@ -306,8 +326,8 @@ private slots:
 
         QVERIFY(finished.wait(kRunTimeoutMs));
         QCOMPARE(finished.count(), 1);
-        // One run only: the identity was read once, the panel restarted once.
-        QCOMPARE(bench.panel.CountOf(RequestKind::ReadMemory), std::size_t{1});
+        // One run only: the identity was read once before and once after the restart, the panel restarted once.
+        QCOMPARE(bench.panel.CountOf(RequestKind::ReadMemory), std::size_t{2});
         QCOMPARE(bench.panel.CountOf(RequestKind::End), std::size_t{1});
         QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::Completed);
 
@@ -337,6 +357,7 @@ private slots:
         SimClock clock;
         testing::RecordingBoxes boxes;
         MainWindow form(opener, clock, boxes);
+        testing::PrepareForTests(form.Engine());
         opener.armed = true;
 
         QSignalSpy finished(&form, &MainWindow::RunFinished);

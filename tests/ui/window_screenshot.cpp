@@ -36,6 +36,9 @@ int main(int argc, char** argv)
     varnox::SteadyClock clock;
     varnox::ModalBoxPresenter boxes;
     varnox::MainWindow form(opener, clock, boxes);
+    // Always against the simulated panel: its stand-ins may be written, and no run is recorded.
+    form.Engine().Options.AllowStandIn = true;
+    form.Engine().Options.NoRecord = true;
     form.show();
 
     int status = 1;

@@ -13,6 +13,7 @@
 
 #include "recording_view.h"
 #include "sim/sim_device.h"
+#include "tests/support/engine_for_tests.h"
 #include "ui/core/form_texts.h"
 #include "ui/core/main_window_core.h"
 #include "update/update_texts.h"
@@ -31,6 +32,7 @@ bool Contains(const std::vector<std::string>& log, const std::string& line)
 struct Bench {
     explicit Bench(int panel_port = 1) : opener(panel, clock, panel_port), core(view, opener, clock)
     {
+        testing::PrepareForTests(core.Engine());
         core.Start();
     }
     bool RunToItsEnd()
@@ -167,6 +169,7 @@ TEST(MainWindowCoreTest, AnExceptionEscapingARunIsReportedAndTheWindowRecovers)
     SimClock clock;
     RecordingView view;
     MainWindowCore core(view, opener, clock);
+    testing::PrepareForTests(core.Engine());
     core.Start();
     for (int armed : {1, 2}) {
         opener.armed = armed;
@@ -195,6 +198,7 @@ TEST(MainWindowCoreTest, ProgramEndDuringARunStopsItAtItsNextBoundaryAndServesIt
         SimPortOpener opener(panel, clock);
         RecordingView view;
         auto core = std::make_unique<MainWindowCore>(view, opener, clock);
+        testing::PrepareForTests(core->Engine());
         core->Start();
         ASSERT_TRUE(core->StartUpdate());
         ASSERT_TRUE(view.ServeUntil(*core, [&] { return Contains(view.log, kPleaseWait); }));
@@ -217,6 +221,36 @@ TEST(MainWindowCoreTest, ProgramEndDuringARunStopsItAtItsNextBoundaryAndServesIt
         EXPECT_FALSE(opener.Held());  // the run closed its port
         EXPECT_EQ(panel.CountOf(RequestKind::End), 0u);
     }
+}
+
+}  // namespace
+}  // namespace varnox
+
+namespace varnox {
+namespace {
+
+// The core both windows share: the stand-in guard ends the run with the button
+// enabled, and a run record that cannot be written is the log's last line.
+TEST(MainWindowCoreTrust, StandInRefusalAndAnUnwritableRecordAsTheWindowShowsThem)
+{
+    Bench bench;
+    UpdateEngine& engine = bench.core.Engine();
+    engine.Options.AllowStandIn = false;
+    engine.Options.NoRecord = false;
+    engine.Options.RecordFile = "/proc/varnox-window-test/runs.jsonl";
+    ASSERT_TRUE(bench.RunToItsEnd());
+
+    EXPECT_EQ(engine.LastEnding.load(), UpdateEnding::StandInRefused);
+    ASSERT_EQ(bench.view.log.size(), 4u);
+    EXPECT_EQ(bench.view.log[0], "");
+    EXPECT_EQ(bench.view.log[1], "FIRMWARE DI PROVA: non adatto a una centrale reale");
+    EXPECT_EQ(bench.view.log[2], "STAND-IN FIRMWARE: not for a real panel");
+    EXPECT_EQ(bench.view.log[3].rfind("run record not written: cannot ", 0), 0u) << bench.view.log[3];
+    EXPECT_TRUE(bench.view.boxes.empty());
+    EXPECT_EQ(bench.panel.Requests().size(), 1u);
+    // Nothing was written: the button stays for a run that is allowed.
+    EXPECT_TRUE(bench.view.button_enabled);
+    EXPECT_TRUE(bench.core.ButtonEnabled());
 }
 
 }  // namespace

@@ -18,6 +18,8 @@ Lines Concat(Lines a, const Lines& b)
 const std::string kName = "FWKA1AVRXGAA0I_2x04";
 const Lines kEepromFailedLines = {"", "Error Writing EEPROM memory", "programming END"};
 const Lines kBootloaderStart = {"DOWNLOADING microKernel", "PLEASE WAIT..."};
+const Lines kHandshakeFailedLines = {"", "ATTENZIONE: la centrale non entra in programmazione; firmware non aggiornato",
+                                     "WARNING: the panel did not enter its loader; the firmware was not updated"};
 
 TEST(EarlyEndings, NoPanelOnThePort)
 {
@@ -124,7 +126,7 @@ TEST(BootloaderEndings, FirstHandshakeFailingSendsNoSecond)
 {
     SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::WrongAck, RequestKind::Handshake, 1)}));
     EXPECT_EQ(run.engine.Run(), UpdateEnding::HandshakeFailed);
-    EXPECT_EQ(run.window.log, Concat(OpeningLines(kName), kBootloaderStart));
+    EXPECT_EQ(run.window.log, Concat(Concat(OpeningLines(kName), kBootloaderStart), kHandshakeFailedLines));
     EXPECT_EQ(run.Count(RequestKind::Handshake), 1u);
     EXPECT_TRUE(run.window.boxes.empty());
     EXPECT_TRUE(run.window.button_enabled);

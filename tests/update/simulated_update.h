@@ -10,6 +10,7 @@
 #include "core/clock.h"
 #include "sim/sim_device.h"
 #include "sim/sim_panel.h"
+#include "tests/support/engine_for_tests.h"
 #include "tests/support/recording_window.h"
 #include "update/update_engine.h"
 
@@ -66,6 +67,7 @@ struct SimulatedUpdate {
     explicit SimulatedUpdate(PanelConfig config = {}) : panel(std::move(config))
     {
         clock.port_open = [this] { return engine.Port.IsOpen(); };
+        PrepareForTests(engine);
     }
 
     std::size_t Count(RequestKind kind) const { return panel.CountOf(kind); }
@@ -109,7 +111,10 @@ inline std::vector<std::string> CompletedLog(const std::string& name)
             "",
             "Aggiornamento Terminato",
             "programming END",
-            ""};
+            "",
+            "",
+            "CENTRALE VERIFICATA: " + name,
+            "PANEL VERIFIED: " + name};
 }
 
 // The opening lines every run that reaches the EEPROM phase writes.

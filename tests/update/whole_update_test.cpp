@@ -49,7 +49,8 @@ TEST_P(WholeUpdate, WritesTheImageAndEndsCompleted)
     ASSERT_EQ(chunks.size(), c.chunks);
     EXPECT_EQ(chunks.front(), 0x4000u);
     EXPECT_EQ(chunks.back(), c.last_chunk_wire);
-    EXPECT_EQ(run.Count(RequestKind::ReadMemory), 1u);
+    // The identity, before the update and after the restart.
+    EXPECT_EQ(run.Count(RequestKind::ReadMemory), 2u);
     EXPECT_EQ(run.Count(RequestKind::ReadEeprom), 1u);
     EXPECT_EQ(run.Count(RequestKind::WriteEeprom), c.chunks + 2);
     EXPECT_EQ(run.Count(RequestKind::Handshake), 4u);
@@ -70,6 +71,8 @@ TEST_P(WholeUpdate, WritesTheImageAndEndsCompleted)
     EXPECT_EQ(run.window.gauge_maximum, 81919);
     EXPECT_FALSE(run.engine.Port.IsOpen());
     EXPECT_EQ(run.engine.LastEnding.load(), UpdateEnding::Completed);
+    EXPECT_EQ(run.engine.LastVerification.load(), Verification::Verified);
+    EXPECT_EQ(run.engine.LastExitStatus.load(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

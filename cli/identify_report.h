@@ -1,0 +1,17 @@
+#pragma once
+// What varnox-patch-cli --identify prints, and its exit status.
+
+#include <string>
+
+#include "update/update_engine.h"
+
+namespace varnox {
+
+// Lines "identity: ...", "firmware: ...", "image: ...", "update: ...", each
+// ending in "\n"; a line that cannot be known says why.
+std::string IdentificationText(const Identification& found);
+
+// 0 when an update could start, 1 otherwise.
+int IdentificationStatus(const Identification& found);
+
+}  // namespace varnox
