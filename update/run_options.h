@@ -13,6 +13,12 @@ struct RunOptions {
     // Write stand-in images into a panel (the demo and the tests): --allow-stand-in,
     // or VARNOX_ALLOW_STAND_IN=1 in the environment.
     bool AllowStandIn = false;
+    // Go on as soon as each service-protocol reply is in (--fast); reads the EEPROM back too.
+    bool Fast = false;
+    // Read the written EEPROM back after the download (--verify-eeprom).
+    bool VerifyEeprom = false;
+
+    bool ReadsEepromBack() const { return Fast || VerifyEeprom; }
 };
 
 enum class OptionTake {

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/clock.h"
@@ -63,6 +64,9 @@ public:
     StepResult NormalizeEepromWord();
     StepResult WriteAddress15();
     StepResult DownloadEeprom();
+    // Reads the range the download wrote back and writes differing chunks
+    // again (--fast, --verify-eeprom); logs its own lines.
+    StepResult VerifyEeprom();
 
     // Bootloader and flash phase; its ending is one of HandshakeFailed,
     // MicroKernelFailed, FlashFailed, Completed or Interrupted.
@@ -93,6 +97,13 @@ private:
     UpdateEnding Interrupt();
     // The step's result; a failed exchange closes the port (see the definition).
     StepResult ClosingOnFailure(LinkResult result);
+    // One WriteEeprom of the chunk at image offset `offset`, from BlockBuffer.
+    StepResult WriteEepromChunk(uint32_t offset);
+    // After a failed EEPROM attempt: re-open the port, count and show the retry.
+    void RetryEepromExchange();
+    void CountEepromRetry();
+    // Up to 6 attempts of `exchange`, each failed one followed by RetryEepromExchange.
+    StepResult EepromAttempts(const std::function<StepResult()>& exchange);
     // One microKernel (or closing) packet, up to 4 attempts.
     StepResult ExchangeKernelPacket(const LoaderPacket& packet);
     // One flash packet, up to 4 attempts.
@@ -102,6 +113,7 @@ private:
     Clock& clock_;
     WindowOps& window_;
     int run_port_ = 1;  // SelectedPort as it was when the run started
+    int eeprom_retries_ = 0;  // failed EEPROM attempts of this run's download and read-back
     std::atomic<bool> running_{false};
     std::atomic<bool> stop_{false};
 };

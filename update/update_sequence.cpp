@@ -65,6 +65,7 @@ UpdateEnding UpdateEngine::Interrupt()
 UpdateEnding UpdateEngine::RunSteps()
 {
     run_port_ = SelectedPort.load();
+    Requests.Pacing = Options.Fast ? ReplyPacing::Fast : ReplyPacing::Fixed;
     window_.ClearLog();
     window_.SetGaugeVisible(true);
     window_.SetGaugeProgress(0);
@@ -118,7 +119,8 @@ UpdateEnding UpdateEngine::RunSteps()
     window_.SetFieldText(Field::PanelType, *name);
     if (StopRequested()) return Interrupt();
 
-    if (NormalizeEepromWord().failed() || WriteAddress15().failed() || DownloadEeprom().failed()) {
+    if (NormalizeEepromWord().failed() || WriteAddress15().failed() || DownloadEeprom().failed() ||
+        (Options.ReadsEepromBack() && VerifyEeprom().failed())) {
         if (StopRequested()) return Interrupt();
         window_.LogLine("");
         window_.LogLine(kEepromError);
