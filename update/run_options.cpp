@@ -22,15 +22,16 @@ constexpr OptionRow kOptions[] = {
     {"--allow-stand-in", "", "write the carried images even though they are stand-ins\n(also VARNOX_ALLOW_STAND_IN=1)",
      [](RunOptions& options, const std::string&) { options.AllowStandIn = true; }},
     {"--fast", "",
-     "go on as soon as each reply is in instead of after the\n"
-     "fixed waits; relies on a panel that takes its next request\n"
-     "once it has acknowledged the last. The EEPROM is always\n"
-     "read back and compared (--verify-eeprom), so what the\n"
-     "panel holds is checked either way",
+     "go on as soon as each reply is in, not after the fixed\n"
+     "waits. Relies on a panel that takes its next request\n"
+     "once it has acknowledged the last. Always reads the\n"
+     "EEPROM back (as --verify-eeprom), so what the panel\n"
+     "holds is checked either way",
      [](RunOptions& options, const std::string&) { options.Fast = true; }},
     {"--verify-eeprom", "",
-     "after the EEPROM download, read the written range back,\n"
-     "compare it with the image and write differing chunks again",
+     "after the EEPROM download, read the written range\n"
+     "back, compare it with the image and write differing\n"
+     "chunks again",
      [](RunOptions& options, const std::string&) { options.VerifyEeprom = true; }},
 };
 
