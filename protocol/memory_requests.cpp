@@ -10,10 +10,11 @@ namespace varnox {
 namespace {
 
 constexpr LinkResult kDone{};
+constexpr LinkResult Failed(LinkFailure failure) { return {failure}; }
 
+// A read is looked at once; a write's acknowledgement up to three times.
 constexpr int kReadLooks[] = {kReadReplyPauseMs};
 constexpr int kAckLooks[] = {kAckFirstLookMs, kAckSecondLookMs, kAckThirdLookMs};
-constexpr LinkResult Failed(LinkFailure failure) { return {failure}; }
 
 // Reads and drops `count` waiting bytes; stops early if the port delivers nothing.
 void DropBytes(SerialPort& port, int count)

@@ -97,13 +97,9 @@ StepResult UpdateEngine::EepromAttempts(const std::function<StepResult()>& excha
 
 void UpdateEngine::RetryEepromExchange()
 {
-    // The failed request closed the port; re-open it before the next attempt.
+    // A failed request closed the port; re-open it before the next attempt (a
+    // read-back that differs left it open, and the re-open releases it first).
     Port.Open(run_port_);
-    CountEepromRetry();
-}
-
-void UpdateEngine::CountEepromRetry()
-{
     ++eeprom_retries_;
     window_.SetFieldText(Field::ErrorCounter, std::to_string(eeprom_retries_));
     window_.PumpMessages();

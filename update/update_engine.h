@@ -101,7 +101,6 @@ private:
     StepResult WriteEepromChunk(uint32_t offset);
     // After a failed EEPROM attempt: re-open the port, count and show the retry.
     void RetryEepromExchange();
-    void CountEepromRetry();
     // Up to 6 attempts of `exchange`, each failed one followed by RetryEepromExchange.
     StepResult EepromAttempts(const std::function<StepResult()>& exchange);
     // One microKernel (or closing) packet, up to 4 attempts.
