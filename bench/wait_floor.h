@@ -5,6 +5,7 @@
 // (every other reply is due within a fixed wait and costs nothing extra).
 
 #include <array>
+#include <cstddef>
 
 namespace varnox {
 
@@ -58,6 +59,53 @@ inline double LineFloorSeconds(double byte_time, double kernel_delay, double fla
     double total = FixedWaitSeconds();
     for (std::size_t i = 0; i < kLoaderExchanges.size(); ++i)
         total += kLoaderExchanges[i].Count * (kLoaderExchanges[i].BytesOnLine * byte_time + delays[i]);
+    return total;
+}
+
+// Fast mode on a line where a byte takes `byte_time` seconds, against a panel
+// that answers at once but stores each EEPROM write for `eeprom_write_time`:
+// every exchange costs its bytes on the line, each EEPROM write its store,
+// and the loader's fixed pauses and 8 s waits stay. The EEPROM read-back is
+// included (240-byte reads of the 45080 bytes written).
+struct LineExchange {
+    const char* What;
+    int Count;
+    int BytesOnLine;  // request and reply frames
+    bool Stores;      // an EEPROM write: the panel's write time comes on top
+};
+
+inline constexpr int kReadBackReads = 45080 / 240;  // whole 240-byte reads, then one of 200 bytes
+
+inline constexpr std::array<LineExchange, 10> kFastExchanges = {{
+    {"identity read (6 bytes)", 1, 7 + 14, false},
+    {"EEPROM word read (2 bytes)", 1, 7 + 10, false},
+    {"EEPROM word write", 1, 10 + 7, true},
+    {"address-15 write", 1, 9 + 7, true},
+    {"EEPROM chunks (20 bytes)", 2254, 28 + 7, true},
+    {"read-back reads (240 bytes)", kReadBackReads, 7 + 248, false},
+    {"read-back read (200 bytes)", 1, 7 + 208, false},
+    {"microKernel and closing packets", 25, 66 + 1, false},
+    {"flash packets", 528, 132 + 4, false},
+    {"identity read after the restart", 1, 7 + 14, false},
+}};
+
+// The loader's fixed waits (rows 4 to 7 of kLargestImageWaits): the
+// handshake replies and the end packet's bytes fall inside them.
+constexpr double LoaderWaitSeconds()
+{
+    long total = 0;
+    for (std::size_t i = 4; i < 8; ++i)
+        total += static_cast<long>(kLargestImageWaits[i].Count) * kLargestImageWaits[i].Milliseconds;
+    return static_cast<double>(total) / 1000.0;
+}
+
+static_assert(LoaderWaitSeconds() == 16.25);
+
+inline double FastFloorSeconds(double byte_time, double eeprom_write_time)
+{
+    double total = LoaderWaitSeconds();
+    for (const LineExchange& exchange : kFastExchanges)
+        total += exchange.Count * (exchange.BytesOnLine * byte_time + (exchange.Stores ? eeprom_write_time : 0.0));
     return total;
 }
 

@@ -12,6 +12,10 @@ namespace {
 constexpr LinkResult kDone{};
 constexpr LinkResult Failed(LinkFailure failure) { return {failure}; }
 
+// A read is looked at once; a write's acknowledgement up to three times.
+constexpr int kReadLooks[] = {kReadReplyPauseMs};
+constexpr int kAckLooks[] = {kAckFirstLookMs, kAckSecondLookMs, kAckThirdLookMs};
+
 // Reads and drops `count` waiting bytes; stops early if the port delivers nothing.
 void DropBytes(SerialPort& port, int count)
 {
@@ -48,9 +52,8 @@ LinkResult MemoryRequests::Read(uint8_t code, uint16_t address, uint8_t* destina
     SendFrame();
 
     // The panel answers a read within this pause; there is a single look.
-    clock_.Pause(kReadReplyPauseMs);
     const int threshold = ReadReplyThreshold(count);
-    const int waiting = LookWaiting();
+    const int waiting = AwaitReply(Pacing, port_, clock_, {kReadLooks, threshold, ReadReplyFrameLength(count)});
     if (waiting < threshold)
         return Failed(LinkFailure::NoAnswer);
     if (const LinkResult reply = TakeReply(waiting, threshold); reply.failed())
@@ -88,14 +91,7 @@ LinkResult MemoryRequests::WriteMemory(uint16_t address, const uint8_t* data, ui
 
     // The panel needs a moment to store the data; the acknowledgement is looked
     // for three times, and all three looks are taken even when it is already there.
-    clock_.Pause(kAckFirstLookMs);
-    int waiting = LookWaiting();
-    if (waiting < kAckThreshold)
-        clock_.Pause(kAckSecondLookMs);
-    waiting = LookWaiting();
-    if (waiting < kAckThreshold)
-        clock_.Pause(kAckThirdLookMs);
-    waiting = LookWaiting();
+    const int waiting = AwaitReply(Pacing, port_, clock_, {kAckLooks, kAckThreshold, kAckFrameLength});
     if (waiting < kAckThreshold) {
         clock_.Pause(kAckTailMs);
         clock_.Pause(kAckLateTailMs);
@@ -131,11 +127,6 @@ void MemoryRequests::SendFrame()
     // sends nothing, and the request fails for want of an answer.
     port_.DiscardInput(clock_);
     port_.Send(PacketBuffer.Bytes, PacketBuffer.Length);
-}
-
-int MemoryRequests::LookWaiting()
-{
-    return static_cast<int>(std::max(0L, port_.BytesWaiting()));
 }
 
 LinkResult MemoryRequests::TakeReply(int waiting, int threshold)

@@ -1,7 +1,8 @@
 #pragma once
 // The four requests of the panel's service protocol: read and write of the
 // panel's memory and of its EEPROM. Each is one request frame and one reply
-// frame, with fixed waits. Every request returns how it ended and leaves the
+// frame, with fixed waits (or, paced fast, waits that end with the reply; see
+// reply_pacing.h). Every request returns how it ended and leaves the
 // port as it found it: closing it after a failed exchange is the caller's call.
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include "core/clock.h"
 #include "protocol/link_result.h"
 #include "protocol/packet_buffer.h"
+#include "protocol/reply_pacing.h"
 
 namespace varnox {
 
@@ -39,6 +41,9 @@ inline constexpr int kAckLateTailMs = 1000;
 // frame (count + 8 for a read reply, 7 for a write acknowledgement).
 inline constexpr int ReadReplyThreshold(uint8_t count) { return count + 6; }
 inline constexpr int kAckThreshold = 6;
+// Whole reply frames: a read reply and the 7-byte acknowledgement.
+inline constexpr int ReadReplyFrameLength(uint8_t count) { return count + 8; }
+inline constexpr int kAckFrameLength = 7;
 // The acknowledgement packet: four bytes and their CRC.
 inline constexpr int kAckPacketLength = 5;
 
@@ -62,12 +67,13 @@ public:
     }
 
     TPacketBuffer PacketBuffer;
+    // When replies are looked at; Fixed unless the run asks for fast mode.
+    ReplyPacing Pacing = ReplyPacing::Fixed;
 
 private:
     LinkResult Read(uint8_t code, uint16_t address, uint8_t* destination, uint8_t count);
     void BuildHeader(uint8_t code, uint16_t address, uint8_t count);
     void SendFrame();
-    int LookWaiting();
     // Takes the `waiting` bytes as the reply frame and unstuffs it into PacketBuffer.
     LinkResult TakeReply(int waiting, int threshold);
 

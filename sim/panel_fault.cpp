@@ -32,7 +32,7 @@ struct FaultRow {
     const char* Effect;  // for --help
 };
 
-constexpr std::array<FaultRow, 15> kFaultTypes = {{
+constexpr std::array<FaultRow, 16> kFaultTypes = {{
     {PanelFaultType::NoAnswer, "no-answer", kAnswered, true, "carry the request out, send no reply"},
     {PanelFaultType::BadCrc, "bad-crc", kFramed, true, "reply frame with a wrong check byte"},
     {PanelFaultType::BadCobs, "bad-cobs", kFramed, true, "reply frame whose first code byte is 0xFF"},
@@ -50,6 +50,8 @@ constexpr std::array<FaultRow, 15> kFaultTypes = {{
      "the adapter goes, back on a new port later"},
     {PanelFaultType::StoreWrong, "store-wrong", kStoring, true,
      "acknowledge as usual, store the last byte inverted"},
+    {PanelFaultType::EarlyAck, "early-ack", Bit(RequestKind::WriteEeprom), true,
+     "acknowledge at once, store during the write time after it"},
     {PanelFaultType::SilentAfterRestart, "silent-after-restart", kRestart, false,
      "restart, then answer nothing"},
     {PanelFaultType::OldIdentity, "old-identity", kRestart, true,

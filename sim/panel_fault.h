@@ -28,6 +28,7 @@ enum class PanelFaultType : uint8_t {
     Pull,        // from this request on the adapter is gone
     PullReturn,  // the adapter goes with this request and comes back later
     StoreWrong,  // a write is acknowledged as usual but stored with one byte altered
+    EarlyAck,    // an EEPROM write is acknowledged at once and stored after its acknowledgement
     SilentAfterRestart,  // the panel restarts after the end packet, then answers nothing
     OldIdentity,         // after the restart the identity block is the one before the update
 };

@@ -105,7 +105,8 @@ void SimPanel::Answer(RequestKind kind, std::vector<uint8_t> reply, bool framed,
 
     requests_.back().Answered = true;
     const double byte_time = config_.Timing.ByteTime;
-    const double due = arrival.End + DelayOf(kind);
+    const double due =
+        arrival.End + (type == PanelFaultType::EarlyAck ? config_.Timing.WriteDelay : DelayOf(kind));
     const double after_last_look = arrival.Start + LastLook(kind) + config_.Timing.LateMargin;
 
     if (type == PanelFaultType::Late) {

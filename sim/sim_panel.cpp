@@ -211,7 +211,12 @@ void SimPanel::HandleServiceRequest(const uint8_t* packet, std::size_t length, c
             store[static_cast<uint16_t>(address + i)] = packet[kHeaderLength + i];
         if (admission.Fault != nullptr && admission.Fault->Type == PanelFaultType::StoreWrong && count > 0)
             store[static_cast<uint16_t>(address + count - 1)] ^= 0xFF;
-        if (eeprom) {
+        const bool early = admission.Fault != nullptr && admission.Fault->Type == PanelFaultType::EarlyAck;
+        if (eeprom && early) {
+            // Acknowledged before it is stored: the store follows the acknowledgement's start.
+            const double acknowledged = arrival.End + config_.Timing.WriteDelay;
+            eeprom_writes_.push_back({acknowledged, acknowledged + config_.Timing.EepromWriteTime});
+        } else if (eeprom) {
             // The store ends as the acknowledgement starts.
             const double stored = arrival.End + DelayOf(kind);
             eeprom_writes_.push_back({stored - config_.Timing.EepromWriteTime, stored});

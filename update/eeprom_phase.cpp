@@ -1,10 +1,9 @@
 // The EEPROM phase: the word at 0x2820, the byte at 15, and the EEPROM part of
 // the working image in 20-byte chunks.
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 
+#include "update/eeprom_chunks.h"
 #include "update/update_engine.h"
 #include "update/update_texts.h"
 
@@ -21,9 +20,6 @@ constexpr uint16_t kWordReplacement = 0x8000;
 
 constexpr uint16_t kAddress15 = 15;
 constexpr uint8_t kAddress15Value = 0xFF;
-
-constexpr uint32_t kChunkLength = 20;
-constexpr int kChunkAttempts = 6;
 
 }  // namespace
 
@@ -70,36 +66,50 @@ StepResult UpdateEngine::DownloadEeprom()
 
     window_.SetGaugeProgress(0);
     window_.SetGaugeMaximum(static_cast<int>(end - kEepromImageStart));
-    // Counts every failed attempt of this download, never reset between chunks.
-    int retries = 0;
-    for (uint32_t offset = kEepromImageStart; offset <= end; offset += kChunkLength) {
+    // Counts every failed attempt of this download (and of a read-back after
+    // it), never reset between chunks.
+    eeprom_retries_ = 0;
+    for (uint32_t offset = kEepromImageStart; offset <= end; offset += kEepromChunkLength) {
         window_.SetGaugeProgress(static_cast<int>(offset - kEepromImageStart));
         window_.RepaintGauge();
         window_.PumpMessages();
 
-        // The last chunk is sent whole, with what the buffer holds past ImageEnd.
-        std::memset(BlockBuffer, 0, kChunkLength);
-        const std::size_t available = std::min<std::size_t>(kChunkLength, Image.ImageBuffer.size() - offset);
-        std::memcpy(BlockBuffer, Image.ImageBuffer.data() + offset, available);
-
-        StepResult chunk = StepResult::Done();
-        for (int attempt = 0; attempt < kChunkAttempts; ++attempt) {
-            if (StopRequested()) return StepResult::Failed(StepFailure::Stopped);
-            // The wire address is the low 16 bits of the offset: 0x24000 goes out as 0x4000.
-            chunk = ExchangeResult(Requests.WriteEeprom(static_cast<uint16_t>(offset & 0xFFFF), BlockBuffer,
-                                                 static_cast<uint8_t>(kChunkLength)));
-            if (chunk.ok()) break;
-            ++LastRecord.Failed.Eeprom;
-            ++retries;
-            window_.SetFieldText(Field::ErrorCounter, std::to_string(retries));
-            window_.PumpMessages();
-            // An adapter that dropped out is waited for; the same chunk goes again.
-            if (attempt + 1 < kChunkAttempts) RestorePort();
-        }
+        const StepResult chunk = EepromAttempts([&] { return WriteEepromChunk(offset); });
         if (chunk.failed()) return chunk;
         window_.SetFieldText(Field::Address, std::to_string(offset - kEepromImageOffset));
     }
     return StepResult::Done();
+}
+
+StepResult UpdateEngine::WriteEepromChunk(uint32_t offset)
+{
+    // The last chunk is sent whole, with what the buffer holds past ImageEnd.
+    EepromBytesAt(Image, offset, BlockBuffer, kEepromChunkLength);
+    // The wire address is the low 16 bits of the offset: 0x24000 goes out as 0x4000.
+    return ExchangeResult(Requests.WriteEeprom(static_cast<uint16_t>(offset & 0xFFFF), BlockBuffer,
+                                                 static_cast<uint8_t>(kEepromChunkLength)));
+}
+
+StepResult UpdateEngine::EepromAttempts(const std::function<StepResult()>& exchange)
+{
+    StepResult result = StepResult::Done();
+    for (int attempt = 0; attempt < kEepromChunkAttempts; ++attempt) {
+        if (StopRequested()) return StepResult::Failed(StepFailure::Stopped);
+        result = exchange();
+        if (result.ok()) break;
+        RetryEepromExchange(attempt + 1 < kEepromChunkAttempts);
+    }
+    return result;
+}
+
+void UpdateEngine::RetryEepromExchange(bool another_attempt)
+{
+    ++LastRecord.Failed.Eeprom;
+    ++eeprom_retries_;
+    window_.SetFieldText(Field::ErrorCounter, std::to_string(eeprom_retries_));
+    window_.PumpMessages();
+    // An adapter that dropped out is waited for; the same exchange goes again.
+    if (another_attempt) RestorePort();
 }
 
 }  // namespace varnox

@@ -25,6 +25,18 @@ constexpr OptionRow kOptions[] = {
      [](RunOptions& options, const std::string& value) { options.RecordFile = value; }},
     {"--no-record", "", "keep no run record of this run",
      [](RunOptions& options, const std::string&) { options.NoRecord = true; }},
+    {"--fast", "",
+     "go on as soon as each reply is in, not after the fixed\n"
+     "waits. Relies on a panel that takes its next request\n"
+     "once it has acknowledged the last. Always reads the\n"
+     "EEPROM back (as --verify-eeprom), so what the panel\n"
+     "holds is checked either way",
+     [](RunOptions& options, const std::string&) { options.Fast = true; }},
+    {"--verify-eeprom", "",
+     "after the EEPROM download, read the written range\n"
+     "back, compare it with the image and write differing\n"
+     "chunks again",
+     [](RunOptions& options, const std::string&) { options.VerifyEeprom = true; }},
 };
 
 std::string Needs(const OptionRow& row)

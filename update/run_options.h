@@ -17,6 +17,12 @@ struct RunOptions {
     // --no-record for none.
     std::string RecordFile;
     bool NoRecord = false;
+    // Go on as soon as each service-protocol reply is in (--fast); reads the EEPROM back too.
+    bool Fast = false;
+    // Read the written EEPROM back after the download (--verify-eeprom).
+    bool VerifyEeprom = false;
+
+    bool ReadsEepromBack() const { return Fast || VerifyEeprom; }
 };
 
 enum class OptionTake {

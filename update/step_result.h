@@ -12,6 +12,7 @@ enum class StepFailure {
     LinkFailed,       // a service-protocol request failed; the text says how
     NoImagePart,      // the working image holds no such part to write
     NotAcknowledged,  // the loader did not accept the packet in its attempts
+    Differs,          // the panel's EEPROM still differs from what was written
 };
 
 struct StepResult {

@@ -97,6 +97,9 @@ public:
     StepResult NormalizeEepromWord();
     StepResult WriteAddress15();
     StepResult DownloadEeprom();
+    // Reads the range the download wrote back and writes differing chunks
+    // again (--fast, --verify-eeprom); logs its own lines.
+    StepResult VerifyEeprom();
 
     // Bootloader and flash phase; its ending is one of HandshakeFailed,
     // MicroKernelFailed, FlashFailed, Completed or Interrupted.
@@ -152,6 +155,13 @@ private:
     // Before another attempt of a chunk or packet: brings back a port whose
     // adapter went away, with a log line when it is back.
     void RestorePort();
+    // One WriteEeprom of the chunk at image offset `offset`, from BlockBuffer.
+    StepResult WriteEepromChunk(uint32_t offset);
+    // After a failed EEPROM attempt: count and show it, and bring back a port
+    // whose adapter went away when another attempt follows.
+    void RetryEepromExchange(bool another_attempt);
+    // Up to 6 attempts of `exchange`, each failed one followed by RetryEepromExchange.
+    StepResult EepromAttempts(const std::function<StepResult()>& exchange);
     // One microKernel (or closing) packet, up to 4 attempts.
     StepResult ExchangeKernelPacket(const LoaderPacket& packet);
     // One flash packet, up to 4 attempts.
@@ -164,6 +174,7 @@ private:
     std::atomic<int> stop_exit_status_{kStoppedExitStatus};
     bool identity_read_ = false;  // the run got as far as the identity read
     double run_start_ = 0;        // clock_.Now() at the run's start
+    int eeprom_retries_ = 0;  // failed EEPROM attempts of this run's download and read-back
     std::atomic<bool> running_{false};
     std::atomic<bool> stop_{false};
 };

@@ -86,6 +86,7 @@ UpdateEnding UpdateEngine::Interrupt()
 UpdateEnding UpdateEngine::RunSteps()
 {
     run_port_ = SelectedPort.load();
+    Requests.Pacing = Options.Fast ? ReplyPacing::Fast : ReplyPacing::Fixed;
     window_.ClearLog();
     window_.SetGaugeVisible(true);
     window_.SetGaugeProgress(0);
@@ -158,7 +159,8 @@ UpdateEnding UpdateEngine::RunSteps()
         if (step.kind == StepFailure::LinkFailed) ++LastRecord.Failed.Eeprom;
         return step.failed();
     };
-    if (counted(NormalizeEepromWord()) || counted(WriteAddress15()) || DownloadEeprom().failed()) {
+    if (counted(NormalizeEepromWord()) || counted(WriteAddress15()) || DownloadEeprom().failed() ||
+        (Options.ReadsEepromBack() && VerifyEeprom().failed())) {
         if (StopRequested()) return Interrupt();
         window_.LogLine("");
         window_.LogLine(kEepromError);

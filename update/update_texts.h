@@ -22,6 +22,15 @@ inline constexpr const char* kPleaseWait = "PLEASE WAIT...";
 inline constexpr const char* kEepromError = "Error Writing EEPROM memory";
 inline constexpr const char* kProgrammingEnd = "programming END";
 
+// The EEPROM read-back (--fast, --verify-eeprom): its opening line, how many
+// chunks it wrote again (followed by the number), its success, and the line
+// before the EEPROM-failure lines when a difference stays (followed by the
+// first differing EEPROM address, in decimal as the Address field shows it).
+inline constexpr const char* kVerifyingEeprom = "VERIFYING EEPROM MEMORY";
+inline constexpr const char* kEepromRewritten = "EEPROM chunks written again: ";
+inline constexpr const char* kEepromVerified = "EEPROM VERIFIED";
+inline constexpr const char* kEepromDiffers = "Error Verifying EEPROM memory at address ";
+
 // Bootloader and flash phase.
 inline constexpr const char* kDownloadingMicroKernel = "DOWNLOADING microKernel";
 inline constexpr const char* kErasingFlash = "ERASING FLASH...";

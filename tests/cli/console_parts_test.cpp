@@ -62,6 +62,29 @@ TEST(CommandLineTest, IdentifyHistoryAndTheRecordOptions)
         EXPECT_EQ(Parse(args).action, CommandLine::Action::UsageError) << args[0] << " " << args[1];
 }
 
+TEST(CommandLineTest, FastAndVerifyEepromBeforeOrAfterThePort)
+{
+    const CommandLine plain = Parse({"COM1"});
+    EXPECT_FALSE(plain.run.Fast);
+    EXPECT_FALSE(plain.run.ReadsEepromBack());
+
+    const CommandLine fast = Parse({"--fast", "COM1"});
+    ASSERT_EQ(fast.action, CommandLine::Action::Run);
+    EXPECT_TRUE(fast.run.Fast);
+    EXPECT_FALSE(fast.run.VerifyEeprom);
+    EXPECT_TRUE(fast.run.ReadsEepromBack());
+
+    const CommandLine verify = Parse({"/dev/pts/7", "--verify-eeprom"});
+    ASSERT_EQ(verify.action, CommandLine::Action::Run);
+    EXPECT_FALSE(verify.run.Fast);
+    EXPECT_TRUE(verify.run.ReadsEepromBack());
+
+    EXPECT_EQ(Parse({"--fast=1", "COM1"}).error, "--fast takes no value");
+    const std::string usage = UsageText("varnox-patch-cli");
+    for (const char* part : {"  --fast  ", "  --verify-eeprom  ", "takes its next request", "checked either way"})
+        EXPECT_NE(usage.find(part), std::string::npos) << part;
+}
+
 TEST(StatusLineTest, PercentAndDurations)
 {
     EXPECT_EQ(GaugePercent(0, 1500), 0);

@@ -20,6 +20,7 @@ using testing::ValuesOf;
 using testing::WriteRequest;
 
 constexpr double kT = 10.0;
+constexpr double kByte = 11.0 / 38400;
 
 PanelFault Parse(const std::string& text)
 {
@@ -222,6 +223,21 @@ TEST(ServiceFaults, StoreWrongAcknowledgesAsUsualAndARewriteMendsIt)
     EXPECT_EQ(read[8], 0xBF);
     Exchange(panel, request, kT + 3);
     EXPECT_EQ(eeprom(), chunk);
+}
+
+TEST(ServiceFaults, EarlyAckStoresAfterTheAcknowledgementSoARequestRightBehindItIsLost)
+{
+    SimPanel panel = PanelWith("early-ack:write-eeprom:1");
+    const Bytes request = WriteRequest(4, 0x4000, {0x10, 0x20});
+    const double end = kT + static_cast<double>(request.size()) * kByte;
+    const auto ack = Exchange(panel, request, kT);
+    ASSERT_EQ(ack.size(), 7u);
+    // At the write delay, not after the store; the store runs for the write time after it.
+    EXPECT_NEAR(ack.back().At, end + 0.050 + 7 * kByte, 1e-9);
+    EXPECT_TRUE(Exchange(panel, ReadRequest(1, 0xFED0, 6), ack.back().At).empty());
+    EXPECT_EQ(panel.IgnoredWhileWriting(), 1u);
+    EXPECT_EQ(Exchange(panel, ReadRequest(1, 0xFED0, 6), end + 0.056).size(), 14u);
+    EXPECT_EQ(panel.Memory().Eeprom[0x4001], 0x20);
 }
 
 TEST(ServiceFaults, PullReturnLosesTheRequestAndItsRepliesThenThePanelCarriesOn)

@@ -109,7 +109,7 @@ TEST(PanelSimOptions, HelpDescribesTheFaultSyntaxAndVersion)
     EXPECT_NE(usage.find("short-reply"), std::string::npos);
     EXPECT_NE(usage.find("--exit-after-restart"), std::string::npos);
     for (const char* added : {"--eeprom-write-ms MS", "--return-after MS", "--link PATH", "pull-return",
-                              "store-wrong", "silent-after-restart", "old-identity"})
+                              "store-wrong", "early-ack", "silent-after-restart", "old-identity"})
         EXPECT_NE(usage.find(added), std::string::npos) << added;
 
     EXPECT_NE(usage.find("--version"), std::string::npos);

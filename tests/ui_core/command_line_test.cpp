@@ -27,6 +27,19 @@ TEST(WindowCommandLineTest, MapsMenuItemsToDevices)
     EXPECT_EQ(two.Ports[1].Path, "\\\\.\\COM12");
 }
 
+TEST(WindowCommandLineTest, TakesTheRunOptions)
+{
+    const CommandLine line = ParseCommandLine({"--verify-eeprom", "COM1=/dev/pts/7", "--fast"});
+    ASSERT_EQ(line.What, CommandLine::Action::OpenWindow) << line.Error;
+    EXPECT_TRUE(line.Run.Fast);
+    EXPECT_TRUE(line.Run.VerifyEeprom);
+    EXPECT_FALSE(ParseCommandLine({}).Run.ReadsEepromBack());
+    EXPECT_EQ(ParseCommandLine({"--verify-eeprom=yes"}).What, CommandLine::Action::UsageError);
+    const std::string usage = UsageText("varnox-patch");
+    EXPECT_NE(usage.find(RunOptionsHelp()), std::string::npos);
+    EXPECT_NE(usage.find("--fast"), std::string::npos);
+}
+
 TEST(WindowCommandLineTest, RefusesWhatItCannotMean)
 {
     const auto error = [](std::vector<std::string> args) {

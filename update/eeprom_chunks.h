@@ -1,0 +1,24 @@
+#pragma once
+// How the EEPROM part of the working image goes to the panel: in 20-byte
+// chunks from image offset 0x24000, the last one sent whole. The download
+// and the read-back both take the chunks' bytes from here.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "firmware/catalogue.h"
+
+namespace varnox {
+
+inline constexpr uint32_t kEepromChunkLength = 20;
+inline constexpr int kEepromChunkAttempts = 6;
+
+// One past the last image offset the download writes: the end of the chunk
+// that holds ImageEnd.
+uint32_t EepromWrittenEnd(const WorkingImage& image);
+
+// The bytes the download writes at image offsets [offset, offset + length):
+// the image's, and zeros past the end of its buffer.
+void EepromBytesAt(const WorkingImage& image, uint32_t offset, uint8_t* destination, std::size_t length);
+
+}  // namespace varnox
