@@ -18,7 +18,7 @@ BUILD=(
 )
 TEST=(
   libgtest-dev libgmock-dev googletest dbus-daemon libssl-dev
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14
   xvfb xauth xdotool imagemagick
   wine64 wine fonts-wine
   lintian desktop-file-utils man-db file unzip

@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 # The tests' packages and the Windows cross build's (the Wine tests).
 bash tools/setup.sh --test --windows
 
+# Unformatted code fails the run before anything is built (tools/format.sh mends it).
+bash tools/format.sh --check
+
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
