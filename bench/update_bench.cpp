@@ -54,8 +54,10 @@ Measured RunOnce(const std::string& cli, const std::string& sim, Setup setup, bo
     // The panel serves the tool's identity read after the restart; it is stopped once the tool has ended.
     std::vector<std::string> panel_args = {"--verify", "FWKA1AVRXGAA0I_2x04"};
     std::vector<const char*> delays;
-    if (setup == Setup::Instant) delays = {"byte=0", "read=0", "write=0", "handshake=0", "microkernel=0", "flash=0"};
-    if (setup == Setup::Prompt) delays = {"read=0", "write=0", "handshake=0", "microkernel=0", "flash=0"};
+    if (setup == Setup::Instant)
+        delays = {"byte=0", "read=0", "write=0", "handshake=0", "microkernel=0", "flash=0"};
+    if (setup == Setup::Prompt)
+        delays = {"read=0", "write=0", "handshake=0", "microkernel=0", "flash=0"};
     for (const char* delay : delays) {
         panel_args.push_back("--delay");
         panel_args.push_back(delay);
@@ -72,7 +74,8 @@ Measured RunOnce(const std::string& cli, const std::string& sim, Setup setup, bo
     std::fflush(stdout);
     // The simulated panel takes the carried stand-ins; the bench keeps no run record.
     std::vector<std::string> tool_args = {cli, "--allow-stand-in", "--no-record", port};
-    if (fast) tool_args.push_back("--fast");
+    if (fast)
+        tool_args.push_back("--fast");
     ChildProcess tool;
     std::string error;
     if (!tool.Start(tool_args, error)) {
@@ -92,8 +95,10 @@ Measured RunOnce(const std::string& cli, const std::string& sim, Setup setup, bo
     m.verified = panel_end.status == 0;
 
     std::printf("floor                  %9.3f s\n", floor);
-    std::printf("wall time              %9.3f s   ratio %.4f   (target <= %.2f", run.wall_seconds, ratio, max_ratio);
-    if (max_wall > 0) std::printf(", wall <= %.0f s", max_wall);
+    std::printf("wall time              %9.3f s   ratio %.4f   (target <= %.2f", run.wall_seconds, ratio,
+                max_ratio);
+    if (max_wall > 0)
+        std::printf(", wall <= %.0f s", max_wall);
     std::printf(")\n");
     std::printf("CPU time (user+sys)    %9.3f s   %.3f %% of wall (target <= %.0f %%)\n", cpu, cpu_share * 100,
                 kMaxCpuShare * 100);
@@ -129,10 +134,14 @@ int main(int argc, char** argv)
     std::string sim = VARNOX_SIM_PATH;
     Setup setup = Setup::Instant;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--line") == 0) setup = Setup::Line;
-        else if (std::strcmp(argv[i], "--fast") == 0) setup = Setup::Prompt;
-        else if (std::strcmp(argv[i], "--cli") == 0 && i + 1 < argc) cli = argv[++i];
-        else if (std::strcmp(argv[i], "--sim") == 0 && i + 1 < argc) sim = argv[++i];
+        if (std::strcmp(argv[i], "--line") == 0)
+            setup = Setup::Line;
+        else if (std::strcmp(argv[i], "--fast") == 0)
+            setup = Setup::Prompt;
+        else if (std::strcmp(argv[i], "--cli") == 0 && i + 1 < argc)
+            cli = argv[++i];
+        else if (std::strcmp(argv[i], "--sim") == 0 && i + 1 < argc)
+            sim = argv[++i];
         else {
             std::fprintf(stderr, "usage: varnox-bench [--line | --fast] [--cli PATH] [--sim PATH]\n");
             return 2;
@@ -149,8 +158,9 @@ int main(int argc, char** argv)
         const double fixed_floor = LineFloorSeconds(timing.ByteTime, 0, 0);
         const double fast_floor = FastFloorSeconds(timing.ByteTime, timing.EepromWriteTime);
         std::printf("default floor: the fixed waits and the loader packets' bytes on the line\n");
-        std::printf("fast floor: every exchange's bytes on the line, the write time of each EEPROM write,\n"
-                    "the loader's pauses and 8 s waits:\n");
+        std::printf(
+            "fast floor: every exchange's bytes on the line, the write time of each EEPROM write,\n"
+            "the loader's pauses and 8 s waits:\n");
         for (const LineExchange& exchange : kFastExchanges)
             std::printf("  %5d x %3d bytes%s  %s\n", exchange.Count, exchange.BytesOnLine,
                         exchange.Stores ? " + write time" : "              ", exchange.What);
@@ -160,7 +170,8 @@ int main(int argc, char** argv)
         std::printf("wall                 %8.3f s  %8.3f s\n", fixed.run.wall_seconds, fast.run.wall_seconds);
         std::printf("floor                %8.3f s  %8.3f s\n", fixed_floor, fast_floor);
         std::printf("CPU                  %8.3f s  %8.3f s\n", fixed.run.CpuSeconds(), fast.run.CpuSeconds());
-        const bool all = fixed.completed && fixed.verified && fixed.met && fast.completed && fast.verified && fast.met;
+        const bool all =
+            fixed.completed && fixed.verified && fixed.met && fast.completed && fast.verified && fast.met;
         return all ? 0 : 1;
     }
 
@@ -178,6 +189,7 @@ int main(int argc, char** argv)
                         exchange.BytesOnLine, exchange.What);
         std::printf("fixed waits alone      %9.3f s\n", FixedWaitSeconds());
     }
-    const Measured m = RunOnce(cli, sim, setup, false, line ? line_floor : FixedWaitSeconds(), kMaxWallOverFloor, 0);
+    const Measured m =
+        RunOnce(cli, sim, setup, false, line ? line_floor : FixedWaitSeconds(), kMaxWallOverFloor, 0);
     return m.completed && m.verified && m.met ? 0 : 1;
 }

@@ -31,7 +31,8 @@ inline constexpr std::array<FixedWait, 9> kLargestImageWaits = {{
 constexpr double FixedWaitSeconds()
 {
     long total = 0;
-    for (const FixedWait& wait : kLargestImageWaits) total += static_cast<long>(wait.Count) * wait.Milliseconds;
+    for (const FixedWait& wait : kLargestImageWaits)
+        total += static_cast<long>(wait.Count) * wait.Milliseconds;
     return static_cast<double>(total) / 1000.0;
 }
 

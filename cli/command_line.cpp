@@ -13,8 +13,7 @@ constexpr int kHighestPort = 8;
 // What PORT names, and what stops the tool, differ: Linux numbers the ports it
 // finds and stops on signals; Windows has its own COMn and console events.
 #ifdef _WIN32
-constexpr const char* kPortHelp =
-    "PORT   COM1 .. COM8 (any letter case): the Windows serial port of that name.\n";
+constexpr const char* kPortHelp = "PORT   COM1 .. COM8 (any letter case): the Windows serial port of that name.\n";
 constexpr const char* kStoppedHelp =
     "  130 stopped with Ctrl-C, 143 stopped with Ctrl-Break or by closing the\n"
     "      console.\n";
@@ -24,8 +23,7 @@ constexpr const char* kPortHelp =
     "PORT   a serial device path (anything containing '/', e.g. /dev/ttyUSB0 or a\n"
     "       pseudo-terminal), or COM1 .. COM8 (any letter case): the n-th serial\n"
     "       port found on this machine, USB and ACM adapters first.\n";
-constexpr const char* kStoppedHelp =
-    "  130 stopped with Ctrl-C, 143 stopped by SIGTERM.\n";
+constexpr const char* kStoppedHelp = "  130 stopped with Ctrl-C, 143 stopped by SIGTERM.\n";
 constexpr const char* kRecordHelp =
     "The run record: $XDG_STATE_HOME/varnox-patch/runs.jsonl (by default\n"
     "~/.local/state/varnox-patch/runs.jsonl).\n";
@@ -50,12 +48,16 @@ CommandLine Usage(std::string error)
 CommandLine ParseCommandLine(int argc, const char* const* argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) return Only(CommandLine::Action::Help);
-    if (args.size() == 1 && args[0] == "--version") return Only(CommandLine::Action::Version);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h"))
+        return Only(CommandLine::Action::Help);
+    if (args.size() == 1 && args[0] == "--version")
+        return Only(CommandLine::Action::Version);
     if (!args.empty() && args[0] == "--history") {
-        if (args.size() > 2) return Usage("--history takes at most one file");
+        if (args.size() > 2)
+            return Usage("--history takes at most one file");
         CommandLine line = Only(CommandLine::Action::History);
-        if (args.size() == 2) line.history_file = args[1];
+        if (args.size() == 2)
+            line.history_file = args[1];
         return line;
     }
 
@@ -77,11 +79,14 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
         }
         if (arg == "--help" || arg == "-h" || arg == "--version" || arg == "--history")
             return Usage(arg + " stands alone");
-        if (!arg.empty() && arg[0] == '-') return Usage("unknown option " + arg);
+        if (!arg.empty() && arg[0] == '-')
+            return Usage("unknown option " + arg);
         ports.push_back(arg);
     }
-    if (ports.empty()) return Usage("no port given");
-    if (ports.size() > 1) return Usage("exactly one port is expected");
+    if (ports.empty())
+        return Usage("no port given");
+    if (ports.size() > 1)
+        return Usage("exactly one port is expected");
 
     const std::string& argument = ports[0];
     if (argument.find('/') != std::string::npos) {
@@ -89,27 +94,39 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
         return line;
     }
     const int number = PortMap::ParsePortName(argument);
-    if (number < 1 || number > kHighestPort) return Usage("not a port: " + argument);
+    if (number < 1 || number > kHighestPort)
+        return Usage("not a port: " + argument);
     line.port_number = number;
     return line;
 }
 
 std::string UsageText(const std::string& program)
 {
-    return "Usage: " + program + " PORT\n"
-           "       " + program + " OPTION... PORT\n"
-           "       " + program + " --identify PORT\n"
-           "       " + program + " --history [FILE]\n"
-           "       " + program + " --help\n"
-           "       " + program + " --version\n"
+    return "Usage: " + program +
+           " PORT\n"
+           "       " +
+           program +
+           " OPTION... PORT\n"
+           "       " +
+           program +
+           " --identify PORT\n"
+           "       " +
+           program +
+           " --history [FILE]\n"
+           "       " +
+           program +
+           " --help\n"
+           "       " +
+           program +
+           " --version\n"
            "\n"
            "Re-flashes the Varnox fire-alarm control panel connected to PORT: reads its\n"
            "identity, writes the matching firmware's EEPROM part, loads the microKernel,\n"
            "writes the program flash and restarts the panel. Fit the panel's PC\n"
            "programming jumper first: the panel's configuration is erased and it returns\n"
            "to factory settings.\n"
-           "\n"
-           + kPortHelp +
+           "\n" +
+           kPortHelp +
            "\n"
            "The log goes to standard output, one line as each is written. When standard\n"
            "error is a terminal it shows a status line with the progress. Message box\n"
@@ -122,8 +139,8 @@ std::string UsageText(const std::string& program)
            "After the restart the panel's identity is read again and compared with\n"
            "the image written. Every run that reads the panel's identity appends a line\n"
            "to the run record.\n"
-           "\n"
-           + kRecordHelp +
+           "\n" +
+           kRecordHelp +
            "\n"
            "--identify reads the panel's identity, prints it with the firmware name\n"
            "that fits and the image that would be written, and writes nothing: exit\n"

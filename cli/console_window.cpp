@@ -27,7 +27,8 @@ int TerminalWidth(int fd)
         return info.srWindow.Right - info.srWindow.Left + 1;
 #else
     winsize size{};
-    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
 #endif
     return kFallbackWidth;
 }
@@ -40,7 +41,8 @@ void WriteAll(int fd, const std::string& text)
     while (done < text.size()) {
         const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
         if (written < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return;
         }
         done += static_cast<std::size_t>(written);
@@ -118,7 +120,8 @@ void ConsoleWindow::Notice(const std::vector<std::string>& lines)
     std::lock_guard<std::mutex> lock(mutex_);
     Erase();
     std::string text;
-    for (const auto& line : lines) text += line + "\n";
+    for (const auto& line : lines)
+        text += line + "\n";
     WriteAll(err_fd_, text);
     Draw(true);
 }
@@ -138,9 +141,11 @@ void ConsoleWindow::Finish()
 
 void ConsoleWindow::Draw(bool force)
 {
-    if (!show_status_) return;
+    if (!show_status_)
+        return;
     const double now = clock_.Now();
-    if (!force && now - last_draw_ < kRedrawInterval) return;
+    if (!force && now - last_draw_ < kRedrawInterval)
+        return;
     last_draw_ = now;
     state_.elapsed = now - start_;
     state_.remaining = state_.gauge_visible ? rate_.Remaining(state_.maximum, now) : std::nullopt;
@@ -150,7 +155,8 @@ void ConsoleWindow::Draw(bool force)
 
 void ConsoleWindow::Erase()
 {
-    if (!drawn_) return;
+    if (!drawn_)
+        return;
     WriteErr(kEraseLine);
     drawn_ = false;
 }

@@ -19,8 +19,7 @@ const char* const kInterruptWarningEnglish =
     "Press Ctrl-C again within 3 s to stop it anyway.";
 const char* const kStopping = "Stopping the update: closing the port...";
 const char* const kStopStuck = "The update did not stop in time; leaving without it.";
-const char* const kNoSupervision =
-    "Cannot watch for Ctrl-C; the update runs to its end without it.";
+const char* const kNoSupervision = "Cannot watch for Ctrl-C; the update runs to its end without it.";
 
 }  // namespace
 
@@ -41,7 +40,8 @@ int RunGuardedUpdate(const UpdateWork& work, Clock& clock, ConsoleWindow& window
     std::vector<StopEvent> events;
     for (;;) {
         events.clear();
-        if (stops.Wait(kTickMs, events) != StopEventSource::Wake::Watching) break;
+        if (stops.Wait(kTickMs, events) != StopEventSource::Wake::Watching)
+            break;
         for (const StopEvent event : events) {
             switch (policy.OnEvent(event, clock.Now())) {
             case StopPolicy::Decision::Warn:
@@ -51,8 +51,7 @@ int RunGuardedUpdate(const UpdateWork& work, Clock& clock, ConsoleWindow& window
                 window.Notice({kStopping});
                 work.stop(policy.StoppedStatus());
                 break;
-            case StopPolicy::Decision::Ignore:
-                break;
+            case StopPolicy::Decision::Ignore: break;
             }
         }
         if (policy.Overdue(clock.Now())) {

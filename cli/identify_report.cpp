@@ -15,7 +15,8 @@ std::string Hex(const IdentityBytes& bytes)
     for (const uint8_t byte : bytes) {
         char digits[4];
         std::snprintf(digits, sizeof digits, "%02X", byte);
-        if (!text.empty()) text += ' ';
+        if (!text.empty())
+            text += ' ';
         text += digits;
     }
     return text;
@@ -29,13 +30,15 @@ std::string IdentificationText(const Identification& found)
         return "identity: not read: " + found.ReadFailure + "\nupdate: cannot start\n";
     std::string text = "identity: " + Hex(found.Identity) + "\n";
     if (!found.Firmware)
-        return text + "firmware: none: the panel's release is newer than the carried firmware\n"
-                      "update: cannot start\n";
+        return text +
+               "firmware: none: the panel's release is newer than the carried firmware\n"
+               "update: cannot start\n";
     text += "firmware: " + *found.Firmware + "\n";
     const auto image = ImageOfFirmware(*found.Firmware);
-    if (!found.ImageFound || !image) return text + "image: none carried for this firmware\nupdate: cannot start\n";
-    text += "image: " + image->Image + ", " + (image->StandIn ? "stand-in" : "real") + ", sha256 " + image->Sha256 +
-            "\n";
+    if (!found.ImageFound || !image)
+        return text + "image: none carried for this firmware\nupdate: cannot start\n";
+    text += "image: " + image->Image + ", " + (image->StandIn ? "stand-in" : "real") + ", sha256 " +
+            image->Sha256 + "\n";
     if (!found.CanStart)
         return text + "update: refused: the carried images are stand-ins (--allow-stand-in writes them)\n";
     return text + "update: can start\n";

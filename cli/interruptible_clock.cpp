@@ -6,7 +6,8 @@ namespace varnox {
 
 void InterruptibleClock::Pause(int milliseconds)
 {
-    if (milliseconds <= 0) return;
+    if (milliseconds <= 0)
+        return;
     // steady_clock: the wait is not fooled by a change of the wall clock.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     std::unique_lock<std::mutex> lock(mutex_);

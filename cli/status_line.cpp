@@ -39,8 +39,10 @@ std::string FormatStatusLine(const StatusState& state, int width)
         line += number;
     }
     auto field = [&line](const char* label, const std::string& value) {
-        if (value.empty()) return;
-        if (!line.empty()) line += "  ";
+        if (value.empty())
+            return;
+        if (!line.empty())
+            line += "  ";
         line += label;
         line += value;
     };
@@ -49,10 +51,12 @@ std::string FormatStatusLine(const StatusState& state, int width)
     field("FLASH ", state.flash_address);
     field("ERRORs ", state.error_counter);
     field("", FormatDuration(state.elapsed));
-    if (state.remaining) line += " (~" + FormatDuration(*state.remaining) + " left)";
+    if (state.remaining)
+        line += " (~" + FormatDuration(*state.remaining) + " left)";
 
     const std::size_t room = width > 1 ? static_cast<std::size_t>(width - 1) : 0;
-    if (line.size() > room) line.resize(room);
+    if (line.size() > room)
+        line.resize(room);
     return line;
 }
 
@@ -65,7 +69,8 @@ void ProgressRate::Restart(double now)
 
 void ProgressRate::Record(int progress, double now)
 {
-    if (start_progress_ && progress < last_progress_) Restart(now);
+    if (start_progress_ && progress < last_progress_)
+        Restart(now);
     if (!start_progress_) {
         start_progress_ = progress;
         start_time_ = now;
@@ -75,10 +80,12 @@ void ProgressRate::Record(int progress, double now)
 
 std::optional<double> ProgressRate::Remaining(int maximum, double now) const
 {
-    if (!start_progress_) return std::nullopt;
+    if (!start_progress_)
+        return std::nullopt;
     const double spent = now - start_time_;
     const int done = last_progress_ - *start_progress_;
-    if (spent < kMinimumPaceTime || done <= 0 || maximum <= last_progress_) return std::nullopt;
+    if (spent < kMinimumPaceTime || done <= 0 || maximum <= last_progress_)
+        return std::nullopt;
     return spent * (maximum - last_progress_) / done;
 }
 

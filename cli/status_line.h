@@ -14,10 +14,9 @@ struct StatusState {
     int progress = 0;
     int maximum = 100;
     std::string panel_type, address, flash_address, error_counter;
-    double elapsed = 0;                // seconds since the run started
-    std::optional<double> remaining;   // estimate for the gauge's current range
+    double elapsed = 0;               // seconds since the run started
+    std::optional<double> remaining;  // estimate for the gauge's current range
 };
-
 
 // "m:ss", or "h:mm:ss" from one hour on.
 std::string FormatDuration(double seconds);

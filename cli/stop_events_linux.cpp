@@ -38,7 +38,8 @@ public:
     ~SignalStopEvents() override
     {
         for (const int fd : {signals_, done_})
-            if (fd >= 0) ::close(fd);
+            if (fd >= 0)
+                ::close(fd);
     }
     SignalStopEvents(const SignalStopEvents&) = delete;
     SignalStopEvents& operator=(const SignalStopEvents&) = delete;
@@ -55,13 +56,17 @@ public:
     {
         pollfd fds[2] = {{done_, POLLIN, 0}, {signals_, POLLIN, 0}};
         const int result = ::poll(fds, 2, timeout_ms);
-        if (result < 0 && errno != EINTR) return Wake::Lost;
-        if (result > 0 && (fds[0].revents & POLLIN)) return Wake::Ended;
+        if (result < 0 && errno != EINTR)
+            return Wake::Lost;
+        if (result > 0 && (fds[0].revents & POLLIN))
+            return Wake::Ended;
         if (result > 0 && (fds[1].revents & POLLIN)) {
             signalfd_siginfo info{};
             while (::read(signals_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-                if (info.ssi_signo == SIGINT) events.push_back(StopEvent::Interrupt);
-                if (info.ssi_signo == SIGTERM) events.push_back(StopEvent::Terminate);
+                if (info.ssi_signo == SIGINT)
+                    events.push_back(StopEvent::Interrupt);
+                if (info.ssi_signo == SIGTERM)
+                    events.push_back(StopEvent::Terminate);
             }
         }
         return Wake::Watching;

@@ -53,7 +53,8 @@ public:
         std::unique_lock<std::mutex> lock(g_control.mutex);
         g_control.changed.wait_for(lock, std::chrono::milliseconds(timeout_ms),
                                    [] { return g_control.ended || !g_control.events.empty(); });
-        if (g_control.ended) return Wake::Ended;
+        if (g_control.ended)
+            return Wake::Ended;
         events.insert(events.end(), g_control.events.begin(), g_control.events.end());
         g_control.events.clear();
         return Wake::Watching;

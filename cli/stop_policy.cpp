@@ -12,7 +12,8 @@ constexpr int kTerminatedStatus = 143;
 
 StopPolicy::Decision StopPolicy::OnEvent(StopEvent event, double now)
 {
-    if (stopped_by_) return Decision::Ignore;
+    if (stopped_by_)
+        return Decision::Ignore;
     if (event == StopEvent::Interrupt && !(warned_at_ && now - *warned_at_ <= kInterruptConfirmSeconds)) {
         // A first press, or one too late to count as confirmation: it warns afresh.
         warned_at_ = now;

@@ -8,12 +8,12 @@ namespace varnox {
 
 enum class CommFailure {
     None,
-    OpenRefused,    // the system would not open the device
-    LineRefused,    // the device opened but did not take the line description
-    NotOpen,        // the port (or device) is closed
-    WriteFailed,    // not every byte went out
-    ReadFailed,     // the device failed while delivering bytes
-    CloseRefused,   // the platform refused to close; the device stays open
+    OpenRefused,   // the system would not open the device
+    LineRefused,   // the device opened but did not take the line description
+    NotOpen,       // the port (or device) is closed
+    WriteFailed,   // not every byte went out
+    ReadFailed,    // the device failed while delivering bytes
+    CloseRefused,  // the platform refused to close; the device stays open
 };
 
 struct CommResult {

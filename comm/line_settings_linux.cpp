@@ -16,7 +16,7 @@ struct BaudRow {
 // The rates termios has constants for; any other rate keeps the device's.
 // The panel's line only ever uses 38400.
 constexpr BaudRow kBaudTable[] = {
-    {110, B110},   {300, B300},   {600, B600},     {1200, B1200},   {2400, B2400},   {4800, B4800},
+    {110, B110},   {300, B300},     {600, B600},     {1200, B1200},   {2400, B2400},     {4800, B4800},
     {9600, B9600}, {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
 };
 
@@ -35,10 +35,10 @@ constexpr tcflag_t kStopBits[] = {0, CSTOPB, CSTOPB};
 // passes untranslated, a byte with a parity or framing error is delivered as
 // it came (INPCK off; the driver still counts the error), no software or
 // hardware flow control, no echo, no signals.
-constexpr tcflag_t kInputOff = IGNBRK | BRKINT | IGNPAR | PARMRK | INPCK | ISTRIP | INLCR | IGNCR |
-                               ICRNL | IUCLC | IXON | IXANY | IXOFF | IMAXBEL | IUTF8;
-constexpr tcflag_t kLocalOff = ISIG | ICANON | ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOPRT |
-                               ECHOKE | IEXTEN | TOSTOP | XCASE;
+constexpr tcflag_t kInputOff = IGNBRK | BRKINT | IGNPAR | PARMRK | INPCK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC |
+                               IXON | IXANY | IXOFF | IMAXBEL | IUTF8;
+constexpr tcflag_t kLocalOff =
+    ISIG | ICANON | ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOPRT | ECHOKE | IEXTEN | TOSTOP | XCASE;
 // The bits of c_cflag that we set and expect to read back.
 constexpr tcflag_t kControlChecked = CSIZE | CSTOPB | kParityMask | CRTSCTS | CLOCAL | CREAD;
 

@@ -43,7 +43,8 @@ long OpenedBy(const std::string& proc, const fs::path& device)
     const long self = static_cast<long>(::getpid());
     for (fs::directory_iterator it(proc, error), end; !error && it != end; it.increment(error)) {
         const std::string entry = it->path().filename().string();
-        if (entry.empty() || !std::all_of(entry.begin(), entry.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+        if (entry.empty() || !std::all_of(entry.begin(), entry.end(),
+                                          [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
             continue;
         const long pid = std::stol(entry);
         if (pid == self)
@@ -66,7 +67,8 @@ long LockFilePid(const std::string& path)
     std::ifstream file(path, std::ios::binary);
     const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     std::size_t i = 0;
-    while (i < content.size() && content[i] == ' ') ++i;
+    while (i < content.size() && content[i] == ' ')
+        ++i;
     long pid = 0;
     bool digits = false;
     for (; i < content.size() && std::isdigit(static_cast<unsigned char>(content[i])) && pid < 100000000; ++i) {

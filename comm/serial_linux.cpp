@@ -23,11 +23,14 @@ namespace varnox {
 
 namespace {
 
-std::string ErrnoText(int error) { return std::generic_category().message(error); }
+std::string ErrnoText(int error)
+{
+    return std::generic_category().message(error);
+}
 
 double MonotonicNow()
 {
-    struct timespec now{};
+    struct timespec now {};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
@@ -45,7 +48,9 @@ void SleepBriefly(double max_seconds)
     const double seconds = std::min(max_seconds, 0.001);
     if (seconds <= 0)
         return;
-    struct timespec pause{0, static_cast<long>(seconds * 1e9)};
+    struct timespec pause {
+        0, static_cast<long>(seconds * 1e9)
+    };
     while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
     }
 }
@@ -53,7 +58,7 @@ void SleepBriefly(double max_seconds)
 // Unix98 pseudo-terminal slaves have majors 136..143, the old BSD ones 3.
 bool IsPseudoTerminal(int fd)
 {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
         return false;
     const unsigned major_number = major(st.st_rdev);
@@ -66,14 +71,11 @@ OpenRefusal RefusalOf(int error)
     case EBUSY:
     case EWOULDBLOCK:
     case EACCES:
-    case EPERM:
-        return OpenRefusal::Busy;
+    case EPERM: return OpenRefusal::Busy;
     case ENOENT:
     case ENODEV:
-    case ENXIO:
-        return OpenRefusal::Missing;
-    default:
-        return OpenRefusal::Other;
+    case ENXIO: return OpenRefusal::Missing;
+    default: return OpenRefusal::Other;
     }
 }
 
@@ -81,24 +83,22 @@ std::string OpenFailureText(const std::string& path, int error)
 {
     switch (error) {
     case EBUSY:
-    case EWOULDBLOCK:
-        return path + ": the port is in use by another program";
+    case EWOULDBLOCK: return path + ": the port is in use by another program";
     case EACCES:
-    case EPERM:
-        return path + ": permission denied (the user must be in the dialout group)";
+    case EPERM: return path + ": permission denied (the user must be in the dialout group)";
     case ENOENT:
     case ENODEV:
-    case ENXIO:
-        return path + ": no such device";
-    default:
-        return path + ": " + ErrnoText(error);
+    case ENXIO: return path + ": no such device";
+    default: return path + ": " + ErrnoText(error);
     }
 }
 
 class LinuxSerialDevice final : public SerialDevice {
 public:
     LinuxSerialDevice(int fd, std::string path, double write_timeout_seconds)
-        : fd_(fd), path_(std::move(path)), write_timeout_seconds_(write_timeout_seconds),
+        : fd_(fd),
+          path_(std::move(path)),
+          write_timeout_seconds_(write_timeout_seconds),
           pseudo_terminal_(IsPseudoTerminal(fd))
     {
     }
@@ -138,7 +138,7 @@ private:
     bool pseudo_terminal_;
     bool exclusive_ = false;
     bool has_counters_ = false;
-    struct serial_icounter_struct counters_{};
+    struct serial_icounter_struct counters_ {};
 };
 
 std::string LinuxSerialDevice::Prepare(int& error)
@@ -181,7 +181,7 @@ void LinuxSerialDevice::SetModemLines(bool dtr, bool rts)
 // them on; devices that refuse keep their default.
 void LinuxSerialDevice::RequestLowLatency()
 {
-    struct serial_struct serial{};
+    struct serial_struct serial {};
     if (::ioctl(fd_, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {
         serial.flags |= ASYNC_LOW_LATENCY;
         ::ioctl(fd_, TIOCSSERIAL, &serial);
@@ -193,7 +193,7 @@ void LinuxSerialDevice::RequestLowLatency()
 // serial_struct (pseudo-terminals, many USB drivers) have none to clear.
 CommResult LinuxSerialDevice::ClearCustomSpeed()
 {
-    struct serial_struct serial{};
+    struct serial_struct serial {};
     if (::ioctl(fd_, TIOCGSERIAL, &serial) != 0)
         return CommResult::Done();
     if ((serial.flags & ASYNC_SPD_MASK) == 0 && serial.custom_divisor == 0)
@@ -202,8 +202,9 @@ CommResult LinuxSerialDevice::ClearCustomSpeed()
     serial.custom_divisor = 0;
     if (::ioctl(fd_, TIOCSSERIAL, &serial) != 0)
         return Fail(CommFailure::LineRefused, "cannot clear the custom speed left on the port", errno);
-    struct serial_struct actual{};
-    if (::ioctl(fd_, TIOCGSERIAL, &actual) == 0 && ((actual.flags & ASYNC_SPD_MASK) != 0 || actual.custom_divisor != 0))
+    struct serial_struct actual {};
+    if (::ioctl(fd_, TIOCGSERIAL, &actual) == 0 &&
+        ((actual.flags & ASYNC_SPD_MASK) != 0 || actual.custom_divisor != 0))
         return Fail(CommFailure::LineRefused, "the port keeps a custom speed");
     return CommResult::Done();
 }
@@ -212,7 +213,7 @@ CommResult LinuxSerialDevice::Configure(const LineDescription& line)
 {
     if (CommResult cleared = ClearCustomSpeed(); cleared.failed())
         return cleared;
-    struct termios settings{};
+    struct termios settings {};
     if (::tcgetattr(fd_, &settings) != 0)
         return Fail(CommFailure::LineRefused, "cannot read the line settings", errno);
     ApplyLine(line, settings);
@@ -225,7 +226,7 @@ CommResult LinuxSerialDevice::Configure(const LineDescription& line)
     }
     // Leaving B0 raises DTR again in the serial core.
     SetModemLines(line.dtr, line.rts);
-    struct termios actual{};
+    struct termios actual {};
     if (::tcgetattr(fd_, &actual) != 0)
         return Fail(CommFailure::LineRefused, "cannot read the line settings back", errno);
     if (!LineSettingsMatch(settings, actual, pseudo_terminal_))
@@ -258,7 +259,9 @@ CommResult LinuxSerialDevice::Write(const uint8_t* data, std::size_t count)
         // poll() said there was room, yet nothing went: pause rather than spin.
         if (room_promised)
             SleepBriefly(left);
-        struct pollfd wait{fd_, POLLOUT, 0};
+        struct pollfd wait {
+            fd_, POLLOUT, 0
+        };
         const int ready = ::poll(&wait, 1, PollMilliseconds(left));
         if (ready < 0 && errno != EINTR)
             return Fail(CommFailure::WriteFailed, "waiting to write failed", errno);
@@ -302,7 +305,7 @@ long LinuxSerialDevice::BytesWaiting()
 
 uint32_t LinuxSerialDevice::TakeErrorFlags()
 {
-    struct serial_icounter_struct now{};
+    struct serial_icounter_struct now {};
     if (!has_counters_ || fd_ < 0 || ::ioctl(fd_, TIOCGICOUNT, &now) != 0)
         return 0;
     uint32_t flags = 0;
@@ -340,7 +343,9 @@ WaitResult LinuxSerialDevice::WaitForInput(long seen, double timeout_seconds)
         // already there (but not enough) it only serves to notice a hang-up,
         // and the wait goes on in short sleeps.
         const bool some_waiting = waiting > 0;
-        struct pollfd wait{fd_, POLLIN, 0};
+        struct pollfd wait {
+            fd_, POLLIN, 0
+        };
         const int ready = ::poll(&wait, 1, some_waiting || woke_with_nothing ? 0 : PollMilliseconds(left));
         if (ready < 0 && errno != EINTR)
             return WaitResult::Gone;
@@ -415,7 +420,8 @@ std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& r
     if (!device && last_refusal_ == OpenRefusal::Missing) {
         // The adapter may be back under another name (ttyUSB0 as ttyUSB1).
         const auto known = identities_.find(port);
-        const std::string moved = known == identities_.end() ? std::string() : FindAdapter(known->second, sources_);
+        const std::string moved =
+            known == identities_.end() ? std::string() : FindAdapter(known->second, sources_);
         if (moved.empty() || moved == path)
             return nullptr;
         map_.Map(port, moved);

@@ -30,7 +30,10 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::str
 // maps the port to it.
 class PosixPortOpener final : public PortOpener {
 public:
-    explicit PosixPortOpener(PortMap map, TtySources sources = {}) : map_(std::move(map)), sources_(std::move(sources)) {}
+    explicit PosixPortOpener(PortMap map, TtySources sources = {})
+        : map_(std::move(map)), sources_(std::move(sources))
+    {
+    }
     std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
     OpenRefusal LastRefusal() const override { return last_refusal_; }
     std::string DeviceName(int port) const override { return map_.PathOf(port); }

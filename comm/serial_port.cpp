@@ -123,7 +123,8 @@ void SerialPort::DiscardInput(Clock& clock)
         const long waiting = BytesWaiting();
         if (waiting <= 0)
             return;
-        const Received got = Receive(scratch, std::min<std::size_t>(static_cast<std::size_t>(waiting), sizeof scratch));
+        const Received got =
+            Receive(scratch, std::min<std::size_t>(static_cast<std::size_t>(waiting), sizeof scratch));
         if (got.count == 0)
             return;  // a device that reports bytes it cannot deliver would loop for ever
         dropped += static_cast<long>(got.count);

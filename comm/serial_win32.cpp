@@ -51,14 +51,14 @@ bool RunningUnderWine()
 std::string SystemText(DWORD error)
 {
     char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string result = length > 0 && text != nullptr ? std::string(text, length) : std::string();
     if (text != nullptr)
         LocalFree(text);
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' ' ||
-                               result.back() == '.'))
+    while (!result.empty() &&
+           (result.back() == '\n' || result.back() == '\r' || result.back() == ' ' || result.back() == '.'))
         result.pop_back();
     if (result.empty())
         result = "system error";
@@ -260,7 +260,8 @@ CommResult Win32SerialDevice::Read(uint8_t* destination, std::size_t count, std:
                               : Fail(CommFailure::ReadFailed, "cannot count the bytes waiting", GetLastError());
     }
     // Only what is waiting, so the driver answers at once.
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - from_taken, static_cast<std::size_t>(waiting)));
+    const DWORD want =
+        static_cast<DWORD>(std::min<std::size_t>(count - from_taken, static_cast<std::size_t>(waiting)));
     if (want == 0)
         return CommResult::Done();
     const long got = ReadDriver(destination + from_taken, want, kReadCompletionMs);
@@ -318,7 +319,8 @@ WaitResult Win32SerialDevice::WaitForInput(long seen, double timeout_seconds)
         // take what it holds, then ask it for one more.
         const std::size_t held = taken_.size();
         taken_.resize(held + static_cast<std::size_t>(in_driver) + 1);
-        const long got = in_driver > 0 ? ReadDriver(taken_.data() + held, static_cast<DWORD>(in_driver), kReadCompletionMs) : 0;
+        const long got =
+            in_driver > 0 ? ReadDriver(taken_.data() + held, static_cast<DWORD>(in_driver), kReadCompletionMs) : 0;
         long next = 0;
         if (got == in_driver)
             next = ReadDriver(taken_.data() + held + got, 1, WaitMilliseconds(left, MAXDWORD - 1));
@@ -351,20 +353,20 @@ std::optional<DCB> DriverLineSettings(SerialDevice& device)
     return dcb;
 }
 
-std::string Win32DeviceName(int port) { return kDevicePrefix + std::string("COM") + std::to_string(port); }
+std::string Win32DeviceName(int port)
+{
+    return kDevicePrefix + std::string("COM") + std::to_string(port);
+}
 
 std::string Win32OpenFailureText(const std::string& device, unsigned long error)
 {
     const std::string name = DisplayName(device);
     switch (error) {
     case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-        return name + ": the port is in use by another program";
+    case ERROR_SHARING_VIOLATION: return name + ": the port is in use by another program";
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return name + ": no such port";
-    default:
-        return name + ": " + SystemText(error);
+    case ERROR_PATH_NOT_FOUND: return name + ": no such port";
+    default: return name + ": " + SystemText(error);
     }
 }
 

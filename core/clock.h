@@ -27,8 +27,16 @@ class SimClock final : public Clock {
 public:
     double Now() override { return now_; }
     void Pause(int milliseconds) override { now_ += milliseconds / 1000.0; }
-    void Advance(double seconds) { if (seconds > 0) now_ += seconds; }
-    void AdvanceTo(double t) { if (t > now_) now_ = t; }
+    void Advance(double seconds)
+    {
+        if (seconds > 0)
+            now_ += seconds;
+    }
+    void AdvanceTo(double t)
+    {
+        if (t > now_)
+            now_ = t;
+    }
 
 private:
     double now_ = 1000.0;  // away from zero so "stamp 0" bugs show up

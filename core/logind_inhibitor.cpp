@@ -18,16 +18,15 @@ LogindInhibitor::LogindInhibitor(std::unique_ptr<LogindBus> bus) : bus_(std::mov
 
 AwakeStatus LogindInhibitor::Take(std::string& why)
 {
-    const LogindBus::Reply reply = bus_->Inhibit("sleep:idle", "varnox-patch", "firmware update in progress", "block");
+    const LogindBus::Reply reply =
+        bus_->Inhibit("sleep:idle", "varnox-patch", "firmware update in progress", "block");
     switch (reply.Result) {
     case LogindBus::Outcome::Ok:
         if (reply.Fd < 0)
             break;
         lock_fd_ = reply.Fd;
         return AwakeStatus::Taken;
-    case LogindBus::Outcome::NoBus:
-        why = "no system bus: " + reply.Message;
-        return AwakeStatus::Unavailable;
+    case LogindBus::Outcome::NoBus: why = "no system bus: " + reply.Message; return AwakeStatus::Unavailable;
     case LogindBus::Outcome::CallFailed:
         for (const std::string_view name : kNoLogind) {
             if (reply.ErrorName == name) {

@@ -4,7 +4,7 @@
 #include "firmware/catalogue.h"
 
 // Start and end of every image embedded by images.S.
-#define FIRMWARE_IMAGE(name, size)                    \
+#define FIRMWARE_IMAGE(name, size)                          \
     extern "C" const uint8_t varnox_image_##name##_start[]; \
     extern "C" const uint8_t varnox_image_##name##_end[];
 #define MICROKERNEL_IMAGE(name, size) FIRMWARE_IMAGE(name, size)
@@ -29,26 +29,32 @@ const CarriedImageRow kFirmwareImages[] = {
 #undef FIRMWARE_IMAGE
 #undef MICROKERNEL_IMAGE
 
-std::span<const uint8_t> Bytes(const uint8_t* start, const uint8_t* end) {
+std::span<const uint8_t> Bytes(const uint8_t* start, const uint8_t* end)
+{
     return {start, static_cast<std::size_t>(end - start)};
 }
 
 }  // namespace
 
-std::span<const uint8_t> CarriedImage(const std::string& image_name) {
+std::span<const uint8_t> CarriedImage(const std::string& image_name)
+{
     for (const CarriedImageRow& row : kFirmwareImages) {
-        if (row.Name == image_name) return Bytes(row.Start, row.End);
+        if (row.Name == image_name)
+            return Bytes(row.Start, row.End);
     }
     return {};
 }
 
-std::vector<std::string> CarriedImageNames() {
+std::vector<std::string> CarriedImageNames()
+{
     std::vector<std::string> names;
-    for (const CarriedImageRow& row : kFirmwareImages) names.emplace_back(row.Name);
+    for (const CarriedImageRow& row : kFirmwareImages)
+        names.emplace_back(row.Name);
     return names;
 }
 
-std::span<const uint8_t> MicroKernelImage() {
+std::span<const uint8_t> MicroKernelImage()
+{
     return Bytes(varnox_image_MICROK_start, varnox_image_MICROK_end);
 }
 

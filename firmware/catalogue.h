@@ -12,9 +12,9 @@
 namespace varnox {
 
 struct CatalogueEntry {
-    const char* Name;      // the firmware name, compared whole and case-sensitive
-    const char* Image;     // the name of the image it selects
-    uint32_t EndAddress;   // the image's last offset, inclusive
+    const char* Name;     // the firmware name, compared whole and case-sensitive
+    const char* Image;    // the name of the image it selects
+    uint32_t EndAddress;  // the image's last offset, inclusive
 };
 
 extern const std::array<CatalogueEntry, 22> FirmwareCatalogue;

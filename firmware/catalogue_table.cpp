@@ -39,7 +39,8 @@ const std::array<CatalogueEntry, 22> FirmwareCatalogue = {{
     {"FWKAELVRXGAA0I_2x04", "FWKAELVRXGAA0I_2x04", kEnd160980},
 }};
 
-const CatalogueEntry* FindCatalogueEntry(const std::string& firmware_name) {
+const CatalogueEntry* FindCatalogueEntry(const std::string& firmware_name)
+{
     const auto found = std::find_if(FirmwareCatalogue.begin(), FirmwareCatalogue.end(),
                                     [&](const CatalogueEntry& entry) { return firmware_name == entry.Name; });
     return found == FirmwareCatalogue.end() ? nullptr : &*found;

@@ -32,7 +32,7 @@ std::string_view ImageSha256(std::string_view image_name);
 
 // The image a firmware name selects, as a run records it.
 struct FirmwareImageRecord {
-    std::string Image;   // the image's name, e.g. FWKA1AVRXGAA0I_2x04 for FWKE4AVRXGAA0I_2x04
+    std::string Image;  // the image's name, e.g. FWKA1AVRXGAA0I_2x04 for FWKE4AVRXGAA0I_2x04
     std::string Sha256;
     bool StandIn = false;
 };

@@ -15,26 +15,13 @@ struct SelectorEntry {
 };
 
 inline constexpr std::array<SelectorEntry, 20> kLanguageSelector = {{
-    {"ITALIANO", "1A", "1A"},
-    {"ENGLISH", "1A", "1A"},
-    {"HUNGARIAN", "1A", "1A"},
-    {"CZECK REPUBLIC", "1A", "1A"},
-    {"SPANISH", "1A", "1C"},
-    {"PORTUGUESE", "1A", "1C"},
-    {"CROATIAN", "1D", "1D"},
-    {"DUTCH", "1A", "1A"},
-    {"GREEK", "1B", "1B"},
-    {"POLISH", "1A", "1A"},
-    {"NORWEGIAN", "1D", "1D"},
-    {"SLOVENIAN", "1D", "1D"},
-    {"ICELANDIC", "1D", "1D"},
-    {"FINNISH", "1D", "1D"},
-    {"GERMAN", "1D", "1D"},
-    {"RUSSIAN", "1E", "1E"},
-    {"FRENCH", "1D", "1D"},
-    {"BULGARIAN", "1E", "1E"},
-    {"ROMANIAN", "1E", "1E"},
-    {"LITHUANIAN", "EL", "EL"},
+    {"ITALIANO", "1A", "1A"},       {"ENGLISH", "1A", "1A"},    {"HUNGARIAN", "1A", "1A"},
+    {"CZECK REPUBLIC", "1A", "1A"}, {"SPANISH", "1A", "1C"},    {"PORTUGUESE", "1A", "1C"},
+    {"CROATIAN", "1D", "1D"},       {"DUTCH", "1A", "1A"},      {"GREEK", "1B", "1B"},
+    {"POLISH", "1A", "1A"},         {"NORWEGIAN", "1D", "1D"},  {"SLOVENIAN", "1D", "1D"},
+    {"ICELANDIC", "1D", "1D"},      {"FINNISH", "1D", "1D"},    {"GERMAN", "1D", "1D"},
+    {"RUSSIAN", "1E", "1E"},        {"FRENCH", "1D", "1D"},     {"BULGARIAN", "1E", "1E"},
+    {"ROMANIAN", "1E", "1E"},       {"LITHUANIAN", "EL", "EL"},
 }};
 
 }  // namespace varnox

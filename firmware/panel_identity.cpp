@@ -63,14 +63,17 @@ constexpr uint8_t kFamilyWithFirstOption = 4;
 // The family whose selector variant may differ (KC).
 constexpr uint8_t kSelectorFamily = 2;
 
-const char* FamilyCode(uint8_t family) {
+const char* FamilyCode(uint8_t family)
+{
     for (const FamilyRow& row : kFamilyCodes) {
-        if (row.Family == family) return row.Code;
+        if (row.Family == family)
+            return row.Code;
     }
     return "";
 }
 
-const char* PanelVariantCode(uint8_t languageSet, uint8_t family) {
+const char* PanelVariantCode(uint8_t languageSet, uint8_t family)
+{
     for (const VariantRow& row : kVariantCodes) {
         if (row.LanguageSet == languageSet && (row.Family == kAnyFamily || row.Family == family)) {
             return row.Code;
@@ -79,18 +82,22 @@ const char* PanelVariantCode(uint8_t languageSet, uint8_t family) {
     return "";
 }
 
-const char* SelectorVariantCode(const SelectorEntry& entry, uint8_t family) {
+const char* SelectorVariantCode(const SelectorEntry& entry, uint8_t family)
+{
     return family == kSelectorFamily ? entry.VariantCodeFamily2 : entry.VariantCode;
 }
 
-bool IsSelectorEntry(int32_t selectorIndex) {
+bool IsSelectorEntry(int32_t selectorIndex)
+{
     return selectorIndex >= 0 && static_cast<std::size_t>(selectorIndex) < kLanguageSelector.size();
 }
 
 }  // namespace
 
-std::optional<std::string> BuildFirmwareName(const PanelIdentity& identity, int32_t selectorIndex) {
-    if (identity.Release() > kNewestRelease) return std::nullopt;
+std::optional<std::string> BuildFirmwareName(const PanelIdentity& identity, int32_t selectorIndex)
+{
+    if (identity.Release() > kNewestRelease)
+        return std::nullopt;
 
     const uint8_t family = identity.Family();
     const uint8_t flags = identity.OptionFlags();

@@ -4,14 +4,17 @@
 
 namespace varnox {
 
-void WorkingImage::SelectFirmwareImage(const std::string& name) {
+void WorkingImage::SelectFirmwareImage(const std::string& name)
+{
     ImageEnd = 0;
     const CatalogueEntry* entry = FindCatalogueEntry(name);
-    if (!entry) return;
+    if (!entry)
+        return;
     const std::span<const uint8_t> image = CarriedImage(entry->Image);
     // The build refuses wrongly sized images; should one slip through
     // anyway, selecting nothing is safer than sending a short image.
-    if (image.size() != std::size_t{entry->EndAddress} + 1 || image.size() > ImageBuffer.size()) return;
+    if (image.size() != std::size_t{entry->EndAddress} + 1 || image.size() > ImageBuffer.size())
+        return;
     ImageEnd = entry->EndAddress;
     const auto past_end = std::copy(image.begin(), image.end(), ImageBuffer.begin());
     // The EEPROM phase's last chunk reaches past ImageEnd: it must find

@@ -10,7 +10,10 @@ namespace varnox {
 namespace {
 
 constexpr LinkResult kDone{};
-constexpr LinkResult Failed(LinkFailure failure) { return {failure}; }
+constexpr LinkResult Failed(LinkFailure failure)
+{
+    return {failure};
+}
 
 // A read is looked at once; a write's acknowledgement up to three times.
 constexpr int kReadLooks[] = {kReadReplyPauseMs};
@@ -75,8 +78,7 @@ LinkResult MemoryRequests::Read(uint8_t code, uint16_t address, uint8_t* destina
     return kDone;
 }
 
-LinkResult MemoryRequests::WriteMemory(uint16_t address, const uint8_t* data, uint8_t count,
-                                       uint8_t selector)
+LinkResult MemoryRequests::WriteMemory(uint16_t address, const uint8_t* data, uint8_t count, uint8_t selector)
 {
     if (count > kMaxRequestCount)
         return Failed(LinkFailure::CountTooLarge);

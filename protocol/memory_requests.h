@@ -39,10 +39,16 @@ inline constexpr int kAckLateTailMs = 1000;
 
 // Bytes that must be waiting for a reply to be read: two fewer than the whole
 // frame (count + 8 for a read reply, 7 for a write acknowledgement).
-inline constexpr int ReadReplyThreshold(uint8_t count) { return count + 6; }
+inline constexpr int ReadReplyThreshold(uint8_t count)
+{
+    return count + 6;
+}
 inline constexpr int kAckThreshold = 6;
 // Whole reply frames: a read reply and the 7-byte acknowledgement.
-inline constexpr int ReadReplyFrameLength(uint8_t count) { return count + 8; }
+inline constexpr int ReadReplyFrameLength(uint8_t count)
+{
+    return count + 8;
+}
 inline constexpr int kAckFrameLength = 7;
 // The acknowledgement packet: four bytes and their CRC.
 inline constexpr int kAckPacketLength = 5;

@@ -8,7 +8,7 @@
 namespace varnox {
 
 struct TPacketBuffer {
-    uint8_t Length = 0;      // how many of Bytes are valid (at most 255)
+    uint8_t Length = 0;  // how many of Bytes are valid (at most 255)
     uint8_t Bytes[256] = {};
 };
 

@@ -16,21 +16,31 @@ using Row = std::array<std::string, kColumns>;
 const Row kHeader = {"start (UTC)", "port", "firmware before", "image", "ending", "verification", "exit"};
 
 // Width on screen: UTF-8 continuation bytes take no column.
-size_t Width(const std::string& text) {
+size_t Width(const std::string& text)
+{
     return size_t(std::count_if(text.begin(), text.end(), [](char c) { return (uint8_t(c) & 0xC0) != 0x80; }));
 }
 
-Row RowOf(const RunRecord& run) {
+Row RowOf(const RunRecord& run)
+{
     std::string image = "-";
-    if (run.Image) image = run.Image->Name + (run.Image->StandIn ? " (stand-in)" : "");
-    return {ReadableUtc(run.Start), run.Port,           run.FirmwareBefore.value_or("-"),   image,
-            run.Ending,             run.Verification, std::to_string(run.ExitStatus)};
+    if (run.Image)
+        image = run.Image->Name + (run.Image->StandIn ? " (stand-in)" : "");
+    return {ReadableUtc(run.Start),
+            run.Port,
+            run.FirmwareBefore.value_or("-"),
+            image,
+            run.Ending,
+            run.Verification,
+            std::to_string(run.ExitStatus)};
 }
 
-void AppendRow(std::string& text, const Row& row, const std::array<size_t, kColumns>& widths) {
+void AppendRow(std::string& text, const Row& row, const std::array<size_t, kColumns>& widths)
+{
     std::string line;
     for (size_t column = 0; column < kColumns; ++column) {
-        if (column > 0) line += "  ";
+        if (column > 0)
+            line += "  ";
         line += row[column];
         line.append(widths[column] - Width(row[column]), ' ');
     }
@@ -38,33 +48,38 @@ void AppendRow(std::string& text, const Row& row, const std::array<size_t, kColu
     text += line + "\n";
 }
 
-std::string Count(size_t n, const char* one, const char* many) {
+std::string Count(size_t n, const char* one, const char* many)
+{
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 }  // namespace
 
-std::string HistoryTable(const RecordLog& log) {
+std::string HistoryTable(const RecordLog& log)
+{
     std::vector<Row> rows;
     rows.reserve(log.Records.size());
-    for (const RunRecord& run : log.Records) rows.push_back(RowOf(run));
+    for (const RunRecord& run : log.Records)
+        rows.push_back(RowOf(run));
 
     std::array<size_t, kColumns> widths{};
     Row rule;
     for (size_t column = 0; column < kColumns; ++column) {
         widths[column] = Width(kHeader[column]);
-        for (const Row& row : rows) widths[column] = std::max(widths[column], Width(row[column]));
+        for (const Row& row : rows)
+            widths[column] = std::max(widths[column], Width(row[column]));
         rule[column] = std::string(widths[column], '-');
     }
 
     std::string text;
     AppendRow(text, kHeader, widths);
     AppendRow(text, rule, widths);
-    for (const Row& row : rows) AppendRow(text, row, widths);
+    for (const Row& row : rows)
+        AppendRow(text, row, widths);
     text += Count(rows.size(), "run", "runs") + "; " +
-            (log.SkippedLines == 0 ? std::string("no unreadable lines")
-                                   : Count(size_t(log.SkippedLines), "unreadable line", "unreadable lines") +
-                                         " skipped") +
+            (log.SkippedLines == 0
+                 ? std::string("no unreadable lines")
+                 : Count(size_t(log.SkippedLines), "unreadable line", "unreadable lines") + " skipped") +
             "\n";
     return text;
 }

@@ -24,28 +24,61 @@ namespace fs = std::filesystem;
 // The thin layer over the C runtime's file descriptors, which both systems
 // have: one write of a whole line to a file opened for appending.
 #ifdef _WIN32
-int OpenFile(const fs::path& file, bool append) {
+int OpenFile(const fs::path& file, bool append)
+{
     const int flags = append ? _O_RDWR | _O_APPEND | _O_CREAT | _O_BINARY : _O_RDONLY | _O_BINARY;
     return _wopen(file.c_str(), flags, _S_IREAD | _S_IWRITE);
 }
-long long SeekFile(int fd, long long offset, int whence) { return _lseeki64(fd, offset, whence); }
-int ReadBytes(int fd, char* data, size_t size) { return _read(fd, data, unsigned(size)); }
-int WriteBytes(int fd, const char* data, size_t size) { return _write(fd, data, unsigned(size)); }
-int SyncFile(int fd) { return _commit(fd); }
-int CloseFile(int fd) { return _close(fd); }
+long long SeekFile(int fd, long long offset, int whence)
+{
+    return _lseeki64(fd, offset, whence);
+}
+int ReadBytes(int fd, char* data, size_t size)
+{
+    return _read(fd, data, unsigned(size));
+}
+int WriteBytes(int fd, const char* data, size_t size)
+{
+    return _write(fd, data, unsigned(size));
+}
+int SyncFile(int fd)
+{
+    return _commit(fd);
+}
+int CloseFile(int fd)
+{
+    return _close(fd);
+}
 #else
-int OpenFile(const fs::path& file, bool append) {
+int OpenFile(const fs::path& file, bool append)
+{
     const int flags = append ? O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC;
     return ::open(file.c_str(), flags, 0644);
 }
-long long SeekFile(int fd, long long offset, int whence) { return ::lseek(fd, offset, whence); }
-ssize_t ReadBytes(int fd, char* data, size_t size) { return ::read(fd, data, size); }
-ssize_t WriteBytes(int fd, const char* data, size_t size) { return ::write(fd, data, size); }
-int SyncFile(int fd) { return ::fsync(fd); }
-int CloseFile(int fd) { return ::close(fd); }
+long long SeekFile(int fd, long long offset, int whence)
+{
+    return ::lseek(fd, offset, whence);
+}
+ssize_t ReadBytes(int fd, char* data, size_t size)
+{
+    return ::read(fd, data, size);
+}
+ssize_t WriteBytes(int fd, const char* data, size_t size)
+{
+    return ::write(fd, data, size);
+}
+int SyncFile(int fd)
+{
+    return ::fsync(fd);
+}
+int CloseFile(int fd)
+{
+    return ::close(fd);
+}
 #endif
 
-std::string PathText(const fs::path& path) {
+std::string PathText(const fs::path& path)
+{
     try {
         const std::u8string text = path.u8string();
         return std::string(text.begin(), text.end());
@@ -54,42 +87,56 @@ std::string PathText(const fs::path& path) {
     }
 }
 
-std::string ErrnoText() { return std::generic_category().message(errno); }
+std::string ErrnoText()
+{
+    return std::generic_category().message(errno);
+}
 
 // True when the file's last byte is something other than a line break.
-bool EndsInTornLine(int fd) {
+bool EndsInTornLine(int fd)
+{
     const long long size = SeekFile(fd, 0, SEEK_END);
-    if (size <= 0 || SeekFile(fd, size - 1, SEEK_SET) < 0) return false;
+    if (size <= 0 || SeekFile(fd, size - 1, SEEK_SET) < 0)
+        return false;
     char last = '\n';
     return ReadBytes(fd, &last, 1) == 1 && last != '\n';
 }
 
-bool WriteAll(int fd, std::string_view data) {
+bool WriteAll(int fd, std::string_view data)
+{
     while (!data.empty()) {
         const auto written = WriteBytes(fd, data.data(), data.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
         data.remove_prefix(size_t(written));
     }
     return true;
 }
 
-RecordWriteResult NotWritten(const std::string& what) { return {false, "run record not written: " + what}; }
+RecordWriteResult NotWritten(const std::string& what)
+{
+    return {false, "run record not written: " + what};
+}
 
 }  // namespace
 
-std::optional<fs::path> ProcessEnvironment(std::string_view name) {
+std::optional<fs::path> ProcessEnvironment(std::string_view name)
+{
 #ifdef _WIN32
     const std::wstring wide(name.begin(), name.end());
     const wchar_t* value = _wgetenv(wide.c_str());
 #else
     const char* value = std::getenv(std::string(name).c_str());
 #endif
-    if (value == nullptr) return std::nullopt;
+    if (value == nullptr)
+        return std::nullopt;
     return fs::path(value);
 }
 
-std::optional<fs::path> DefaultRecordPath(const EnvironmentLookup& environment, RecordPathStyle style) {
+std::optional<fs::path> DefaultRecordPath(const EnvironmentLookup& environment, RecordPathStyle style)
+{
     const auto Set = [&](std::string_view name) {
         auto value = environment(name);
         return value && !value->empty() ? value : std::nullopt;
@@ -98,26 +145,32 @@ std::optional<fs::path> DefaultRecordPath(const EnvironmentLookup& environment, 
     if (style == RecordPathStyle::Windows) {
         base = Set("LOCALAPPDATA");
         if (!base) {
-            if (auto profile = Set("USERPROFILE")) base = *profile / "AppData" / "Local";
+            if (auto profile = Set("USERPROFILE"))
+                base = *profile / "AppData" / "Local";
         }
     } else {
         base = Set("XDG_STATE_HOME");
-        if (base && !base->is_absolute()) base.reset();
+        if (base && !base->is_absolute())
+            base.reset();
         if (!base) {
-            if (auto home = Set("HOME")) base = *home / ".local" / "state";
+            if (auto home = Set("HOME"))
+                base = *home / ".local" / "state";
         }
     }
-    if (!base) return std::nullopt;
+    if (!base)
+        return std::nullopt;
     return *base / "varnox-patch" / "runs.jsonl";
 }
 
-std::string NoDefaultRecordPathError(RecordPathStyle style) {
+std::string NoDefaultRecordPathError(RecordPathStyle style)
+{
     return style == RecordPathStyle::Windows
                ? "run record not written: neither LOCALAPPDATA nor USERPROFILE is set"
                : "run record not written: neither XDG_STATE_HOME nor HOME is set";
 }
 
-RecordWriteResult AppendRecord(const fs::path& file, const RunRecord& record) {
+RecordWriteResult AppendRecord(const fs::path& file, const RunRecord& record)
+{
     std::string line = RecordToJsonLine(record) + "\n";
     if (file.has_parent_path()) {
         std::error_code error;
@@ -126,8 +179,10 @@ RecordWriteResult AppendRecord(const fs::path& file, const RunRecord& record) {
             return NotWritten("cannot create folder " + PathText(file.parent_path()) + ": " + error.message());
     }
     const int fd = OpenFile(file, /*append=*/true);
-    if (fd < 0) return NotWritten("cannot open " + PathText(file) + ": " + ErrnoText());
-    if (EndsInTornLine(fd)) line.insert(line.begin(), '\n');
+    if (fd < 0)
+        return NotWritten("cannot open " + PathText(file) + ": " + ErrnoText());
+    if (EndsInTornLine(fd))
+        line.insert(line.begin(), '\n');
     if (!WriteAll(fd, line)) {
         const std::string reason = ErrnoText();
         CloseFile(fd);
@@ -142,7 +197,8 @@ RecordWriteResult AppendRecord(const fs::path& file, const RunRecord& record) {
     return {true, {}};
 }
 
-RecordReadResult ReadRecords(const fs::path& file) {
+RecordReadResult ReadRecords(const fs::path& file)
+{
     RecordReadResult result;
     const int fd = OpenFile(file, /*append=*/false);
     if (fd < 0) {
@@ -154,13 +210,15 @@ RecordReadResult ReadRecords(const fs::path& file) {
     char chunk[65536];
     for (;;) {
         const auto got = ReadBytes(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EINTR)
+            continue;
         if (got < 0) {
             result.Error = "run record not read: cannot read " + PathText(file) + ": " + ErrnoText();
             CloseFile(fd);
             return result;
         }
-        if (got == 0) break;
+        if (got == 0)
+            break;
         text.append(chunk, size_t(got));
     }
     CloseFile(fd);

@@ -61,10 +61,10 @@ struct RunRecord {
     // Kept to the second in the file.
     std::chrono::system_clock::time_point Start{};
     std::chrono::system_clock::time_point End{};
-    std::string Program;  // "varnox-patch" or "varnox-patch-cli"
-    std::string Version;  // "2.04"
-    std::string Port;     // as chosen: "COM1" or a device path
-    std::optional<std::string> Adapter;  // what the port layer knows of the adapter behind the port
+    std::string Program;                          // "varnox-patch" or "varnox-patch-cli"
+    std::string Version;                          // "2.04"
+    std::string Port;                             // as chosen: "COM1" or a device path
+    std::optional<std::string> Adapter;           // what the port layer knows of the adapter behind the port
     std::optional<IdentityBytes> IdentityBefore;  // absent when the identity read failed
     std::optional<std::string> FirmwareBefore;    // the firmware name the identity gives
     std::optional<RecordedImage> Image;

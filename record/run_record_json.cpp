@@ -18,7 +18,8 @@ using Json = nlohmann::ordered_json;
 struct Unreadable {};
 
 // "00 00 00 20 03 04"
-std::string IdentityText(const IdentityBytes& bytes) {
+std::string IdentityText(const IdentityBytes& bytes)
+{
     std::string text;
     for (uint8_t byte : bytes) {
         char pair[4];
@@ -28,84 +29,110 @@ std::string IdentityText(const IdentityBytes& bytes) {
     return text;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
 }
 
-IdentityBytes ParseIdentity(const std::string& text) {
+IdentityBytes ParseIdentity(const std::string& text)
+{
     IdentityBytes bytes{};
-    if (text.size() != bytes.size() * 3 - 1) throw Unreadable{};
+    if (text.size() != bytes.size() * 3 - 1)
+        throw Unreadable{};
     for (size_t i = 0; i < bytes.size(); ++i) {
         const size_t at = i * 3;
         const int high = HexDigit(text[at]), low = HexDigit(text[at + 1]);
-        if (high < 0 || low < 0 || (at + 2 < text.size() && text[at + 2] != ' ')) throw Unreadable{};
+        if (high < 0 || low < 0 || (at + 2 < text.size() && text[at + 2] != ' '))
+            throw Unreadable{};
         bytes[i] = uint8_t(high * 16 + low);
     }
     return bytes;
 }
 
-const Json& Field(const Json& object, const char* key) {
+const Json& Field(const Json& object, const char* key)
+{
     const auto it = object.find(key);
-    if (it == object.end()) throw Unreadable{};
+    if (it == object.end())
+        throw Unreadable{};
     return *it;
 }
 
 // A field a reader may miss; a null counts as missing.
-const Json* OptionalField(const Json& object, const char* key) {
+const Json* OptionalField(const Json& object, const char* key)
+{
     const auto it = object.find(key);
     return it == object.end() || it->is_null() ? nullptr : &*it;
 }
 
-std::string Text(const Json& value) {
-    if (!value.is_string()) throw Unreadable{};
+std::string Text(const Json& value)
+{
+    if (!value.is_string())
+        throw Unreadable{};
     return value.get<std::string>();
 }
 
-int Integer(const Json& value) {
+int Integer(const Json& value)
+{
     if (value.is_number_unsigned()) {
         const auto number = value.get<uint64_t>();
-        if (number > uint64_t(INT_MAX)) throw Unreadable{};
+        if (number > uint64_t(INT_MAX))
+            throw Unreadable{};
         return int(number);
     }
-    if (!value.is_number_integer()) throw Unreadable{};
+    if (!value.is_number_integer())
+        throw Unreadable{};
     const auto number = value.get<int64_t>();
-    if (number < INT_MIN || number > INT_MAX) throw Unreadable{};
+    if (number < INT_MIN || number > INT_MAX)
+        throw Unreadable{};
     return int(number);
 }
 
-bool Flag(const Json& value) {
-    if (!value.is_boolean()) throw Unreadable{};
+bool Flag(const Json& value)
+{
+    if (!value.is_boolean())
+        throw Unreadable{};
     return value.get<bool>();
 }
 
-std::chrono::system_clock::time_point Time(const Json& value) {
+std::chrono::system_clock::time_point Time(const Json& value)
+{
     const auto time = ParseIsoUtc(Text(value));
-    if (!time) throw Unreadable{};
+    if (!time)
+        throw Unreadable{};
     return *time;
 }
 
-RunRecord ReadRecord(const Json& line) {
-    if (!line.is_object() || Integer(Field(line, "record")) < 1) throw Unreadable{};
+RunRecord ReadRecord(const Json& line)
+{
+    if (!line.is_object() || Integer(Field(line, "record")) < 1)
+        throw Unreadable{};
     RunRecord record;
     record.Start = Time(Field(line, "start"));
     record.End = Time(Field(line, "end"));
     record.Program = Text(Field(line, "program"));
     record.Version = Text(Field(line, "version"));
     record.Port = Text(Field(line, "port"));
-    if (const Json* adapter = OptionalField(line, "adapter")) record.Adapter = Text(*adapter);
+    if (const Json* adapter = OptionalField(line, "adapter"))
+        record.Adapter = Text(*adapter);
     if (const Json* identity = OptionalField(line, "identity_before"))
         record.IdentityBefore = ParseIdentity(Text(*identity));
-    if (const Json* firmware = OptionalField(line, "firmware_before")) record.FirmwareBefore = Text(*firmware);
+    if (const Json* firmware = OptionalField(line, "firmware_before"))
+        record.FirmwareBefore = Text(*firmware);
     if (const Json* image = OptionalField(line, "image")) {
-        if (!image->is_object()) throw Unreadable{};
+        if (!image->is_object())
+            throw Unreadable{};
         record.Image = RecordedImage{Text(Field(*image, "name")), Text(Field(*image, "sha256")),
                                      Flag(Field(*image, "stand_in"))};
     }
     const Json& failed = Field(line, "failed_attempts");
-    if (!failed.is_object()) throw Unreadable{};
+    if (!failed.is_object())
+        throw Unreadable{};
     record.Failed.Eeprom = Integer(Field(failed, "eeprom"));
     record.Failed.Handshake = Integer(Field(failed, "handshake"));
     record.Failed.MicroKernel = Integer(Field(failed, "microkernel"));
@@ -121,7 +148,8 @@ RunRecord ReadRecord(const Json& line) {
 
 }  // namespace
 
-std::string RecordToJsonLine(const RunRecord& record) {
+std::string RecordToJsonLine(const RunRecord& record)
+{
     Json line;
     line["record"] = kRecordFormat;
     line["start"] = IsoUtc(record.Start);
@@ -129,13 +157,15 @@ std::string RecordToJsonLine(const RunRecord& record) {
     line["program"] = record.Program;
     line["version"] = record.Version;
     line["port"] = record.Port;
-    if (record.Adapter) line["adapter"] = *record.Adapter;
-    if (record.IdentityBefore) line["identity_before"] = IdentityText(*record.IdentityBefore);
-    if (record.FirmwareBefore) line["firmware_before"] = *record.FirmwareBefore;
+    if (record.Adapter)
+        line["adapter"] = *record.Adapter;
+    if (record.IdentityBefore)
+        line["identity_before"] = IdentityText(*record.IdentityBefore);
+    if (record.FirmwareBefore)
+        line["firmware_before"] = *record.FirmwareBefore;
     if (record.Image) {
-        line["image"] = {{"name", record.Image->Name},
-                         {"sha256", record.Image->Sha256},
-                         {"stand_in", record.Image->StandIn}};
+        line["image"] = {
+            {"name", record.Image->Name}, {"sha256", record.Image->Sha256}, {"stand_in", record.Image->StandIn}};
     }
     line["failed_attempts"] = {{"eeprom", record.Failed.Eeprom},
                                {"handshake", record.Failed.Handshake},
@@ -144,16 +174,19 @@ std::string RecordToJsonLine(const RunRecord& record) {
     line["reopens"] = record.Reopens;
     line["ending"] = record.Ending;
     line["verification"] = record.Verification;
-    if (record.IdentityAfter) line["identity_after"] = IdentityText(*record.IdentityAfter);
+    if (record.IdentityAfter)
+        line["identity_after"] = IdentityText(*record.IdentityAfter);
     line["exit_status"] = record.ExitStatus;
     // A device path need not be UTF-8; its odd bytes become U+FFFD rather than
     // an exception that would lose the whole record.
     return line.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::optional<RunRecord> RecordFromJsonLine(std::string_view line) {
+std::optional<RunRecord> RecordFromJsonLine(std::string_view line)
+{
     const Json parsed = Json::parse(line.begin(), line.end(), nullptr, /*allow_exceptions=*/false);
-    if (parsed.is_discarded()) return std::nullopt;
+    if (parsed.is_discarded())
+        return std::nullopt;
     try {
         return ReadRecord(parsed);
     } catch (const Unreadable&) {
@@ -163,13 +196,15 @@ std::optional<RunRecord> RecordFromJsonLine(std::string_view line) {
     }
 }
 
-RecordLog ParseRecordLines(std::string_view text) {
+RecordLog ParseRecordLines(std::string_view text)
+{
     RecordLog log;
     while (!text.empty()) {
         const size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == text.npos ? std::string_view{} : text.substr(end + 1);
-        if (line.find_first_not_of(" \t\r") == line.npos) continue;
+        if (line.find_first_not_of(" \t\r") == line.npos)
+            continue;
         if (auto record = RecordFromJsonLine(line))
             log.Records.push_back(std::move(*record));
         else

@@ -8,14 +8,17 @@
 namespace varnox {
 namespace {
 
-constexpr unsigned Bit(RequestKind kind) { return 1u << static_cast<unsigned>(kind); }
+constexpr unsigned Bit(RequestKind kind)
+{
+    return 1u << static_cast<unsigned>(kind);
+}
 
 // Kinds whose reply is a service-protocol frame, and kinds with any reply.
 constexpr unsigned kFramed = Bit(RequestKind::ReadMemory) | Bit(RequestKind::ReadEeprom) |
                              Bit(RequestKind::WriteEeprom) | Bit(RequestKind::WriteMemory) |
                              Bit(RequestKind::Handshake);
-constexpr unsigned kAnswered = kFramed | Bit(RequestKind::MicroKernel) | Bit(RequestKind::Closing) |
-                               Bit(RequestKind::Flash);
+constexpr unsigned kAnswered =
+    kFramed | Bit(RequestKind::MicroKernel) | Bit(RequestKind::Closing) | Bit(RequestKind::Flash);
 // A one-byte acknowledgement cannot be split or shortened.
 constexpr unsigned kMultiByte = kFramed | Bit(RequestKind::Flash);
 constexpr unsigned kAcknowledged = Bit(RequestKind::Handshake) | Bit(RequestKind::MicroKernel) |
@@ -44,16 +47,13 @@ constexpr std::array<FaultRow, 16> kFaultTypes = {{
     {PanelFaultType::DoubleAck, "double-ack", kAnswered, true, "the reply sent twice"},
     {PanelFaultType::ShortReply, "short-reply", kMultiByte, true, "the reply without its last byte"},
     {PanelFaultType::Silent, "silent", kAnswered, false, "from this request on, answer nothing"},
-    {PanelFaultType::Pull, "pull", kAnswered, false,
-     "from this request on, the adapter is gone"},
-    {PanelFaultType::PullReturn, "pull-return", kAnswered, true,
-     "the adapter goes, back on a new port later"},
+    {PanelFaultType::Pull, "pull", kAnswered, false, "from this request on, the adapter is gone"},
+    {PanelFaultType::PullReturn, "pull-return", kAnswered, true, "the adapter goes, back on a new port later"},
     {PanelFaultType::StoreWrong, "store-wrong", kStoring, true,
      "acknowledge as usual, store the last byte inverted"},
     {PanelFaultType::EarlyAck, "early-ack", Bit(RequestKind::WriteEeprom), true,
      "acknowledge at once, store during the write time after it"},
-    {PanelFaultType::SilentAfterRestart, "silent-after-restart", kRestart, false,
-     "restart, then answer nothing"},
+    {PanelFaultType::SilentAfterRestart, "silent-after-restart", kRestart, false, "restart, then answer nothing"},
     {PanelFaultType::OldIdentity, "old-identity", kRestart, true,
      "restart with the identity block of before the update"},
 }};
@@ -156,8 +156,8 @@ std::optional<PanelFault> ParsePanelFault(std::string_view text, std::string& er
 
 std::string PanelFaultText(const PanelFault& fault)
 {
-    std::string text = std::string(PanelFaultTypeName(fault.Type)) + ":" + RequestKindName(fault.Kind) +
-                       ":" + std::to_string(fault.First);
+    std::string text = std::string(PanelFaultTypeName(fault.Type)) + ":" + RequestKindName(fault.Kind) + ":" +
+                       std::to_string(fault.First);
     const FaultRow* row = FindRow(fault.Type);
     if (row != nullptr && row->TakesCount && fault.Count != 1)
         text += ":" + std::to_string(fault.Count);

@@ -15,20 +15,20 @@
 namespace varnox {
 
 enum class PanelFaultType : uint8_t {
-    NoAnswer,    // the request is carried out, its reply never sent
-    BadCrc,      // the reply frame's check byte is wrong
-    BadCobs,     // the reply frame's first code byte is broken (0xFF)
-    ExtraByte,   // one byte (0x55) follows the reply
-    Split,       // the reply's last byte comes only after the tool's last look
-    Late,        // the whole reply comes only after the tool's last look
-    WrongAck,    // handshake byte 1, microKernel sum or flash sum is wrong
-    DoubleAck,   // the reply is sent twice
-    ShortReply,  // the reply's last byte is never sent
-    Silent,      // from this request on the panel answers nothing (line stays)
-    Pull,        // from this request on the adapter is gone
-    PullReturn,  // the adapter goes with this request and comes back later
-    StoreWrong,  // a write is acknowledged as usual but stored with one byte altered
-    EarlyAck,    // an EEPROM write is acknowledged at once and stored after its acknowledgement
+    NoAnswer,            // the request is carried out, its reply never sent
+    BadCrc,              // the reply frame's check byte is wrong
+    BadCobs,             // the reply frame's first code byte is broken (0xFF)
+    ExtraByte,           // one byte (0x55) follows the reply
+    Split,               // the reply's last byte comes only after the tool's last look
+    Late,                // the whole reply comes only after the tool's last look
+    WrongAck,            // handshake byte 1, microKernel sum or flash sum is wrong
+    DoubleAck,           // the reply is sent twice
+    ShortReply,          // the reply's last byte is never sent
+    Silent,              // from this request on the panel answers nothing (line stays)
+    Pull,                // from this request on the adapter is gone
+    PullReturn,          // the adapter goes with this request and comes back later
+    StoreWrong,          // a write is acknowledged as usual but stored with one byte altered
+    EarlyAck,            // an EEPROM write is acknowledged at once and stored after its acknowledgement
     SilentAfterRestart,  // the panel restarts after the end packet, then answers nothing
     OldIdentity,         // after the restart the identity block is the one before the update
 };

@@ -133,7 +133,8 @@ void SimPanel::Schedule(const std::vector<uint8_t>& bytes, double start, bool in
     const double done = first + static_cast<double>(bytes.size()) * config_.Timing.ByteTime;
     auto at = std::upper_bound(output_.begin(), output_.end(), done,
                                [](double time, const TimedByte& b) { return time < b.At; });
-    for (const uint8_t value : bytes) at = std::next(output_.insert(at, TimedByte{done, value}));
+    for (const uint8_t value : bytes)
+        at = std::next(output_.insert(at, TimedByte{done, value}));
     if (in_line)
         tx_free_ = done;
 }

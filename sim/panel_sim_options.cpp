@@ -110,7 +110,8 @@ bool ParsePanelSimOptions(const std::vector<std::string>& args, PanelSimOptions&
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string option = args[i];
         std::optional<std::string> inline_value;
-        if (const std::size_t equals = option.find('='); option.rfind("--", 0) == 0 && equals != std::string::npos) {
+        if (const std::size_t equals = option.find('=');
+            option.rfind("--", 0) == 0 && equals != std::string::npos) {
             inline_value = option.substr(equals + 1);
             option = option.substr(0, equals);
         }

@@ -222,7 +222,8 @@ PtyServer::Stop PtyServer::Serve(SimPanel& panel, Clock& clock, const StopSignal
         if ((fds[0].revents & POLLIN) != 0) {
             signalfd_siginfo info{};
             if (::read(signals.Fd(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-                transcript.Note(clock.Now(), std::string("stopped by ") + ::strsignal(static_cast<int>(info.ssi_signo)));
+                transcript.Note(clock.Now(),
+                                std::string("stopped by ") + ::strsignal(static_cast<int>(info.ssi_signo)));
                 return Stop::Signal;
             }
         }

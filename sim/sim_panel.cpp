@@ -127,8 +127,7 @@ void SimPanel::TakeByte(uint8_t value, double done)
         }
         break;
     case PanelMode::Erasing:
-    case PanelMode::Restarting:
-        break;
+    case PanelMode::Restarting: break;
     }
 }
 
@@ -156,8 +155,7 @@ void SimPanel::HandleFrame(const Arrival& arrival)
         mode_ = PanelMode::Loader;
         // The loader answers with the complement of the command; the tool
         // checks only that byte.
-        std::vector<uint8_t> reply = {static_cast<uint8_t>(~kHandshakeCommand), packet[1], packet[2],
-                                      packet[3]};
+        std::vector<uint8_t> reply = {static_cast<uint8_t>(~kHandshakeCommand), packet[1], packet[2], packet[3]};
         reply.push_back(Crc8Bytes(reply.data(), reply.size()));
         Answer(RequestKind::Handshake, std::move(reply), true, admission.Fault, arrival);
         return;
@@ -349,8 +347,8 @@ void SimPanel::PowerCycle(double time)
 
 std::size_t SimPanel::CountOf(RequestKind kind) const
 {
-    return static_cast<std::size_t>(
-        std::count_if(requests_.begin(), requests_.end(), [kind](const RequestRecord& r) { return r.Kind == kind; }));
+    return static_cast<std::size_t>(std::count_if(requests_.begin(), requests_.end(),
+                                                  [kind](const RequestRecord& r) { return r.Kind == kind; }));
 }
 
 std::size_t SimPanel::ArrivedBy(double time) const

@@ -31,7 +31,8 @@ void WireTranscript::Log(WireDirection direction, double time, std::span<const u
     if (line_.empty() || direction != line_direction_ || time - last_byte_ > kSameLineGap) {
         EndLine();
         char stamp[32];
-        std::snprintf(stamp, sizeof stamp, "%12.6f %c", time - origin_, direction == WireDirection::ToPanel ? '>' : '<');
+        std::snprintf(stamp, sizeof stamp, "%12.6f %c", time - origin_,
+                      direction == WireDirection::ToPanel ? '>' : '<');
         line_ = stamp;
         line_direction_ = direction;
     }

@@ -27,7 +27,8 @@ constexpr uint64_t kSeed = 0x56415258'4E4F5821;  // fixed; every image derives i
 class ByteStream {
 public:
     explicit ByteStream(uint64_t seed) : state_(seed) {}
-    uint8_t Next() {
+    uint8_t Next()
+    {
         uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
@@ -39,18 +40,23 @@ private:
 };
 
 // FNV-1a, so that each image's stream depends on its name, not on list order.
-uint64_t NameHash(const std::string& name) {
+uint64_t NameHash(const std::string& name)
+{
     uint64_t hash = 0xCBF29CE484222325ULL;
-    for (unsigned char c : name) hash = (hash ^ c) * 0x100000001B3ULL;
+    for (unsigned char c : name)
+        hash = (hash ^ c) * 0x100000001B3ULL;
     return hash;
 }
 
-void FillRandom(std::vector<uint8_t>& image, uint32_t first, uint32_t last, ByteStream& stream) {
-    for (uint32_t offset = first; offset <= last; ++offset) image[offset] = stream.Next();
+void FillRandom(std::vector<uint8_t>& image, uint32_t first, uint32_t last, ByteStream& stream)
+{
+    for (uint32_t offset = first; offset <= last; ++offset)
+        image[offset] = stream.Next();
 }
 
 // The first identity block, in ascending byte order, that names back `name`.
-std::optional<PanelIdentity> IdentityNaming(const std::string& name) {
+std::optional<PanelIdentity> IdentityNaming(const std::string& name)
+{
     PanelIdentity identity;
     identity.Bytes[3] = varnox::kNewestRelease;
     for (int family = 0; family <= 255; ++family) {
@@ -59,14 +65,16 @@ std::optional<PanelIdentity> IdentityNaming(const std::string& name) {
                 identity.Bytes[2] = static_cast<uint8_t>(flags);
                 identity.Bytes[4] = static_cast<uint8_t>(languageSet);
                 identity.Bytes[5] = static_cast<uint8_t>(family);
-                if (varnox::BuildFirmwareName(identity, varnox::kNoSelectorEntry) == name) return identity;
+                if (varnox::BuildFirmwareName(identity, varnox::kNoSelectorEntry) == name)
+                    return identity;
             }
         }
     }
     return std::nullopt;
 }
 
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();
@@ -78,7 +86,8 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     return true;
 }
 
-bool WriteFirmwareImage(const std::string& folder, const varnox::CatalogueEntry& first_entry) {
+bool WriteFirmwareImage(const std::string& folder, const varnox::CatalogueEntry& first_entry)
+{
     const std::string image_name = first_entry.Image;
     const std::optional<PanelIdentity> identity = IdentityNaming(first_entry.Name);
     if (!identity) {
@@ -97,7 +106,8 @@ bool WriteFirmwareImage(const std::string& folder, const varnox::CatalogueEntry&
     return WriteFile(folder + "/" + image_name + ".bin", image);
 }
 
-bool WriteMicroKernel(const std::string& folder) {
+bool WriteMicroKernel(const std::string& folder)
+{
     std::vector<uint8_t> image(varnox::kMicroKernelSize, 0);
     ByteStream stream(kSeed ^ NameHash("MICROK"));
     FillRandom(image, 0x0400, 0x098F, stream);  // the loader
@@ -107,7 +117,8 @@ bool WriteMicroKernel(const std::string& folder) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 2) {
         std::fprintf(stderr, "usage: gen_images <folder>\n");
         return 2;
@@ -117,7 +128,8 @@ int main(int argc, char** argv) {
     std::set<std::string> written;
     // Each image carries the identity of the first catalogue entry selecting it.
     for (const varnox::CatalogueEntry& entry : varnox::FirmwareCatalogue) {
-        if (!written.insert(entry.Image).second) continue;
+        if (!written.insert(entry.Image).second)
+            continue;
         ok = WriteFirmwareImage(folder, entry) && ok;
     }
     ok = WriteMicroKernel(folder) && ok;

@@ -27,7 +27,8 @@ UpdateEnding UpdateEngine::RunBootloaderPhase()
 
     for (int i = 0; i < kRequiredHandshakes; ++i) {
         if (BootHandshake().failed()) {
-            if (StopRequested()) return UpdateEnding::Interrupted;
+            if (StopRequested())
+                return UpdateEnding::Interrupted;
             ++LastRecord.Failed.Handshake;
             // The panel holds the new EEPROM and its old flash: say so.
             window_.LogLine("");
@@ -44,9 +45,11 @@ UpdateEnding UpdateEngine::RunBootloaderPhase()
 
     window_.LogLine(kErasingFlash);
     clock_.Pause(kEraseWaitMs);
-    if (StopRequested()) return UpdateEnding::Interrupted;
+    if (StopRequested())
+        return UpdateEnding::Interrupted;
 
-    if (WriteFlash().failed()) return StopRequested() ? UpdateEnding::Interrupted : UpdateEnding::FlashFailed;
+    if (WriteFlash().failed())
+        return StopRequested() ? UpdateEnding::Interrupted : UpdateEnding::FlashFailed;
 
     window_.LogLine("");
     window_.LogLine(kFlashUpdatedItalian);
@@ -70,7 +73,8 @@ UpdateEnding UpdateEngine::RunBootloaderPhase()
 
 StepResult UpdateEngine::BootHandshake()
 {
-    if (StopRequested()) return StepResult::Failed(StepFailure::Stopped);
+    if (StopRequested())
+        return StepResult::Failed(StepFailure::Stopped);
     uint8_t reply[kHandshakeReplyLength] = {};
 
     static const TPacketBuffer frame = HandshakeFrame();
@@ -81,7 +85,8 @@ StepResult UpdateEngine::BootHandshake()
     const double stamp = TimeStamp(clock_);
     // Only six bytes are taken; anything beyond waits for the next discard.
     if (!ReplyArrived(port, clock_, stamp, {static_cast<long>(kHandshakeReplyLength), false, kHandshakeTimeout}) ||
-        port.Receive(reply, kHandshakeReplyLength).count != kHandshakeReplyLength || reply[1] != kHandshakeAccepted)
+        port.Receive(reply, kHandshakeReplyLength).count != kHandshakeReplyLength ||
+        reply[1] != kHandshakeAccepted)
         return StepResult::Failed(StepFailure::NotAcknowledged);
     return StepResult::Done();
 }
@@ -90,7 +95,8 @@ StepResult UpdateEngine::ExchangeKernelPacket(const LoaderPacket& packet)
 {
     SerialPort& port = Port.Serial();
     for (int attempt = 0; attempt < kPacketAttempts; ++attempt) {
-        if (StopRequested()) return StepResult::Failed(StepFailure::Stopped);
+        if (StopRequested())
+            return StepResult::Failed(StepFailure::Stopped);
         port.DiscardInput(clock_);
         port.Send(packet.Bytes.data(), packet.Length);
         const double stamp = TimeStamp(clock_);
@@ -101,7 +107,8 @@ StepResult UpdateEngine::ExchangeKernelPacket(const LoaderPacket& packet)
             answer == packet.ExpectedSum)
             return StepResult::Done();
         ++LastRecord.Failed.MicroKernel;
-        if (attempt + 1 < kPacketAttempts) RestorePort();
+        if (attempt + 1 < kPacketAttempts)
+            RestorePort();
     }
     return StepResult::Failed(StepFailure::NotAcknowledged);
 }
@@ -109,7 +116,8 @@ StepResult UpdateEngine::ExchangeKernelPacket(const LoaderPacket& packet)
 void UpdateEngine::ShowPacketFailure(const char* text)
 {
     // A stop asked for by the user is no programming error to report.
-    if (StopRequested()) return;
+    if (StopRequested())
+        return;
     window_.MessageBox(BoxKind::Plain, kProgramName, text, "");
 }
 
@@ -145,7 +153,8 @@ StepResult UpdateEngine::ExchangeFlashPacket(const LoaderPacket& packet)
 {
     SerialPort& port = Port.Serial();
     for (int attempt = 0; attempt < kPacketAttempts; ++attempt) {
-        if (StopRequested()) return StepResult::Failed(StepFailure::Stopped);
+        if (StopRequested())
+            return StepResult::Failed(StepFailure::Stopped);
         port.DiscardInput(clock_);
         port.Send(packet.Bytes.data(), packet.Length);
         const double stamp = TimeStamp(clock_);
@@ -159,7 +168,8 @@ StepResult UpdateEngine::ExchangeFlashPacket(const LoaderPacket& packet)
             return StepResult::Done();
         ++LastRecord.Failed.Flash;
         // An adapter that dropped out is waited for; the same packet goes again.
-        if (attempt + 1 < kPacketAttempts) RestorePort();
+        if (attempt + 1 < kPacketAttempts)
+            RestorePort();
     }
     return StepResult::Failed(StepFailure::NotAcknowledged);
 }
@@ -194,8 +204,10 @@ StepResult UpdateEngine::WriteFlash()
         // The gap between the two flash ranges is skipped; after the upper
         // range the loop ends.
         address += kFlashDataLength;
-        if (address >= kLowerFlashEnd && address < kUpperFlashStart) address = kUpperFlashStart;
-        if (address >= kUpperFlashEnd) address = end + 1;
+        if (address >= kLowerFlashEnd && address < kUpperFlashStart)
+            address = kUpperFlashStart;
+        if (address >= kUpperFlashEnd)
+            address = end + 1;
     }
     return StepResult::Done();
 }

@@ -25,16 +25,19 @@ constexpr uint8_t kAddress15Value = 0xFF;
 
 StepResult UpdateEngine::ExchangeResult(LinkResult result)
 {
-    if (result.ok()) return StepResult::Done();
+    if (result.ok())
+        return StepResult::Done();
     // Nothing was sent for a request that cannot be framed, so the port then
     // stays as it was.
-    if (result.failure != LinkFailure::CountTooLarge) Port.AfterFailedExchange();
+    if (result.failure != LinkFailure::CountTooLarge)
+        Port.AfterFailedExchange();
     return StepResult::Failed(StepFailure::LinkFailed, result.text());
 }
 
 void UpdateEngine::RestorePort()
 {
-    if (Port.Restore(stop_) != PortRestore::Reopened) return;
+    if (Port.Restore(stop_) != PortRestore::Reopened)
+        return;
     ++LastRecord.Reopens;
     window_.LogLine(kPortReconnected);
 }
@@ -43,9 +46,11 @@ StepResult UpdateEngine::NormalizeEepromWord()
 {
     uint8_t stored[2] = {};
     const StepResult read = ExchangeResult(Requests.ReadEeprom(kNormalizedWordAddress, stored, sizeof stored));
-    if (read.failed()) return read;
+    if (read.failed())
+        return read;
     uint16_t word = static_cast<uint16_t>(stored[0] | stored[1] << 8);
-    if (word > kWordHighest || word < kWordLowest) word = kWordReplacement;
+    if (word > kWordHighest || word < kWordLowest)
+        word = kWordReplacement;
     // Written back even when unchanged.
     const uint8_t written[2] = {static_cast<uint8_t>(word & 0xFF), static_cast<uint8_t>(word >> 8)};
     return ExchangeResult(Requests.WriteEeprom(kNormalizedWordAddress, written, sizeof written));
@@ -62,7 +67,8 @@ StepResult UpdateEngine::DownloadEeprom()
     const uint32_t end = Image.ImageEnd;
     // Without an EEPROM part in the working image there is nothing sound to
     // write; say so rather than report an empty download as done.
-    if (end < kEepromImageStart || end >= Image.ImageBuffer.size()) return StepResult::Failed(StepFailure::NoImagePart);
+    if (end < kEepromImageStart || end >= Image.ImageBuffer.size())
+        return StepResult::Failed(StepFailure::NoImagePart);
 
     window_.SetGaugeProgress(0);
     window_.SetGaugeMaximum(static_cast<int>(end - kEepromImageStart));
@@ -75,7 +81,8 @@ StepResult UpdateEngine::DownloadEeprom()
         window_.PumpMessages();
 
         const StepResult chunk = EepromAttempts([&] { return WriteEepromChunk(offset); });
-        if (chunk.failed()) return chunk;
+        if (chunk.failed())
+            return chunk;
         window_.SetFieldText(Field::Address, std::to_string(offset - kEepromImageOffset));
     }
     return StepResult::Done();
@@ -87,16 +94,18 @@ StepResult UpdateEngine::WriteEepromChunk(uint32_t offset)
     EepromBytesAt(Image, offset, BlockBuffer, kEepromChunkLength);
     // The wire address is the low 16 bits of the offset: 0x24000 goes out as 0x4000.
     return ExchangeResult(Requests.WriteEeprom(static_cast<uint16_t>(offset & 0xFFFF), BlockBuffer,
-                                                 static_cast<uint8_t>(kEepromChunkLength)));
+                                               static_cast<uint8_t>(kEepromChunkLength)));
 }
 
 StepResult UpdateEngine::EepromAttempts(const std::function<StepResult()>& exchange)
 {
     StepResult result = StepResult::Done();
     for (int attempt = 0; attempt < kEepromChunkAttempts; ++attempt) {
-        if (StopRequested()) return StepResult::Failed(StepFailure::Stopped);
+        if (StopRequested())
+            return StepResult::Failed(StepFailure::Stopped);
         result = exchange();
-        if (result.ok()) break;
+        if (result.ok())
+            break;
         RetryEepromExchange(attempt + 1 < kEepromChunkAttempts);
     }
     return result;
@@ -109,7 +118,8 @@ void UpdateEngine::RetryEepromExchange(bool another_attempt)
     window_.SetFieldText(Field::ErrorCounter, std::to_string(eeprom_retries_));
     window_.PumpMessages();
     // An adapter that dropped out is waited for; the same exchange goes again.
-    if (another_attempt) RestorePort();
+    if (another_attempt)
+        RestorePort();
 }
 
 }  // namespace varnox

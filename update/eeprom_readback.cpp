@@ -56,18 +56,21 @@ StepResult UpdateEngine::VerifyEeprom()
     for (uint32_t offset = kEepromImageStart; offset < end; offset += kReadBackLength) {
         show(offset);
         const auto count = static_cast<uint8_t>(std::min(kReadBackLength, end - offset));
-        const StepResult read = EepromAttempts(
-            [&] { return ExchangeResult(Requests.ReadEeprom(WireAddress(offset), back, count)); });
+        const StepResult read =
+            EepromAttempts([&] { return ExchangeResult(Requests.ReadEeprom(WireAddress(offset), back, count)); });
         if (read.failed()) {
-            if (read.kind != StepFailure::Stopped) window_.LogLine(read.text);
+            if (read.kind != StepFailure::Stopped)
+                window_.LogLine(read.text);
             return read;
         }
         EepromBytesAt(Image, offset, written, count);
         for (uint32_t i = 0; i < count; ++i) {
-            if (back[i] == written[i]) continue;
+            if (back[i] == written[i])
+                continue;
             const uint32_t at = offset + i;
             const uint32_t chunk = at - (at - kEepromImageStart) % kEepromChunkLength;
-            if (differences.empty() || differences.back().Chunk != chunk) differences.push_back({chunk, at});
+            if (differences.empty() || differences.back().Chunk != chunk)
+                differences.push_back({chunk, at});
         }
         window_.SetFieldText(Field::Address, EepromAddressText(offset));
     }
@@ -76,19 +79,23 @@ StepResult UpdateEngine::VerifyEeprom()
         show(difference.Chunk);
         const StepResult mended = EepromAttempts([&] {
             const StepResult write = WriteEepromChunk(difference.Chunk);
-            if (write.failed()) return write;
+            if (write.failed())
+                return write;
             uint8_t stored[kEepromChunkLength];
-            const StepResult read = ExchangeResult(
-                Requests.ReadEeprom(WireAddress(difference.Chunk), stored, static_cast<uint8_t>(kEepromChunkLength)));
-            if (read.failed()) return read;
+            const StepResult read = ExchangeResult(Requests.ReadEeprom(WireAddress(difference.Chunk), stored,
+                                                                       static_cast<uint8_t>(kEepromChunkLength)));
+            if (read.failed())
+                return read;
             // BlockBuffer still holds what the write sent.
             const uint8_t* differs = std::mismatch(stored, stored + kEepromChunkLength, BlockBuffer).first;
-            if (differs == stored + kEepromChunkLength) return StepResult::Done();
+            if (differs == stored + kEepromChunkLength)
+                return StepResult::Done();
             difference.First = difference.Chunk + static_cast<uint32_t>(differs - stored);
             return StepResult::Failed(StepFailure::Differs);
         });
         if (mended.failed()) {
-            if (mended.kind == StepFailure::Stopped) return mended;
+            if (mended.kind == StepFailure::Stopped)
+                return mended;
             const std::string line = kEepromDiffers + EepromAddressText(difference.First);
             window_.LogLine(line);
             return StepResult::Failed(StepFailure::Differs, line);
@@ -96,7 +103,8 @@ StepResult UpdateEngine::VerifyEeprom()
         window_.SetFieldText(Field::Address, EepromAddressText(difference.Chunk));
     }
 
-    if (!differences.empty()) window_.LogLine(kEepromRewritten + std::to_string(differences.size()));
+    if (!differences.empty())
+        window_.LogLine(kEepromRewritten + std::to_string(differences.size()));
     window_.LogLine(kEepromVerified);
     return StepResult::Done();
 }

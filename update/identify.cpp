@@ -19,7 +19,8 @@ Identification UpdateEngine::Identify()
     }
     found.Identity = identity.Bytes;
     found.Firmware = BuildFirmwareName(identity, window_.SelectorIndex());
-    if (!found.Firmware) return found;
+    if (!found.Firmware)
+        return found;
     Image.SelectFirmwareImage(*found.Firmware);
     found.ImageFound = Image.ImageEnd != 0;
     found.CanStart = found.ImageFound && !RefusesStandIn();

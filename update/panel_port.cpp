@@ -10,8 +10,9 @@ CommResult PanelPort::OpenWithin(double seconds, bool missing_too, const std::at
         if (opened.ok())
             return opened;
         const OpenRefusal refusal = opener_.LastRefusal();
-        const bool worth_waiting = opened.kind == CommFailure::OpenRefused &&
-                                   (refusal == OpenRefusal::Busy || (missing_too && refusal == OpenRefusal::Missing));
+        const bool worth_waiting =
+            opened.kind == CommFailure::OpenRefused &&
+            (refusal == OpenRefusal::Busy || (missing_too && refusal == OpenRefusal::Missing));
         if (!worth_waiting || clock_.Now() >= give_up || (stop != nullptr && stop->load())) {
             window_.MessageBox(BoxKind::Error, kPortErrorTitle, kPortErrorText, opened.system);
             return opened;

@@ -23,9 +23,11 @@ bool ReplyArrived(SerialPort& port, Clock& clock, double stamp, const ReplyRule&
 {
     for (;;) {
         const long waiting = port.BytesWaiting();
-        if (Satisfies(waiting, rule)) return true;
+        if (Satisfies(waiting, rule))
+            return true;
         const double elapsed = SecondsSince(clock, stamp);
-        if (elapsed > rule.Limit) return false;
+        if (elapsed > rule.Limit)
+            return false;
         const double remaining = rule.Limit - elapsed + kPastLimit;
         const WaitResult result = port.WaitForInput(clock, waiting, remaining);
         const bool stalled = result == WaitResult::TimedOut && SecondsSince(clock, stamp) <= elapsed;

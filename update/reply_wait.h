@@ -9,9 +9,9 @@
 namespace varnox {
 
 struct ReplyRule {
-    long Bytes;     // how many bytes make the reply
-    bool Exactly;   // true: exactly Bytes must be waiting; false: at least Bytes
-    double Limit;   // seconds after the stamp; the reply is late once more than this has elapsed
+    long Bytes;    // how many bytes make the reply
+    bool Exactly;  // true: exactly Bytes must be waiting; false: at least Bytes
+    double Limit;  // seconds after the stamp; the reply is late once more than this has elapsed
 };
 
 // Waits until the input count satisfies `rule` (true: the reply is there) or

@@ -19,7 +19,8 @@ struct OptionRow {
 constexpr std::size_t kHelpColumn = 24;
 
 constexpr OptionRow kOptions[] = {
-    {"--allow-stand-in", "", "write the carried images even though they are stand-ins\n(also VARNOX_ALLOW_STAND_IN=1)",
+    {"--allow-stand-in", "",
+     "write the carried images even though they are stand-ins\n(also VARNOX_ALLOW_STAND_IN=1)",
      [](RunOptions& options, const std::string&) { options.AllowStandIn = true; }},
     {"--record", "FILE", "append the run record to FILE instead of the per-user file",
      [](RunOptions& options, const std::string& value) { options.RecordFile = value; }},

@@ -25,8 +25,7 @@ const char* EndingToken(UpdateEnding ending)
     case UpdateEnding::Interrupted: return run_ending::kInterrupted;
     case UpdateEnding::NotRun:
     case UpdateEnding::Refused:
-    case UpdateEnding::IdentityReadFailed:
-        break;
+    case UpdateEnding::IdentityReadFailed: break;
     }
     return run_ending::kIdentityReadFailed;
 }
@@ -55,7 +54,8 @@ void UpdateEngine::BeginRecord()
     LastRecord.Version = std::string(ProgramVersion());
     const int port = SelectedPort.load();
     LastRecord.Port = PortName.empty() ? "COM" + std::to_string(port) : PortName;
-    if (std::string device = Opener().DeviceName(port); !device.empty()) LastRecord.Adapter = std::move(device);
+    if (std::string device = Opener().DeviceName(port); !device.empty())
+        LastRecord.Adapter = std::move(device);
 }
 
 void UpdateEngine::EndRecord(UpdateEnding ending)
@@ -66,7 +66,8 @@ void UpdateEngine::EndRecord(UpdateEnding ending)
     LastRecord.Ending = EndingToken(ending);
     LastRecord.Verification = VerificationToken(LastVerification.load());
     LastRecord.ExitStatus = LastExitStatus.load();
-    if (!identity_read_ || Options.NoRecord) return;
+    if (!identity_read_ || Options.NoRecord)
+        return;
 
     std::string problem;
     if (!Options.RecordFile.empty()) {
@@ -76,7 +77,8 @@ void UpdateEngine::EndRecord(UpdateEnding ending)
     } else {
         problem = NoDefaultRecordPathError();
     }
-    if (problem.empty()) return;
+    if (problem.empty())
+        return;
     if (RecordProblem)
         RecordProblem(problem);
     else

@@ -34,17 +34,17 @@ inline constexpr int kStoppedExitStatus = 130;
 // through its log, gauge and button).
 enum class UpdateEnding {
     NotRun,
-    Refused,            // a run was already under way
+    Refused,  // a run was already under way
     IdentityReadFailed,
     ReleaseRejected,
     NoFirmware,
-    StandInRefused,     // stand-in images and no --allow-stand-in
+    StandInRefused,  // stand-in images and no --allow-stand-in
     EepromFailed,
     HandshakeFailed,
     MicroKernelFailed,
     FlashFailed,
     Completed,
-    Interrupted,        // RequestStop ended the run early; the port is closed
+    Interrupted,  // RequestStop ended the run early; the port is closed
 };
 
 // What the identity read after a completed run's restart found.
@@ -57,11 +57,11 @@ enum class Verification {
 
 // What --identify learns without writing anything.
 struct Identification {
-    std::string ReadFailure;                // empty when the identity was read
+    std::string ReadFailure;  // empty when the identity was read
     IdentityBytes Identity{};
-    std::optional<std::string> Firmware;    // absent: the release is refused
-    bool ImageFound = false;                // a carried image fits Firmware
-    bool CanStart = false;                  // an update would get past its checks
+    std::optional<std::string> Firmware;  // absent: the release is refused
+    bool ImageFound = false;              // a carried image fits Firmware
+    bool CanStart = false;                // an update would get past its checks
 };
 
 class UpdateEngine {
@@ -174,7 +174,7 @@ private:
     std::atomic<int> stop_exit_status_{kStoppedExitStatus};
     bool identity_read_ = false;  // the run got as far as the identity read
     double run_start_ = 0;        // clock_.Now() at the run's start
-    int eeprom_retries_ = 0;  // failed EEPROM attempts of this run's download and read-back
+    int eeprom_retries_ = 0;      // failed EEPROM attempts of this run's download and read-back
     std::atomic<bool> running_{false};
     std::atomic<bool> stop_{false};
 };

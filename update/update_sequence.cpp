@@ -47,20 +47,23 @@ UpdateEnding UpdateEngine::Run()
     // A second press, from the window's pump or another thread, must not start
     // a run on the same port and buffers inside the first.
     bool idle = false;
-    if (!running_.compare_exchange_strong(idle, true)) return UpdateEnding::Refused;
+    if (!running_.compare_exchange_strong(idle, true))
+        return UpdateEnding::Refused;
     RunFlag flag(running_, stop_);
     UpdateEnding ending = UpdateEnding::NotRun;
     {
         // Taken and let go on this thread: on Windows the hold belongs to it.
         const std::unique_ptr<SleepInhibitor> inhibitor = SleepInhibitors ? SleepInhibitors() : nullptr;
         std::optional<KeepAwake> awake;
-        if (inhibitor) awake.emplace(*inhibitor);
+        if (inhibitor)
+            awake.emplace(*inhibitor);
         BeginRecord();
         ending = RunSteps();
     }
     LastEnding.store(ending);
     // A stopped run reports the stop's status, even when its last step was done.
-    LastExitStatus.store(StopRequested() ? stop_exit_status_.load() : ExitStatusOf(ending, LastVerification.load()));
+    LastExitStatus.store(StopRequested() ? stop_exit_status_.load()
+                                         : ExitStatusOf(ending, LastVerification.load()));
     EndRecord(ending);
     return ending;
 }
@@ -95,14 +98,16 @@ UpdateEnding UpdateEngine::RunSteps()
     // Not examined: a port that did not open has shown its box, and the
     // identity read below then fails for want of an answer.
     Port.Open(run_port_);
-    if (StopRequested()) return Interrupt();
+    if (StopRequested())
+        return Interrupt();
     identity_read_ = true;
 
     PanelIdentity identity;
     const StepResult read =
         ExchangeResult(Requests.ReadMemory(kIdentityAddress, identity.Bytes.data(), kIdentityLength));
     if (read.failed()) {
-        if (StopRequested()) return Interrupt();
+        if (StopRequested())
+            return Interrupt();
         window_.LogLine("");
         window_.LogLine(read.text);
         window_.LogLine("");
@@ -152,16 +157,19 @@ UpdateEnding UpdateEngine::RunSteps()
     window_.LogLine("");
     window_.LogLine(kPleaseWait);
     window_.SetFieldText(Field::PanelType, *name);
-    if (StopRequested()) return Interrupt();
+    if (StopRequested())
+        return Interrupt();
 
     // The word and byte 15 get one attempt each; the download counts its own.
     const auto counted = [this](StepResult step) {
-        if (step.kind == StepFailure::LinkFailed) ++LastRecord.Failed.Eeprom;
+        if (step.kind == StepFailure::LinkFailed)
+            ++LastRecord.Failed.Eeprom;
         return step.failed();
     };
     if (counted(NormalizeEepromWord()) || counted(WriteAddress15()) || DownloadEeprom().failed() ||
         (Options.ReadsEepromBack() && VerifyEeprom().failed())) {
-        if (StopRequested()) return Interrupt();
+        if (StopRequested())
+            return Interrupt();
         window_.LogLine("");
         window_.LogLine(kEepromError);
         window_.LogLine(kProgrammingEnd);
@@ -173,7 +181,8 @@ UpdateEnding UpdateEngine::RunSteps()
 
     const UpdateEnding ending = RunBootloaderPhase();
     // The port is still open: the panel speaks the service protocol again after its restart.
-    if (ending == UpdateEnding::Completed) LastVerification.store(VerifyAfterRestart());
+    if (ending == UpdateEnding::Completed)
+        LastVerification.store(VerifyAfterRestart());
     FinishUpdate();
     return ending;
 }

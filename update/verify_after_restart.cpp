@@ -27,12 +27,15 @@ Verification UpdateEngine::VerifyAfterRestart()
     std::optional<IdentityBytes> answer;
     for (int attempt = 0; attempt < kVerifyAttempts && !answer; ++attempt) {
         const double due = start + attempt * kVerifyIntervalSeconds;
-        if (const double early = due - clock_.Now(); early > 0) clock_.Pause(static_cast<int>(early * 1000 + 0.5));
-        if (StopRequested()) return Verification::NotRun;
+        if (const double early = due - clock_.Now(); early > 0)
+            clock_.Pause(static_cast<int>(early * 1000 + 0.5));
+        if (StopRequested())
+            return Verification::NotRun;
         // The port stays open between attempts: the restart's noise goes with the discard.
         port.DiscardInput(clock_);
         IdentityBytes read{};
-        if (Requests.ReadMemory(kIdentityAddress, read.data(), kIdentityLength).ok()) answer = read;
+        if (Requests.ReadMemory(kIdentityAddress, read.data(), kIdentityLength).ok())
+            answer = read;
     }
 
     window_.LogLine("");

@@ -21,14 +21,16 @@ protected:
     }
     void TearDown() override
     {
-        for (int fd : {out_[0], out_[1], err_[0], err_[1]}) ::close(fd);
+        for (int fd : {out_[0], out_[1], err_[0], err_[1]})
+            ::close(fd);
     }
     static std::string Drain(int fd)
     {
         std::string text;
         char buffer[1024];
         ssize_t n;
-        while ((n = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+        while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+            text.append(buffer, static_cast<std::size_t>(n));
         return text;
     }
     int out_[2] = {-1, -1};

@@ -32,9 +32,18 @@ TEST(CommandLineTest, PortsAndUsageErrors)
     EXPECT_EQ(Parse({"com8"}).port_number, 8);
     EXPECT_EQ(Parse({"Com3"}).action, CommandLine::Action::Run);
 
-    for (auto args : std::vector<std::vector<const char*>>{
-             {}, {"COM9"}, {"COM0"}, {"COM"}, {"ttyUSB0"}, {""}, {"--verbose"}, {"COM1", "COM2"}, {"--help", "COM1"},
-             {"--version", "COM1"}, {"-v"}, {"--Version"}})
+    for (auto args : std::vector<std::vector<const char*>>{{},
+                                                           {"COM9"},
+                                                           {"COM0"},
+                                                           {"COM"},
+                                                           {"ttyUSB0"},
+                                                           {""},
+                                                           {"--verbose"},
+                                                           {"COM1", "COM2"},
+                                                           {"--help", "COM1"},
+                                                           {"--version", "COM1"},
+                                                           {"-v"},
+                                                           {"--Version"}})
         EXPECT_EQ(Parse(args).action, CommandLine::Action::UsageError) << (args.empty() ? "(none)" : args[0]);
 }
 
@@ -140,12 +149,14 @@ TEST_F(ConsoleOutput, WithoutTerminalLogLinesAndBoxesOnly)
     window.LogLine("");
     window.LogLine("ERRORE : La versione della centrale è successiva al presente aggiornamento");
     window.MessageBox(BoxKind::Error, "Error", "Impossibile accedere alla porta seriale", "/dev/x: busy");
-    window.MessageBox(BoxKind::Plain, "varnox-patch", "ATTENZIONE: errore irreversibile di programmazione firmware", "");
+    window.MessageBox(BoxKind::Plain, "varnox-patch",
+                      "ATTENZIONE: errore irreversibile di programmazione firmware", "");
     window.Tick();
     window.Finish();
 
     EXPECT_EQ(Drain(out_[0]),
-              "UPDATING PROCESS STARTED\n\nERRORE : La versione della centrale è successiva al presente aggiornamento\n");
+              "UPDATING PROCESS STARTED\n\nERRORE : La versione della centrale è successiva al presente "
+              "aggiornamento\n");
     EXPECT_EQ(Drain(err_[0]),
               "Impossibile accedere alla porta seriale\n/dev/x: busy\n"
               "ATTENZIONE: errore irreversibile di programmazione firmware\n");

@@ -19,12 +19,31 @@ TEST(FastRun, SmallestImageAtRealTime)
 
     const ChildResult run = RunTool({"--fast", panel.Port()}, 90.0);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, Joined({"UPDATING PROCESS STARTED", name, "", "UPDATING EEPROM MEMORY", "", "PLEASE WAIT...",
-                               "VERIFYING EEPROM MEMORY", "EEPROM VERIFIED", "DOWNLOADING microKernel",
-                               "PLEASE WAIT...", "ERASING FLASH...", "Writing Flash ", "PLEASE WAIT...", "",
-                               "FLASH AGGIORNATA.. RIAVVIO CENTRALE", "FLASH UPDATED... PANEL RESTART", "",
-                               "ATTENDERE , PLEASE WAIT", "", "Aggiornamento Terminato", "programming END", "", "",
-                               "CENTRALE VERIFICATA: " + name, "PANEL VERIFIED: " + name}));
+    EXPECT_EQ(run.out, Joined({"UPDATING PROCESS STARTED",
+                               name,
+                               "",
+                               "UPDATING EEPROM MEMORY",
+                               "",
+                               "PLEASE WAIT...",
+                               "VERIFYING EEPROM MEMORY",
+                               "EEPROM VERIFIED",
+                               "DOWNLOADING microKernel",
+                               "PLEASE WAIT...",
+                               "ERASING FLASH...",
+                               "Writing Flash ",
+                               "PLEASE WAIT...",
+                               "",
+                               "FLASH AGGIORNATA.. RIAVVIO CENTRALE",
+                               "FLASH UPDATED... PANEL RESTART",
+                               "",
+                               "ATTENDERE , PLEASE WAIT",
+                               "",
+                               "Aggiornamento Terminato",
+                               "programming END",
+                               "",
+                               "",
+                               "CENTRALE VERIFICATA: " + name,
+                               "PANEL VERIFIED: " + name}));
     EXPECT_EQ(run.err, "");
     // The loader's two 8 s waits and 677 chunks of 5 ms write time are most of it.
     EXPECT_LT(run.wall_seconds, 40.0);

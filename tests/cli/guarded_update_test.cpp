@@ -78,8 +78,10 @@ public:
     {
         std::unique_lock<std::mutex> lock(mutex_);
         if (script_.empty()) {
-            if (awaits_end) ended_changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return ended_; });
-            if (!ended_) clock_.Advance(timeout_ms / 1000.0);
+            if (awaits_end)
+                ended_changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return ended_; });
+            if (!ended_)
+                clock_.Advance(timeout_ms / 1000.0);
             return ended_ ? Wake::Ended : Wake::Watching;
         }
         clock_.Advance(script_.front().after_seconds);
@@ -205,13 +207,15 @@ TEST(GuardedUpdateDeathTest, StopThatOverrunsItsGraceLeavesWithoutTheUpdate)
         ScriptedStopEvents stops(clock, {{0.0, {StopEvent::Terminate}}});
         stops.awaits_end = false;
         const UpdateWork stuck{[]() -> int {
-                                   for (;;) ::pause();
+                                   for (;;)
+                                       ::pause();
                                },
                                [](int) {}};
         RunGuardedUpdate(stuck, clock, window, stops);
     };
-    EXPECT_EXIT(run_stuck(), ::testing::ExitedWithCode(143),
-                "Stopping the update: closing the port...\nThe update did not stop in time; leaving without it.\n");
+    EXPECT_EXIT(
+        run_stuck(), ::testing::ExitedWithCode(143),
+        "Stopping the update: closing the port...\nThe update did not stop in time; leaving without it.\n");
 }
 
 }  // namespace

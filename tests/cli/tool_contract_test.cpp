@@ -14,8 +14,8 @@
 namespace varnox::testing {
 namespace {
 
-const std::vector<std::string> kOpening = {"UPDATING PROCESS STARTED", "FWKA1AVRXGAA0I_2x04", "",
-                                           "UPDATING EEPROM MEMORY", "", "PLEASE WAIT..."};
+const std::vector<std::string> kOpening = {
+    "UPDATING PROCESS STARTED", "FWKA1AVRXGAA0I_2x04", "", "UPDATING EEPROM MEMORY", "", "PLEASE WAIT..."};
 
 TEST(ToolContract, UsageErrorsEndWithStatusTwo)
 {
@@ -57,8 +57,8 @@ TEST(ToolContract, ReleaseRejected)
     ASSERT_FALSE(panel.Port().empty());
     const ChildResult run = RunTool({panel.Port()});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, Joined({"", "ERRORE : La versione della centrale è successiva al presente aggiornamento", "",
-                               "ERROR : Panel release earlier than this patch", ""}));
+    EXPECT_EQ(run.out, Joined({"", "ERRORE : La versione della centrale è successiva al presente aggiornamento",
+                               "", "ERROR : Panel release earlier than this patch", ""}));
     EXPECT_EQ(run.err, "");
 }
 
@@ -68,7 +68,8 @@ TEST(ToolContract, NoFirmwareForThePanel)
     ASSERT_FALSE(panel.Port().empty());
     const ChildResult run = RunTool({panel.Port()});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, Joined({"", "ERROR : Firmware Version NOT Available", "", "ERRORe : Versione NON Disponibile"}));
+    EXPECT_EQ(run.out,
+              Joined({"", "ERROR : Firmware Version NOT Available", "", "ERRORe : Versione NON Disponibile"}));
     EXPECT_GE(run.wall_seconds, 3.0);
 }
 
@@ -83,8 +84,8 @@ TEST(ToolContract, EepromFailureLogsItsReport)
     EXPECT_EQ(run.out, Joined(expected));
 }
 
-const std::string kStandInLog = Joined(
-    {"", "FIRMWARE DI PROVA: non adatto a una centrale reale", "STAND-IN FIRMWARE: not for a real panel"});
+const std::string kStandInLog =
+    Joined({"", "FIRMWARE DI PROVA: non adatto a una centrale reale", "STAND-IN FIRMWARE: not for a real panel"});
 
 TEST(ToolContract, StandInsAreWrittenOnlyWhenAllowed)
 {
@@ -100,8 +101,8 @@ TEST(ToolContract, StandInsAreWrittenOnlyWhenAllowed)
     // The option allows it as the environment does: the run gets to its first write.
     ChildProcess allowed;
     std::string error;
-    ASSERT_TRUE(allowed.Start(WithoutStandInPermission(kCliPath, {"--allow-stand-in", "--no-record", panel.Port()}),
-                              error))
+    ASSERT_TRUE(allowed.Start(
+        WithoutStandInPermission(kCliPath, {"--allow-stand-in", "--no-record", panel.Port()}), error))
         << error;
     std::string line;
     ASSERT_TRUE(allowed.ReadStdoutLine(line, 10.0));
@@ -116,8 +117,9 @@ TEST(ToolContract, IdentifyWritesNothingAndSaysWhetherAnUpdateCouldStart)
     ASSERT_FALSE(panel.Port().empty());
     const auto image = ImageOfFirmware("FWKA1AVRXGAA0I_2x04");
     ASSERT_TRUE(image);
-    const std::string found = "identity: 00 00 0B 20 00 00\nfirmware: FWKA1AVRXGAA0I_2x04\nimage: FWKA1AVRXGAA0I_2x04, " +
-                              std::string(image->StandIn ? "stand-in" : "real") + ", sha256 " + image->Sha256 + "\n";
+    const std::string found =
+        "identity: 00 00 0B 20 00 00\nfirmware: FWKA1AVRXGAA0I_2x04\nimage: FWKA1AVRXGAA0I_2x04, " +
+        std::string(image->StandIn ? "stand-in" : "real") + ", sha256 " + image->Sha256 + "\n";
     const ChildResult allowed = RunTool({"--identify", panel.Port()});
     EXPECT_EQ(allowed.status, 0);
     EXPECT_EQ(allowed.out, found + "update: can start\n");
@@ -167,8 +169,8 @@ TEST(ToolContract, RecordThatCannotBeWrittenIsSaidOnStderrAndChangesNothingElse)
     ASSERT_FALSE(panel.Port().empty());
     const ChildResult run = RunTool({panel.Port(), "--record", "/proc/varnox/runs.jsonl"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, Joined({"", "ERRORE : La versione della centrale è successiva al presente aggiornamento", "",
-                               "ERROR : Panel release earlier than this patch", ""}));
+    EXPECT_EQ(run.out, Joined({"", "ERRORE : La versione della centrale è successiva al presente aggiornamento",
+                               "", "ERROR : Panel release earlier than this patch", ""}));
     EXPECT_EQ(run.err.rfind("run record not written: ", 0), 0u) << run.err;
     EXPECT_NE(run.err.find("/proc/varnox"), std::string::npos) << run.err;
 }
@@ -182,7 +184,8 @@ protected:
         ASSERT_TRUE(tool.Start({kCliPath, panel.Port()}, error)) << error;
         // Into the EEPROM download.
         std::string line;
-        for (int i = 0; i < 6; ++i) ASSERT_TRUE(tool.ReadStdoutLine(line, 10.0));
+        for (int i = 0; i < 6; ++i)
+            ASSERT_TRUE(tool.ReadStdoutLine(line, 10.0));
         ASSERT_EQ(line, "PLEASE WAIT...");
     }
     PanelProgram panel{kSimPath, {}};

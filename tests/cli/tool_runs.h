@@ -54,7 +54,8 @@ inline ChildResult RunTool(const std::vector<std::string>& args, double timeout_
 inline std::string Joined(const std::vector<std::string>& lines)
 {
     std::string text;
-    for (const auto& line : lines) text += line + "\n";
+    for (const auto& line : lines)
+        text += line + "\n";
     return text;
 }
 

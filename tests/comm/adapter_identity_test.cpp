@@ -38,7 +38,8 @@ protected:
         fs::create_directories(port);
         std::ofstream(device / "idVendor") << "0403\n";
         std::ofstream(device / "idProduct") << "6001\n";
-        if (!serial.empty()) std::ofstream(device / "serial") << serial << "\n";
+        if (!serial.empty())
+            std::ofstream(device / "serial") << serial << "\n";
         fs::create_directories(root / "class" / "tty" / name);
         fs::create_symlink(port, root / "class" / "tty" / name / "device");
     }

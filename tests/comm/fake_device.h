@@ -26,8 +26,8 @@ struct FakeLine {
     bool endless_input = false;  // every read finds the input full again
     long reads = 0;
     int opens = 0;
-    int closes = 0;      // devices closed, by Close() or destruction
-    int open_now = 0;    // devices currently open
+    int closes = 0;    // devices closed, by Close() or destruction
+    int open_now = 0;  // devices currently open
     LineDescription last_line{};
 };
 

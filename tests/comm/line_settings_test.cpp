@@ -12,7 +12,7 @@ namespace {
 // A device left in a cooked, odd state by some earlier program.
 struct termios CookedDevice()
 {
-    struct termios t{};
+    struct termios t {};
     t.c_iflag = ICRNL | IXON | IXOFF | INPCK | ISTRIP | IGNPAR | PARMRK | BRKINT;
     t.c_oflag = OPOST | ONLCR;
     t.c_lflag = ECHO | ICANON | ISIG | IEXTEN | ECHOE;

@@ -32,7 +32,10 @@ protected:
         fs::create_directories(root / "proc" / std::to_string(pid) / "fd");
         std::ofstream(root / "proc" / std::to_string(pid) / "comm") << name << "\n";
     }
-    void Write(const fs::path& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
+    void Write(const fs::path& path, const std::string& content)
+    {
+        std::ofstream(path, std::ios::binary) << content;
+    }
 
     fs::path root;
     HolderSources sources;

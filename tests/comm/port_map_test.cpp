@@ -46,8 +46,8 @@ private:
 TEST(PortMapTest, DiscoversAdaptersFirstThenRealOnBoardPorts)
 {
     FakeSysfs sysfs;
-    for (const char* name : {"tty", "tty0", "tty12", "console", "ptmx", "ttyprintk", "ttyUSBx", "ttyUSB10",
-                             "ttyUSB2", "ttyACM0"})
+    for (const char* name :
+         {"tty", "tty0", "tty12", "console", "ptmx", "ttyprintk", "ttyUSBx", "ttyUSB10", "ttyUSB2", "ttyACM0"})
         sysfs.Add(name);
     sysfs.Add("ttyS0", "4");
     sysfs.Add("ttyS1", "0");  // one of the phantom UARTs
@@ -90,9 +90,9 @@ TEST(PortMapTest, ParsePortName)
         const char* name;
         int port;
     } rows[] = {
-        {"COM3", 3},  {"com3", 3},   {"Com12", 12}, {"COM3:", 3},   {"COM255", 255}, {"COM1", 1},
-        {"COM0", 0},  {"COM256", 0}, {"COM", 0},    {"COM:", 0},    {"COMx", 0},     {"COM3a", 0},
-        {"3", 0},     {"", 0},       {"LPT1", 0},   {" COM3", 0},   {"COM-1", 0},    {"COM99999", 0},
+        {"COM3", 3}, {"com3", 3},   {"Com12", 12}, {"COM3:", 3}, {"COM255", 255}, {"COM1", 1},
+        {"COM0", 0}, {"COM256", 0}, {"COM", 0},    {"COM:", 0},  {"COMx", 0},     {"COM3a", 0},
+        {"3", 0},    {"", 0},       {"LPT1", 0},   {" COM3", 0}, {"COM-1", 0},    {"COM99999", 0},
     };
     for (const auto& row : rows)
         EXPECT_EQ(PortMap::ParsePortName(row.name), row.port) << '"' << row.name << '"';

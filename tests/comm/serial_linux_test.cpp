@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cmath>
-#include <chrono>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -28,7 +28,7 @@ using testing::PtyPair;
 
 double ProcessCpuSeconds()
 {
-    struct timespec t{};
+    struct timespec t {};
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
@@ -91,7 +91,7 @@ TEST_F(PtyPortTest, OpensARawPortWithThePanelSettings)
     OpenPanelPort();
     const int fd = DescriptorOn(pty.SlavePath());
     ASSERT_GE(fd, 0);
-    struct termios t{};
+    struct termios t {};
     ASSERT_EQ(::tcgetattr(fd, &t), 0);
     EXPECT_EQ(cfgetospeed(&t), B38400);
     EXPECT_EQ(cfgetispeed(&t), B38400);
@@ -175,7 +175,8 @@ TEST_F(PtyPortTest, PortHeldByAnotherProcessIsBusy)
     const CommResult refused = comm.Open(opener);
     EXPECT_FALSE(comm.IsOpen());
     // The refusal names the process that holds the port.
-    EXPECT_EQ(refused.system, pty.SlavePath() + ": the port is in use by another program; likely held by test_comm (process " +
+    EXPECT_EQ(refused.system, pty.SlavePath() +
+                                  ": the port is in use by another program; likely held by test_comm (process " +
                                   std::to_string(child) + ")");
     EXPECT_EQ(opener.LastRefusal(), OpenRefusal::Busy);
 

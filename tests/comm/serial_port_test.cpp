@@ -128,14 +128,22 @@ TEST(LineErrorTextTest, ChoosesByExactFlags)
         uint32_t flags;
         const char* text;
     } rows[] = {
-        {0x0001, "Receive Queue overflow "},     {0x0002, "Receive Overrun Error "},
-        {0x0004, "Receive Parity Error "},       {0x0008, "Receive Framing error "},
-        {0x0010, "Break Detected "},             {0x0100, "TX Queue is full "},
-        {0x0200, "LPTx Timeout "},               {0x0400, "LPTx I/O Error "},
-        {0x0800, "LPTx Device not selected "},   {0x1000, "LPTx Out-Of-Paper "},
-        {0x8000, "Requested mode unsupported "}, {0x0006, "General error 6"},
-        {0x0000, "General error 0"},             {0x0020, "General error 32"},
-        {0xFFFF, "General error 65535"},         {0x10004, "Receive Parity Error "},
+        {0x0001, "Receive Queue overflow "},
+        {0x0002, "Receive Overrun Error "},
+        {0x0004, "Receive Parity Error "},
+        {0x0008, "Receive Framing error "},
+        {0x0010, "Break Detected "},
+        {0x0100, "TX Queue is full "},
+        {0x0200, "LPTx Timeout "},
+        {0x0400, "LPTx I/O Error "},
+        {0x0800, "LPTx Device not selected "},
+        {0x1000, "LPTx Out-Of-Paper "},
+        {0x8000, "Requested mode unsupported "},
+        {0x0006, "General error 6"},
+        {0x0000, "General error 0"},
+        {0x0020, "General error 32"},
+        {0xFFFF, "General error 65535"},
+        {0x10004, "Receive Parity Error "},
     };
     for (const auto& row : rows)
         EXPECT_EQ(LineErrorText(row.flags), row.text) << "flags " << row.flags;

@@ -150,8 +150,8 @@ TEST_F(PrivateBus, LogindLockIsHeldForTheScope)
     {
         const KeepAwake awake;
         ASSERT_TRUE(awake.Taken()) << awake.WhyNot();
-        EXPECT_EQ(logind.Arguments(),
-                  (std::vector<std::string>{"sleep:idle", "varnox-patch", "firmware update in progress", "block"}));
+        EXPECT_EQ(logind.Arguments(), (std::vector<std::string>{"sleep:idle", "varnox-patch",
+                                                                "firmware update in progress", "block"}));
         EXPECT_FALSE(logind.LockReleased(0)) << "the lock went before the scope ended";
     }
     EXPECT_TRUE(logind.LockReleased(2000));

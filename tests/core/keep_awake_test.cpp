@@ -55,15 +55,17 @@ TEST(KeepAwakeLogind, LockIsTakenForTheScopeWithLogindsArguments)
         EXPECT_EQ(awake.Status(), AwakeStatus::Taken);
         EXPECT_EQ(awake.WhyNot(), "");
         ASSERT_EQ(log.Calls.size(), 1u);
-        EXPECT_EQ(log.Calls[0],
-                  (std::vector<std::string>{"sleep:idle", "varnox-patch", "firmware update in progress", "block"}));
+        EXPECT_EQ(log.Calls[0], (std::vector<std::string>{"sleep:idle", "varnox-patch",
+                                                          "firmware update in progress", "block"}));
         EXPECT_TRUE(log.Closed.empty()) << "released before the scope ended";
     }
     EXPECT_EQ(log.Closed, std::vector<int>{17});
 
     // A second run takes a fresh lock and closes only that one.
     log.Answer.Fd = 4;
-    { const KeepAwake again(inhibitor); }
+    {
+        const KeepAwake again(inhibitor);
+    }
     EXPECT_EQ(log.Calls.size(), 2u);
     EXPECT_EQ(log.Closed, (std::vector<int>{17, 4}));
 }

@@ -28,9 +28,9 @@ struct Scenario {
     const char* Name;
     std::vector<std::string> Faults;  // --fault values for the panel
     Ending End;
-    std::string Reason;     // the identity read's failure text
-    int FailedReopens;      // port boxes once the adapter is gone (one wait for it, then the box)
-    double MaxSeconds;      // the tool must have ended by then
+    std::string Reason;                // the identity read's failure text
+    int FailedReopens;                 // port boxes once the adapter is gone (one wait for it, then the box)
+    double MaxSeconds;                 // the tool must have ended by then
     std::size_t ReconnectedAfter = 0;  // log lines before the reconnection's line; 0: none
     bool FollowSimLink = false;        // the tool opens the panel's own link, which follows its returns
     int BusyMs = 0;                    // another program holds the port this long at the start
@@ -111,8 +111,14 @@ const std::vector<Scenario> kScenarios = {
     {"Chunk_AdapterPulled", {"pull:write-eeprom:3"}, Ending::EepromFailed, kNoAnswer, 1, 35},
     {"Download_AdapterPulledMidway", {"pull:write-eeprom:300"}, Ending::EepromFailed, kNoAnswer, 1, 80},
     // The adapter back 2 s later under a new terminal: the same chunk goes again.
-    {"Download_AdapterBack", {"pull-return:write-eeprom:300"}, Ending::Completed, kNoAnswer, 0, kPastEeprom + 60,
-     kInEeprom, true},
+    {"Download_AdapterBack",
+     {"pull-return:write-eeprom:300"},
+     Ending::Completed,
+     kNoAnswer,
+     0,
+     kPastEeprom + 60,
+     kInEeprom,
+     true},
 
     // Handshake: one failed exchange of the first three ends the phase, with its warning.
     Loader("Handshake_NoAnswer", "no-answer:handshake:1", Ending::HandshakeFailed, 10),
@@ -126,7 +132,12 @@ const std::vector<Scenario> kScenarios = {
     Loader("MicroKernel_NoAnswerFourTimes", "no-answer:microkernel:1:4", Ending::MicroKernelFailed, 12),
     Loader("MicroKernel_WrongAckFourTimes", "wrong-ack:microkernel:24:4", Ending::MicroKernelFailed, 12),
     Loader("MicroKernel_Silent", "silent:microkernel:10", Ending::MicroKernelFailed, 12),
-    {"MicroKernel_AdapterPulled", {"pull:microkernel:5"}, Ending::MicroKernelFailed, kNoAnswer, 1, kPastEeprom + 22},
+    {"MicroKernel_AdapterPulled",
+     {"pull:microkernel:5"},
+     Ending::MicroKernelFailed,
+     kNoAnswer,
+     1,
+     kPastEeprom + 22},
     Loader("Closing_NoAnswerFourTimes", "no-answer:closing:1:4", Ending::MicroKernelFailed, 12),
     Loader("Closing_WrongAckFourTimes", "wrong-ack:closing:1:4", Ending::MicroKernelFailed, 12),
 
@@ -137,7 +148,14 @@ const std::vector<Scenario> kScenarios = {
     Loader("Flash_NoAnswerMidway", "no-answer:flash:300:4", Ending::FlashFailed, 60),
     Loader("Flash_Silent", "silent:flash:100", Ending::FlashFailed, 40),
     {"Flash_AdapterPulled", {"pull:flash:100"}, Ending::FlashFailed, kNoAnswer, 1, kPastEeprom + 50},
-    {"Flash_AdapterBack", {"pull-return:flash:100"}, Ending::Completed, kNoAnswer, 0, kPastEeprom + 60, kInFlash, true},
+    {"Flash_AdapterBack",
+     {"pull-return:flash:100"},
+     Ending::Completed,
+     kNoAnswer,
+     0,
+     kPastEeprom + 60,
+     kInFlash,
+     true},
 
     // Faults the procedure rides out: retries that succeed, handshake replies
     // whose other bytes are not examined (six of the seven suffice), flash
@@ -146,22 +164,31 @@ const std::vector<Scenario> kScenarios = {
     // acknowledgement is not among them: the panel erases on the first
     // closing packet and answers no repeat of it.)
     {"Recoverable_AllOfThem",
-     {"no-answer:write-eeprom:5:5", "bad-crc:write-eeprom:100", "late:write-eeprom:200", "bad-cobs:write-eeprom:300",
-      "short-reply:handshake:1", "split:handshake:2", "bad-cobs:handshake:3", "wrong-ack:handshake:4",
-      "no-answer:microkernel:10:3", "wrong-ack:flash:10:3", "extra-byte:flash:20", "double-ack:flash:30",
-      "no-answer:flash:40:3", "short-reply:flash:50:3"},
-     Ending::Completed, kNoAnswer, 0, kPastEeprom + 75},
+     {"no-answer:write-eeprom:5:5", "bad-crc:write-eeprom:100", "late:write-eeprom:200",
+      "bad-cobs:write-eeprom:300", "short-reply:handshake:1", "split:handshake:2", "bad-cobs:handshake:3",
+      "wrong-ack:handshake:4", "no-answer:microkernel:10:3", "wrong-ack:flash:10:3", "extra-byte:flash:20",
+      "double-ack:flash:30", "no-answer:flash:40:3", "short-reply:flash:50:3"},
+     Ending::Completed,
+     kNoAnswer,
+     0,
+     kPastEeprom + 75},
     // A late flash reply is taken by the retry of its own block; from then
     // on every block's reply lands in the next block's first attempt, and
     // each block takes two attempts to the end.
     {"Recoverable_LateFlashReply",
      {"extra-byte:handshake:1", "double-ack:handshake:2", "bad-crc:handshake:3", "late:flash:5"},
-     Ending::Completed, kNoAnswer, 0, kPastEeprom + 110},
+     Ending::Completed,
+     kNoAnswer,
+     0,
+     kPastEeprom + 110},
     // A modem manager holds the fresh port for 2 s: the open is tried again.
     {"Recoverable_BusyAtStart", {}, Ending::Completed, kNoAnswer, 0, kPastEeprom + 60, 0, false, 2000},
 };
 
-void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.Name; }
+void PrintTo(const Scenario& scenario, std::ostream* out)
+{
+    *out << scenario.Name;
+}
 
 class FaultMatrix : public ::testing::TestWithParam<Scenario> {};
 
@@ -169,12 +196,15 @@ TEST_P(FaultMatrix, EndsAsDocumented)
 {
     const Scenario& s = GetParam();
     std::vector<std::string> options = {"--as", kPanelName};
-    for (const auto& fault : s.Faults) options.insert(options.end(), {"--fault", fault});
-    if (s.End == Ending::Completed) options.insert(options.end(), {"--verify", kPanelName});
+    for (const auto& fault : s.Faults)
+        options.insert(options.end(), {"--fault", fault});
+    if (s.End == Ending::Completed)
+        options.insert(options.end(), {"--verify", kPanelName});
     ScratchFolder folder;
     ASSERT_FALSE(folder.Path().empty());
     const std::string link = folder.Path() + "/COM1";
-    if (s.FollowSimLink) options.insert(options.end(), {"--link", link});
+    if (s.FollowSimLink)
+        options.insert(options.end(), {"--link", link});
     PanelProgram panel(kSimPath, options);
     ASSERT_FALSE(panel.Port().empty()) << "the simulated panel did not start";
 
@@ -207,8 +237,10 @@ TEST_P(FaultMatrix, EndsAsDocumented)
     }
     const ChildResult run = RunTool({link}, s.MaxSeconds + 60);
     finished.store(true);
-    if (watcher.joinable()) watcher.join();
-    if (busy.joinable()) busy.join();
+    if (watcher.joinable())
+        watcher.join();
+    if (busy.joinable())
+        busy.join();
 
     EXPECT_FALSE(run.timed_out) << "the tool hung";
     EXPECT_EQ(run.status, ExitStatus(s.End)) << run.err;
@@ -218,7 +250,8 @@ TEST_P(FaultMatrix, EndsAsDocumented)
                    "PORTA SERIALE RICOLLEGATA , SERIAL PORT RECONNECTED");
     EXPECT_EQ(run.out, Joined(log));
     std::vector<std::string> boxes;
-    for (int i = 0; i < s.FailedReopens; ++i) boxes.insert(boxes.end(), {kPortBox, link + ": no such device"});
+    for (int i = 0; i < s.FailedReopens; ++i)
+        boxes.insert(boxes.end(), {kPortBox, link + ": no such device"});
     EXPECT_EQ(run.err, Joined(Concat(boxes, EndingBoxes(s.End))));
     EXPECT_LE(run.wall_seconds, s.MaxSeconds);
 
@@ -242,7 +275,9 @@ TEST_P(FaultMatrix, EndsAsDocumented)
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripted, FaultMatrix, ::testing::ValuesIn(kScenarios),
-                         [](const ::testing::TestParamInfo<Scenario>& info) { return std::string(info.param.Name); });
+                         [](const ::testing::TestParamInfo<Scenario>& info) {
+                             return std::string(info.param.Name);
+                         });
 
 }  // namespace
 }  // namespace varnox::testing

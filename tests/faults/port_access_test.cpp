@@ -48,7 +48,8 @@ TEST(PortAccess, HeldByAnotherProgram)
         // Tried again for 3 s, then the box names the holder: this test's process.
         ExpectRefusedPort(RunTool({panel.Port()}), panel.Port() +
                                                        ": the port is in use by another program; likely held by "
-                                                       "test_faults (process " + std::to_string(::getpid()) + ")");
+                                                       "test_faults (process " +
+                                                       std::to_string(::getpid()) + ")");
         EXPECT_TRUE(other.StillExclusive()) << "the refused open took the other program's exclusive mode away";
     }
     EXPECT_TRUE(PortReleased(panel.Port()));
@@ -61,9 +62,11 @@ TEST(PortAccess, PermissionDenied)
     ChildResult run;
     if (::geteuid() == 0) {
         // Root opens any device; the tool runs as a user outside the terminal's group instead.
-        if (!Exists("/usr/bin/setpriv")) GTEST_SKIP() << "setpriv is needed to run the tool as another user";
+        if (!Exists("/usr/bin/setpriv"))
+            GTEST_SKIP() << "setpriv is needed to run the tool as another user";
         const std::string uid = std::to_string(kNobody);
-        run = RunToolUnder({"/usr/bin/setpriv", "--reuid=" + uid, "--regid=" + uid, "--clear-groups"}, panel.Port());
+        run =
+            RunToolUnder({"/usr/bin/setpriv", "--reuid=" + uid, "--regid=" + uid, "--clear-groups"}, panel.Port());
     } else {
         ASSERT_EQ(::chmod(panel.Port().c_str(), 0), 0);
         run = RunTool({panel.Port()});

@@ -24,14 +24,18 @@ namespace varnox::testing {
 inline ::testing::AssertionResult PortReleased(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return ::testing::AssertionFailure() << path << " does not open: " << std::strerror(errno);
+    if (fd < 0)
+        return ::testing::AssertionFailure() << path << " does not open: " << std::strerror(errno);
     int exclusive = 0;
     const bool asked = ::ioctl(fd, TIOCGEXCL, &exclusive) == 0;
     const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
     ::close(fd);
-    if (!asked) return ::testing::AssertionFailure() << path << ": exclusive mode cannot be read";
-    if (exclusive != 0) return ::testing::AssertionFailure() << path << " was left in exclusive mode";
-    if (locked) return ::testing::AssertionFailure() << path << " is still locked";
+    if (!asked)
+        return ::testing::AssertionFailure() << path << ": exclusive mode cannot be read";
+    if (exclusive != 0)
+        return ::testing::AssertionFailure() << path << " was left in exclusive mode";
+    if (locked)
+        return ::testing::AssertionFailure() << path << " is still locked";
     return ::testing::AssertionSuccess();
 }
 
@@ -74,12 +78,14 @@ public:
     {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/varnox-faults-XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+        if (::mkdtemp(pattern.data()) != nullptr)
+            path_ = pattern;
     }
     ~ScratchFolder()
     {
         std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -91,7 +97,7 @@ private:
 
 inline bool Exists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 

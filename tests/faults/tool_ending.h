@@ -22,7 +22,7 @@ inline const std::string kMicroKernelBox =
 inline const std::string kFlashBox = "ATTENZIONE: errore irreversibile di programmazione firmware";
 
 enum class Ending {
-    IdentityRead,     // the identity read failed; its reason is the middle line
+    IdentityRead,  // the identity read failed; its reason is the middle line
     EepromFailed,
     HandshakeFailed,
     MicroKernelFailed,
@@ -39,17 +39,21 @@ inline std::vector<std::string> Concat(std::vector<std::string> a, const std::ve
 // The log of a run that ends as `ending`; `reason` is the identity read's failure text.
 inline std::vector<std::string> ExpectedLog(Ending ending, const std::string& reason = kNoAnswer)
 {
-    if (ending == Ending::IdentityRead) return {"", reason, ""};
-    const std::vector<std::string> opening = {"UPDATING PROCESS STARTED", kPanelName, "", "UPDATING EEPROM MEMORY",
-                                              "", "PLEASE WAIT..."};
-    if (ending == Ending::EepromFailed) return Concat(opening, {"", "Error Writing EEPROM memory", "programming END"});
+    if (ending == Ending::IdentityRead)
+        return {"", reason, ""};
+    const std::vector<std::string> opening = {"UPDATING PROCESS STARTED", kPanelName, "",
+                                              "UPDATING EEPROM MEMORY",   "",         "PLEASE WAIT..."};
+    if (ending == Ending::EepromFailed)
+        return Concat(opening, {"", "Error Writing EEPROM memory", "programming END"});
     const auto loader = Concat(opening, {"DOWNLOADING microKernel", "PLEASE WAIT..."});
     if (ending == Ending::HandshakeFailed)
         return Concat(loader, {"", "ATTENZIONE: la centrale non entra in programmazione; firmware non aggiornato",
                                "WARNING: the panel did not enter its loader; the firmware was not updated"});
-    if (ending == Ending::MicroKernelFailed) return loader;
+    if (ending == Ending::MicroKernelFailed)
+        return loader;
     const auto flash = Concat(loader, {"ERASING FLASH...", "Writing Flash ", "PLEASE WAIT..."});
-    if (ending == Ending::FlashFailed) return flash;
+    if (ending == Ending::FlashFailed)
+        return flash;
     return Concat(flash, {"", "FLASH AGGIORNATA.. RIAVVIO CENTRALE", "FLASH UPDATED... PANEL RESTART", "",
                           "ATTENDERE , PLEASE WAIT", "", "Aggiornamento Terminato", "programming END", "", "",
                           "CENTRALE VERIFICATA: " + kPanelName, "PANEL VERIFIED: " + kPanelName});
@@ -58,15 +62,18 @@ inline std::vector<std::string> ExpectedLog(Ending ending, const std::string& re
 // The boxes an ending shows by itself (the port box comes from failed opens).
 inline std::vector<std::string> EndingBoxes(Ending ending)
 {
-    if (ending == Ending::MicroKernelFailed) return {kMicroKernelBox};
-    if (ending == Ending::FlashFailed) return {kFlashBox};
+    if (ending == Ending::MicroKernelFailed)
+        return {kMicroKernelBox};
+    if (ending == Ending::FlashFailed)
+        return {kFlashBox};
     return {};
 }
 
 // 0 completed and verified; 1 nothing written; 3 the panel was written to.
 inline int ExitStatus(Ending ending)
 {
-    if (ending == Ending::Completed) return 0;
+    if (ending == Ending::Completed)
+        return 0;
     return ending == Ending::IdentityRead ? 1 : 3;
 }
 

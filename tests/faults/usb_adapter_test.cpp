@@ -19,9 +19,9 @@
 
 #include <gtest/gtest.h>
 
-#include "comm/serial_port.h"
 #include "comm/port_map.h"
 #include "comm/serial_linux.h"
+#include "comm/serial_port.h"
 #include "tests/support/pty_pair.h"
 
 namespace {
@@ -42,7 +42,7 @@ FakeSerialDriver g_driver;
 
 bool IsFakeDevice(int fd)
 {
-    struct stat st{};
+    struct stat st {};
     return g_driver.active && ::fstat(fd, &st) == 0 && st.st_rdev == g_driver.device;
 }
 
@@ -73,7 +73,8 @@ extern "C" int ioctl(int fd, unsigned long request, ...)
             return -1;
         }
         g_driver.flags = serial->flags;
-        if (!g_driver.keeps_divisor) g_driver.custom_divisor = serial->custom_divisor;
+        if (!g_driver.keeps_divisor)
+            g_driver.custom_divisor = serial->custom_divisor;
         return 0;
     }
     using IoctlFunction = int (*)(int, unsigned long, ...);
@@ -88,7 +89,7 @@ class UsbAdapter : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        struct stat st{};
+        struct stat st {};
         ASSERT_EQ(::stat(pty.SlavePath().c_str(), &st), 0);
         g_driver = FakeSerialDriver{};
         g_driver.device = st.st_rdev;
@@ -186,7 +187,8 @@ TEST_F(UsbAdapter, AnAdapterThatWentAwayEndsEveryCallAtOnce)
     const auto start = std::chrono::steady_clock::now();
     uint8_t packet[132] = {};
     CommResult sent;
-    for (int i = 0; i < 20; ++i) sent = comm.Send(packet, sizeof packet);
+    for (int i = 0; i < 20; ++i)
+        sent = comm.Send(packet, sizeof packet);
     EXPECT_EQ(sent.kind, CommFailure::WriteFailed);
     EXPECT_EQ(comm.BytesWaiting(), 0);
     EXPECT_EQ(comm.Receive(packet, sizeof packet).count, 0u);

@@ -10,22 +10,26 @@
 namespace varnox {
 namespace {
 
-bool AllZero(std::span<const uint8_t> image, std::size_t first, std::size_t last) {
+bool AllZero(std::span<const uint8_t> image, std::size_t first, std::size_t last)
+{
     const auto begin = image.begin() + static_cast<std::ptrdiff_t>(first);
     const auto end = image.begin() + static_cast<std::ptrdiff_t>(last) + 1;
     return std::all_of(begin, end, [](uint8_t b) { return b == 0; });
 }
 
-bool AnyNonZero(std::span<const uint8_t> image, std::size_t first, std::size_t last) {
+bool AnyNonZero(std::span<const uint8_t> image, std::size_t first, std::size_t last)
+{
     return !AllZero(image, first, last);
 }
 
-const CatalogueEntry& FirstEntrySelecting(const std::string& image_name) {
+const CatalogueEntry& FirstEntrySelecting(const std::string& image_name)
+{
     return *std::find_if(FirmwareCatalogue.begin(), FirmwareCatalogue.end(),
                          [&](const CatalogueEntry& e) { return image_name == e.Image; });
 }
 
-TEST(CatalogueTableTest, NamesAreDistinctNineteenCharacterNamesEndingInI) {
+TEST(CatalogueTableTest, NamesAreDistinctNineteenCharacterNamesEndingInI)
+{
     std::set<std::string> names;
     for (const CatalogueEntry& entry : FirmwareCatalogue) {
         const std::string name = entry.Name;
@@ -35,7 +39,8 @@ TEST(CatalogueTableTest, NamesAreDistinctNineteenCharacterNamesEndingInI) {
     }
 }
 
-TEST(CarriedImagesTest, TwentyOneImagesNamedAfterTheirFirstEntry) {
+TEST(CarriedImagesTest, TwentyOneImagesNamedAfterTheirFirstEntry)
+{
     const std::vector<std::string> names = CarriedImageNames();
     ASSERT_EQ(names.size(), 21u);
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), 21u);
@@ -47,7 +52,8 @@ TEST(CarriedImagesTest, TwentyOneImagesNamedAfterTheirFirstEntry) {
     EXPECT_TRUE(CarriedImage("").empty());
 }
 
-TEST(CarriedImagesTest, SizesAreTheFourCatalogueSizes) {
+TEST(CarriedImagesTest, SizesAreTheFourCatalogueSizes)
+{
     for (const std::string& name : CarriedImageNames()) {
         const std::size_t size = CarriedImage(name).size();
         EXPECT_TRUE(size == 192536 || size == 188028 || size == 169996 || size == 160980)
@@ -59,7 +65,8 @@ TEST(CarriedImagesTest, SizesAreTheFourCatalogueSizes) {
     EXPECT_EQ(CarriedImage("FWKAELVRXGAA0I_2x04").size(), 160980u);
 }
 
-TEST(CarriedImagesTest, ZeroWhereTheLayoutIsZeroDataWhereItIsSent) {
+TEST(CarriedImagesTest, ZeroWhereTheLayoutIsZeroDataWhereItIsSent)
+{
     for (const std::string& name : CarriedImageNames()) {
         const std::span<const uint8_t> image = CarriedImage(name);
         ASSERT_GT(image.size(), kEepromImageStart) << name;
@@ -72,7 +79,8 @@ TEST(CarriedImagesTest, ZeroWhereTheLayoutIsZeroDataWhereItIsSent) {
     }
 }
 
-TEST(CarriedImagesTest, IdentityBlockNamesBackTheFirstEntry) {
+TEST(CarriedImagesTest, IdentityBlockNamesBackTheFirstEntry)
+{
     for (const std::string& name : CarriedImageNames()) {
         const std::span<const uint8_t> image = CarriedImage(name);
         PanelIdentity identity;
@@ -89,7 +97,8 @@ TEST(CarriedImagesTest, IdentityBlockNamesBackTheFirstEntry) {
     EXPECT_EQ(BuildFirmwareName(shared, kNoSelectorEntry), "FWKA1AVRXGAA0I_2x04");
 }
 
-TEST(MicroKernelImageTest, LoaderLayout) {
+TEST(MicroKernelImageTest, LoaderLayout)
+{
     const std::span<const uint8_t> kernel = MicroKernelImage();
     ASSERT_EQ(kernel.size(), 65536u);
     EXPECT_TRUE(AllZero(kernel, 0x0000, 0x03FF));

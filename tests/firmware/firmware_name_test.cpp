@@ -8,26 +8,29 @@
 namespace varnox {
 namespace {
 
-PanelIdentity Block(uint8_t b0, uint8_t b1, uint8_t flags, uint8_t release, uint8_t languageSet,
-                    uint8_t family) {
+PanelIdentity Block(uint8_t b0, uint8_t b1, uint8_t flags, uint8_t release, uint8_t languageSet, uint8_t family)
+{
     PanelIdentity identity;
     identity.Bytes = {b0, b1, flags, release, languageSet, family};
     return identity;
 }
 
 // Name of a block with bytes 0/1 zero and Release 32.
-std::string NameOf(uint8_t flags, uint8_t languageSet, uint8_t family, int32_t selector = kNoSelectorEntry) {
+std::string NameOf(uint8_t flags, uint8_t languageSet, uint8_t family, int32_t selector = kNoSelectorEntry)
+{
     return BuildFirmwareName(Block(0, 0, flags, 32, languageSet, family), selector).value_or("<rejected>");
 }
 
-TEST(FirmwareNameTest, WorkedExamples) {
+TEST(FirmwareNameTest, WorkedExamples)
+{
     EXPECT_EQ(BuildFirmwareName(Block(0, 0, 0x0B, 0x20, 0, 0), kNoSelectorEntry), "FWKA1AVRXGAA0I_2x04");
     EXPECT_EQ(BuildFirmwareName(Block(0, 0, 0x0B, 0x20, 0, 0), 15), "FWKA1EVRXGAA0I_2x04");
     EXPECT_EQ(BuildFirmwareName(Block(0, 0, 0x1A, 0x05, 0, 4), kNoSelectorEntry), "FWKE4AVRXSAA0I_2x04");
     EXPECT_EQ(BuildFirmwareName(Block(0, 0, 0x0B, 0x21, 0, 0), kNoSelectorEntry), std::nullopt);
 }
 
-TEST(FirmwareNameTest, ReleaseGateLetsUpTo32Through) {
+TEST(FirmwareNameTest, ReleaseGateLetsUpTo32Through)
+{
     for (int release : {0, 1, 31, 32}) {
         EXPECT_TRUE(BuildFirmwareName(Block(0, 0, 0x0B, static_cast<uint8_t>(release), 0, 0), kNoSelectorEntry))
             << "release " << release;
@@ -41,13 +44,15 @@ TEST(FirmwareNameTest, ReleaseGateLetsUpTo32Through) {
     }
 }
 
-TEST(FirmwareNameTest, BytesZeroAndOnePlayNoPart) {
+TEST(FirmwareNameTest, BytesZeroAndOnePlayNoPart)
+{
     const auto reference = BuildFirmwareName(Block(0, 0, 0x0B, 32, 0, 0), kNoSelectorEntry);
     EXPECT_EQ(BuildFirmwareName(Block(0xFF, 0xFF, 0x0B, 32, 0, 0), kNoSelectorEntry), reference);
     EXPECT_EQ(BuildFirmwareName(Block(0x12, 0xA5, 0x0B, 32, 0, 0), kNoSelectorEntry), reference);
 }
 
-TEST(FirmwareNameTest, FamilyCodes) {
+TEST(FirmwareNameTest, FamilyCodes)
+{
     EXPECT_EQ(NameOf(0x0B, 1, 0).substr(2, 2), "KA");
     EXPECT_EQ(NameOf(0x0B, 1, 1).substr(2, 2), "KB");
     EXPECT_EQ(NameOf(0x0B, 1, 2).substr(2, 2), "KC");
@@ -56,7 +61,8 @@ TEST(FirmwareNameTest, FamilyCodes) {
     EXPECT_EQ(NameOf(0x0B, 1, 5).substr(2, 2), "KF");
 }
 
-TEST(FirmwareNameTest, PanelVariantCodes) {
+TEST(FirmwareNameTest, PanelVariantCodes)
+{
     EXPECT_EQ(NameOf(0x0B, 0, 0), "FWKA1AVRXGAA0I_2x04");
     EXPECT_EQ(NameOf(0x0B, 0, 1), "FWKBI0VRXGAA0I_2x04");
     EXPECT_EQ(NameOf(0x0C, 0, 2), "FWKC1CVRXG00WI_2x04");
@@ -70,13 +76,15 @@ TEST(FirmwareNameTest, PanelVariantCodes) {
     EXPECT_EQ(NameOf(0x0B, 4, 0), "FWKAELVRXGAA0I_2x04");
 }
 
-TEST(FirmwareNameTest, FamilyDecidesTheVariantOnlyForLanguageSetZero) {
+TEST(FirmwareNameTest, FamilyDecidesTheVariantOnlyForLanguageSetZero)
+{
     EXPECT_EQ(NameOf(0x0B, 1, 4), "FWKE1BVRXGAA0I_2x04");
     EXPECT_EQ(NameOf(0x0B, 4, 1), "FWKBELVRXGAA0I_2x04");
     EXPECT_EQ(NameOf(0x0B, 2, 3), "FWKD1DVRXGAA0I_2x04");
 }
 
-TEST(FirmwareNameTest, SgLetterAndOptionCharacters) {
+TEST(FirmwareNameTest, SgLetterAndOptionCharacters)
+{
     // Characters 10 to 14 (0-based 9..13), family 0.
     EXPECT_EQ(NameOf(0x10, 0, 0).substr(9, 5), "S0000");
     EXPECT_EQ(NameOf(0xF0, 0, 0).substr(9, 5), "S0000");
@@ -90,7 +98,8 @@ TEST(FirmwareNameTest, SgLetterAndOptionCharacters) {
     EXPECT_EQ(NameOf(0x08, 0, 0).substr(9, 5), "G000I");
 }
 
-TEST(FirmwareNameTest, FamilyFourAlwaysHasTheFirstOption) {
+TEST(FirmwareNameTest, FamilyFourAlwaysHasTheFirstOption)
+{
     EXPECT_EQ(NameOf(0x00, 0, 4).substr(9, 5), "GA000");
     EXPECT_EQ(NameOf(0x10, 0, 4).substr(9, 5), "SA000");
     EXPECT_EQ(NameOf(0x0A, 0, 4).substr(9, 5), "GAA0I");
@@ -99,7 +108,8 @@ TEST(FirmwareNameTest, FamilyFourAlwaysHasTheFirstOption) {
     EXPECT_EQ(NameOf(0x0A, 0, 5).substr(9, 5), "G0A0I");
 }
 
-TEST(FirmwareNameTest, UnknownCodesAreLeftOut) {
+TEST(FirmwareNameTest, UnknownCodesAreLeftOut)
+{
     const std::string no_family = NameOf(0x0B, 0, 6);
     EXPECT_EQ(no_family, "FW1AVRXGAA0I_2x04");
     EXPECT_EQ(no_family.size(), 17u);
@@ -115,7 +125,8 @@ TEST(FirmwareNameTest, UnknownCodesAreLeftOut) {
     EXPECT_EQ(neither.size(), 15u);
 }
 
-TEST(FirmwareNameTest, SelectorEntryReplacesTheLanguageSet) {
+TEST(FirmwareNameTest, SelectorEntryReplacesTheLanguageSet)
+{
     // Entry 8 gives 1B whatever the language set holds, even one without a code.
     for (int languageSet : {0, 1, 3, 4, 5, 255}) {
         EXPECT_EQ(NameOf(0x0B, static_cast<uint8_t>(languageSet), 0, 8), "FWKA1BVRXGAA0I_2x04");
@@ -125,12 +136,12 @@ TEST(FirmwareNameTest, SelectorEntryReplacesTheLanguageSet) {
     EXPECT_EQ(NameOf(0x0B, 0, 6, 19), "FWELVRXGAA0I_2x04");
 }
 
-TEST(FirmwareNameTest, SpanishAndPortugueseDependOnFamilyTwo) {
+TEST(FirmwareNameTest, SpanishAndPortugueseDependOnFamilyTwo)
+{
     for (int entry : {4, 5}) {
         EXPECT_EQ(NameOf(0x0C, 0, 2, entry), "FWKC1CVRXG00WI_2x04") << "entry " << entry;
         for (int family : {0, 1, 3, 4, 5, 6}) {
-            EXPECT_EQ(NameOf(0x0B, 0, static_cast<uint8_t>(family), entry).find("1A"),
-                      family == 6 ? 2u : 4u)
+            EXPECT_EQ(NameOf(0x0B, 0, static_cast<uint8_t>(family), entry).find("1A"), family == 6 ? 2u : 4u)
                 << "entry " << entry << " family " << family;
         }
     }
@@ -139,7 +150,8 @@ TEST(FirmwareNameTest, SpanishAndPortugueseDependOnFamilyTwo) {
     EXPECT_EQ(NameOf(0x0C, 0, 2, 6), "FWKC1DVRXG00WI_2x04");
 }
 
-TEST(FirmwareNameTest, EverySelectorEntryGivesItsCode) {
+TEST(FirmwareNameTest, EverySelectorEntryGivesItsCode)
+{
     const char* expected[20] = {"1A", "1A", "1A", "1A", "1A", "1A", "1D", "1A", "1B", "1A",
                                 "1D", "1D", "1D", "1D", "1D", "1E", "1D", "1E", "1E", "EL"};
     for (int entry = 0; entry < 20; ++entry) {
@@ -151,7 +163,8 @@ TEST(FirmwareNameTest, EverySelectorEntryGivesItsCode) {
     EXPECT_STREQ(kLanguageSelector[19].Text, "LITHUANIAN");
 }
 
-TEST(FirmwareNameTest, OutOfRangeSelectorIndexCountsAsNoEntry) {
+TEST(FirmwareNameTest, OutOfRangeSelectorIndexCountsAsNoEntry)
+{
     for (int32_t index : {20, 21, 1000, -2, INT32_MIN, INT32_MAX}) {
         EXPECT_EQ(NameOf(0x0B, 3, 1, index), NameOf(0x0B, 3, 1)) << "index " << index;
         EXPECT_EQ(NameOf(0x0B, 0, 1, index), "FWKBI0VRXGAA0I_2x04") << "index " << index;

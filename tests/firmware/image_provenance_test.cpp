@@ -14,7 +14,8 @@ namespace varnox {
 namespace {
 
 // Computed here with OpenSSL, independently of the digests CMake wrote.
-std::string Sha256Hex(std::span<const uint8_t> bytes) {
+std::string Sha256Hex(std::span<const uint8_t> bytes)
+{
     unsigned char digest[SHA256_DIGEST_LENGTH];
     SHA256(bytes.data(), bytes.size(), digest);
     static const char kHex[] = "0123456789abcdef";
@@ -26,22 +27,27 @@ std::string Sha256Hex(std::span<const uint8_t> bytes) {
     return hex;
 }
 
-std::string Sha256Hex(const std::string& text) {
+std::string Sha256Hex(const std::string& text)
+{
     return Sha256Hex(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
-std::span<const uint8_t> EmbeddedBytes(std::string_view name) {
+std::span<const uint8_t> EmbeddedBytes(std::string_view name)
+{
     return name == "MICROK" ? MicroKernelImage() : CarriedImage(std::string(name));
 }
 
-std::set<std::string> StandInRecordLines() {
+std::set<std::string> StandInRecordLines()
+{
     std::ifstream record(VARNOX_STAND_IN_RECORD);
     std::set<std::string> lines;
-    for (std::string line; std::getline(record, line);) lines.insert(line);
+    for (std::string line; std::getline(record, line);)
+        lines.insert(line);
     return lines;
 }
 
-TEST(ImageProvenanceTest, EachDigestIsTheSha256OfTheEmbeddedImage) {
+TEST(ImageProvenanceTest, EachDigestIsTheSha256OfTheEmbeddedImage)
+{
     const std::span<const ImageDigest> digests = CarriedImageDigests();
     ASSERT_EQ(digests.size(), 22u);
     std::vector<std::string> names;
@@ -59,14 +65,16 @@ TEST(ImageProvenanceTest, EachDigestIsTheSha256OfTheEmbeddedImage) {
     EXPECT_EQ(ImageSha256(""), "");
 }
 
-TEST(ImageProvenanceTest, SetDigestIsTheSha256OfTheSha256sumLines) {
+TEST(ImageProvenanceTest, SetDigestIsTheSha256OfTheSha256sumLines)
+{
     std::string manifest;
     for (const ImageDigest& row : CarriedImageDigests())
         manifest += Sha256Hex(EmbeddedBytes(row.Name)) + "  " + std::string(row.Name) + ".bin\n";
     EXPECT_EQ(ImageSetSha256(), Sha256Hex(manifest));
 }
 
-TEST(ImageProvenanceTest, StandInByContentAgainstTheRecord) {
+TEST(ImageProvenanceTest, StandInByContentAgainstTheRecord)
+{
     const std::set<std::string> record = StandInRecordLines();
     ASSERT_EQ(record.size(), 22u);
     bool any_stand_in = false;
@@ -78,7 +86,8 @@ TEST(ImageProvenanceTest, StandInByContentAgainstTheRecord) {
     EXPECT_EQ(CarriesStandInImages(), any_stand_in);
 }
 
-TEST(ImageProvenanceTest, FirmwareNameLeadsToItsImagesDigest) {
+TEST(ImageProvenanceTest, FirmwareNameLeadsToItsImagesDigest)
+{
     const std::optional<FirmwareImageRecord> shared = ImageOfFirmware("FWKE4AVRXGAA0I_2x04");
     ASSERT_TRUE(shared);
     EXPECT_EQ(shared->Image, "FWKA1AVRXGAA0I_2x04");
@@ -95,7 +104,8 @@ TEST(ImageProvenanceTest, FirmwareNameLeadsToItsImagesDigest) {
     EXPECT_FALSE(ImageOfFirmware(""));
 }
 
-TEST(ImageProvenanceTest, VersionTextIsTwoLines) {
+TEST(ImageProvenanceTest, VersionTextIsTwoLines)
+{
     const std::string text = VersionText("varnox-patch-cli");
     EXPECT_TRUE(std::regex_match(text, std::regex("varnox-patch-cli 2\\.04\n"
                                                   "images: (stand-in|real), set sha256 [0-9a-f]{64}\n")))

@@ -8,24 +8,28 @@
 namespace varnox {
 namespace {
 
-bool BufferHoldsImage(const WorkingImage& working, const std::string& image_name) {
+bool BufferHoldsImage(const WorkingImage& working, const std::string& image_name)
+{
     const std::span<const uint8_t> image = CarriedImage(image_name);
     return std::equal(image.begin(), image.end(), working.ImageBuffer.begin());
 }
 
-bool ZeroFrom(const WorkingImage& working, std::size_t offset) {
+bool ZeroFrom(const WorkingImage& working, std::size_t offset)
+{
     return std::all_of(working.ImageBuffer.begin() + static_cast<std::ptrdiff_t>(offset),
                        working.ImageBuffer.end(), [](uint8_t b) { return b == 0; });
 }
 
-TEST(WorkingImageTest, StartsZeroWithNoImage) {
+TEST(WorkingImageTest, StartsZeroWithNoImage)
+{
     WorkingImage working;
     EXPECT_EQ(working.ImageBuffer.size(), 215004u);
     EXPECT_EQ(working.ImageEnd, 0u);
     EXPECT_TRUE(ZeroFrom(working, 0));
 }
 
-TEST(WorkingImageTest, EveryEntrySelectsItsImageWithItsEndAddress) {
+TEST(WorkingImageTest, EveryEntrySelectsItsImageWithItsEndAddress)
+{
     for (const CatalogueEntry& entry : FirmwareCatalogue) {
         WorkingImage working;
         working.SelectFirmwareImage(entry.Name);
@@ -35,7 +39,8 @@ TEST(WorkingImageTest, EveryEntrySelectsItsImageWithItsEndAddress) {
     }
 }
 
-TEST(WorkingImageTest, EndAddressesOfTheFourSizes) {
+TEST(WorkingImageTest, EndAddressesOfTheFourSizes)
+{
     WorkingImage working;
     working.SelectFirmwareImage("FWKA1AVRXSAA0I_2x04");
     EXPECT_EQ(working.ImageEnd, 0x2F017u);
@@ -47,19 +52,31 @@ TEST(WorkingImageTest, EndAddressesOfTheFourSizes) {
     EXPECT_EQ(working.ImageEnd, 0x274D3u);
 }
 
-TEST(WorkingImageTest, KeNameLoadsTheImageOfRowOne) {
+TEST(WorkingImageTest, KeNameLoadsTheImageOfRowOne)
+{
     WorkingImage working;
     working.SelectFirmwareImage("FWKE4AVRXGAA0I_2x04");
     EXPECT_EQ(working.ImageEnd, 192535u);
     EXPECT_TRUE(BufferHoldsImage(working, "FWKA1AVRXGAA0I_2x04"));
 }
 
-TEST(WorkingImageTest, NearMissesMatchNothingAndLeaveTheBufferAlone) {
+TEST(WorkingImageTest, NearMissesMatchNothingAndLeaveTheBufferAlone)
+{
     const std::string variants[] = {
-        "fwka1avrxgaa0i_2x04",  "FWKA1AVRXGAA0I_2X04", "FWKA1AVRXgAA0I_2x04", "FWKA1AVRXGAA0I_2x0",
-        "FWKA1AVRXGAA0I_2x044", " FWKA1AVRXGAA0I_2x04", "FWKA1AVRXGAA0I_2x04 ", "WKA1AVRXGAA0I_2x04",
-        "FWKE4AVRXSAA0I_2x04",  "FWKA1AVRXGAA0I",      "FW1AVRXGAA0I_2x04",   "FWVRXGAA0I_2x04",
-        "",                     std::string("FWKA1AVRXGAA0I_2x04\0", 20),
+        "fwka1avrxgaa0i_2x04",
+        "FWKA1AVRXGAA0I_2X04",
+        "FWKA1AVRXgAA0I_2x04",
+        "FWKA1AVRXGAA0I_2x0",
+        "FWKA1AVRXGAA0I_2x044",
+        " FWKA1AVRXGAA0I_2x04",
+        "FWKA1AVRXGAA0I_2x04 ",
+        "WKA1AVRXGAA0I_2x04",
+        "FWKE4AVRXSAA0I_2x04",
+        "FWKA1AVRXGAA0I",
+        "FW1AVRXGAA0I_2x04",
+        "FWVRXGAA0I_2x04",
+        "",
+        std::string("FWKA1AVRXGAA0I_2x04\0", 20),
     };
     WorkingImage working;
     working.SelectFirmwareImage("FWKC1CVRXS0AWI_2x04");
@@ -71,7 +88,8 @@ TEST(WorkingImageTest, NearMissesMatchNothingAndLeaveTheBufferAlone) {
     }
 }
 
-TEST(WorkingImageTest, SmallerImageAfterLargerLeavesNoStaleBytes) {
+TEST(WorkingImageTest, SmallerImageAfterLargerLeavesNoStaleBytes)
+{
     WorkingImage working;
     working.SelectFirmwareImage("FWKA1AVRXGAA0I_2x04");
     ASSERT_EQ(working.ImageEnd, 192535u);
@@ -85,7 +103,8 @@ TEST(WorkingImageTest, SmallerImageAfterLargerLeavesNoStaleBytes) {
     }
 }
 
-TEST(WorkingImageTest, LastEepromChunkOfThe188028ImageIsPaddedWithZeros) {
+TEST(WorkingImageTest, LastEepromChunkOfThe188028ImageIsPaddedWithZeros)
+{
     WorkingImage working;
     working.SelectFirmwareImage("FWKC1CVRXG00WI_2x04");
     working.SelectFirmwareImage("FWKA1DVRXSAA0I_2x04");
@@ -96,7 +115,8 @@ TEST(WorkingImageTest, LastEepromChunkOfThe188028ImageIsPaddedWithZeros) {
     EXPECT_TRUE(ZeroFrom(working, 188028));
 }
 
-TEST(WorkingImageTest, FailedSelectionAfterSuccessKeepsBytesButClearsEnd) {
+TEST(WorkingImageTest, FailedSelectionAfterSuccessKeepsBytesButClearsEnd)
+{
     WorkingImage working;
     working.SelectFirmwareImage("FWKA1EVRXGAA0I_2x04");
     working.SelectFirmwareImage("FWKZ1EVRXGAA0I_2x04");

@@ -30,10 +30,10 @@ using fuzz::Expect;
 using fuzz::FuzzInput;
 using ByteVector = std::vector<uint8_t>;
 
-constexpr double kSlack = 1e-9;       // the scripted line's own arrival slack
-constexpr double kExact = 1e-6;       // times that follow from arrivals and fixed pauses
-constexpr double kBefore = 0.002;     // stamps and elapsed times are kept to the millisecond,
-constexpr double kAfter = 0.003;      // so only this close to a time-out is the outcome open
+constexpr double kSlack = 1e-9;                        // the scripted line's own arrival slack
+constexpr double kExact = 1e-6;                        // times that follow from arrivals and fixed pauses
+constexpr double kBefore = 0.002;                      // stamps and elapsed times are kept to the millisecond,
+constexpr double kAfter = 0.003;                       // so only this close to a time-out is the outcome open
 constexpr const char* kImage = "FWKAELVRXGAA0I_2x04";  // any image: all write the same flash ranges
 
 enum class Step { Handshake, Kernel, Flash, End };
@@ -46,15 +46,19 @@ struct Timed {
 uint8_t Sum(const uint8_t* bytes, std::size_t count)
 {
     unsigned sum = 0;
-    for (std::size_t i = 0; i < count; ++i) sum += bytes[i];
+    for (std::size_t i = 0; i < count; ++i)
+        sum += bytes[i];
     return static_cast<uint8_t>(sum);
 }
 
 Step Classify(const ByteVector& written)
 {
-    if (written.size() == 7) return Step::Handshake;
-    if (written.size() == 66) return Step::Kernel;
-    if (std::all_of(written.begin(), written.end(), [](uint8_t b) { return b == 0; })) return Step::End;
+    if (written.size() == 7)
+        return Step::Handshake;
+    if (written.size() == 66)
+        return Step::Kernel;
+    if (std::all_of(written.begin(), written.end(), [](uint8_t b) { return b == 0; }))
+        return Step::End;
     return Step::Flash;
 }
 
@@ -74,7 +78,8 @@ public:
     testing::Reply Answer(const ByteVector& written)
     {
         const Step step = Classify(written);
-        if (step == Step::End) return {};  // the loader restarts; it never answers
+        if (step == Step::End)
+            return {};  // the loader restarts; it never answers
         ByteVector good;
         if (step == Step::Handshake) {
             good = {0x06, 0xB7, 0x01, 0x01, 0x01, 0x00};
@@ -88,58 +93,61 @@ public:
         testing::Reply reply;
         if (good_run_ > 0 || in_.Empty()) {
             // Once the input is used up the loader behaves, so short inputs still reach the end.
-            if (good_run_ > 0) --good_run_;
+            if (good_run_ > 0)
+                --good_run_;
             reply = testing::At(0.005, good);
-        } else switch (in_.Below(10)) {
-        case 0:  // right, soon
-            reply = testing::At(Soon(), good);
-            break;
-        case 1:  // right, at any time up to seconds later
-            reply = testing::At(0.0001 + in_.Word() / 10000.0, good);
-            break;
-        case 2: {  // one byte wrong
-            ByteVector bad = good;
-            const std::size_t where = in_.Byte() % bad.size();
-            bad[where] ^= static_cast<uint8_t>(in_.Byte() | 1);
-            reply = testing::At(Soon(), bad);
-            break;
-        }
-        case 3:  // nothing
-            break;
-        case 4: {  // right, with more bytes in the same burst
-            ByteVector more = good;
-            const ByteVector extra = in_.Bytes(1 + in_.Below(4));
-            more.insert(more.end(), extra.begin(), extra.end());
-            reply = testing::At(Soon(), more);
-            break;
-        }
-        case 5:  // right, byte by byte
-            reply = testing::ByteByByte(Soon(), (in_.Byte() + 1) / 4000.0, good);
-            break;
-        case 6:  // noise
-            reply = testing::At(Soon(), in_.Bytes(in_.Below(8)));
-            break;
-        case 7: {  // right, split in two bursts
-            const std::size_t cut = in_.Byte() % (good.size() + 1);
-            reply = testing::At(Soon(), ByteVector(good.begin(), good.begin() + static_cast<long>(cut)));
-            const auto rest = testing::At(0.0001 + in_.Word() / 10000.0,
-                                          ByteVector(good.begin() + static_cast<long>(cut), good.end()));
-            reply.insert(reply.end(), rest.begin(), rest.end());
-            break;
-        }
-        case 8: {  // right, close to the time-out on either side
-            static constexpr double kOffsets[] = {-0.005, -0.0025, -0.001, 0.0, 0.001, 0.0025, 0.005};
-            reply = testing::At(LimitAfterWrite(step) + kOffsets[in_.Below(std::size(kOffsets))], good);
-            break;
-        }
-        default:  // the next many answers are right
-            good_run_ = in_.Byte() * 2u;
-            reply = testing::At(Soon(), good);
-            break;
-        }
+        } else
+            switch (in_.Below(10)) {
+            case 0:  // right, soon
+                reply = testing::At(Soon(), good);
+                break;
+            case 1:  // right, at any time up to seconds later
+                reply = testing::At(0.0001 + in_.Word() / 10000.0, good);
+                break;
+            case 2: {  // one byte wrong
+                ByteVector bad = good;
+                const std::size_t where = in_.Byte() % bad.size();
+                bad[where] ^= static_cast<uint8_t>(in_.Byte() | 1);
+                reply = testing::At(Soon(), bad);
+                break;
+            }
+            case 3:  // nothing
+                break;
+            case 4: {  // right, with more bytes in the same burst
+                ByteVector more = good;
+                const ByteVector extra = in_.Bytes(1 + in_.Below(4));
+                more.insert(more.end(), extra.begin(), extra.end());
+                reply = testing::At(Soon(), more);
+                break;
+            }
+            case 5:  // right, byte by byte
+                reply = testing::ByteByByte(Soon(), (in_.Byte() + 1) / 4000.0, good);
+                break;
+            case 6:  // noise
+                reply = testing::At(Soon(), in_.Bytes(in_.Below(8)));
+                break;
+            case 7: {  // right, split in two bursts
+                const std::size_t cut = in_.Byte() % (good.size() + 1);
+                reply = testing::At(Soon(), ByteVector(good.begin(), good.begin() + static_cast<long>(cut)));
+                const auto rest = testing::At(0.0001 + in_.Word() / 10000.0,
+                                              ByteVector(good.begin() + static_cast<long>(cut), good.end()));
+                reply.insert(reply.end(), rest.begin(), rest.end());
+                break;
+            }
+            case 8: {  // right, close to the time-out on either side
+                static constexpr double kOffsets[] = {-0.005, -0.0025, -0.001, 0.0, 0.001, 0.0025, 0.005};
+                reply = testing::At(LimitAfterWrite(step) + kOffsets[in_.Below(std::size(kOffsets))], good);
+                break;
+            }
+            default:  // the next many answers are right
+                good_run_ = in_.Byte() * 2u;
+                reply = testing::At(Soon(), good);
+                break;
+            }
         const double now = clock_.Now();
         for (const auto& arrival : reply)
-            for (uint8_t b : arrival.bytes) schedule_.push_back({now + arrival.after, b});
+            for (uint8_t b : arrival.bytes)
+                schedule_.push_back({now + arrival.after, b});
         return reply;
     }
 
@@ -184,19 +192,20 @@ Outcome Judge(Step step, double t, uint8_t expected, const std::vector<Timed>& s
 
     const std::size_t needed = step == Step::Handshake ? 6 : step == Step::Kernel ? 1 : 4;
     const double complete = still_to_come >= needed ? q[static_cast<long>(needed) - 1].at : kNever;
-    if (complete > deadline + kAfter) return late;
-    if (complete > deadline - kBefore) return {};
+    if (complete > deadline + kAfter)
+        return late;
+    if (complete > deadline - kBefore)
+        return {};
 
     const double at = std::max(complete, stamp);
     switch (step) {
-    case Step::Handshake:
-        return {q[1].byte == 0xB7 ? Verdict::Success : Verdict::Failure, at, at};
+    case Step::Handshake: return {q[1].byte == 0xB7 ? Verdict::Success : Verdict::Failure, at, at};
     case Step::Kernel:
         // Taken only when it is alone: a count that jumps past one never comes back to it.
-        if (still_to_come > 1 && q[1].at <= complete + kSlack) return late;
+        if (still_to_come > 1 && q[1].at <= complete + kSlack)
+            return late;
         return {q[0].byte == expected ? Verdict::Success : Verdict::Failure, at, at};
-    default:
-        return {q[3].byte == expected ? Verdict::Success : Verdict::Failure, at, at};
+    default: return {q[3].byte == expected ? Verdict::Success : Verdict::Failure, at, at};
     }
 }
 
@@ -236,16 +245,18 @@ std::vector<Expected> FlashPackets(const std::vector<uint8_t>& image)
         packet.insert(packet.end(), image.begin() + address, image.begin() + address + 128);
         out.push_back({Step::Flash, packet, Sum(packet.data(), packet.size()), address});
     };
-    for (uint32_t a = 0x2400; a < 0x2C00; a += 128) add(a);
-    for (uint32_t a = 0x4000; a < 0x14000; a += 128) add(a);
+    for (uint32_t a = 0x2400; a < 0x2C00; a += 128)
+        add(a);
+    for (uint32_t a = 0x4000; a < 0x14000; a += 128)
+        add(a);
     return out;
 }
 
 struct Walk {
     const std::vector<testing::ReceivedWrite>& writes;
     const std::vector<Timed>& schedule;
-    std::size_t next = 0;     // the write to be explained next
-    double lo = 0, hi = 0;    // when it is due; lo > hi when that cannot be known
+    std::size_t next = 0;   // the write to be explained next
+    double lo = 0, hi = 0;  // when it is due; lo > hi when that cannot be known
     std::string flash_address;
 
     void Due(double from, double to) { lo = from, hi = to; }
@@ -257,9 +268,9 @@ struct Walk {
         const auto& w = writes[next++];
         Expect(w.bytes == packet, "wrong bytes sent for " + what);
         if (lo <= hi)
-            Expect(w.time >= lo - kExact && w.time <= hi + kExact,
-                   what + " sent at " + std::to_string(w.time) + ", due in [" + std::to_string(lo) + ", " +
-                       std::to_string(hi) + "]");
+            Expect(w.time >= lo - kExact && w.time <= hi + kExact, what + " sent at " + std::to_string(w.time) +
+                                                                       ", due in [" + std::to_string(lo) + ", " +
+                                                                       std::to_string(hi) + "]");
         return w;
     }
 
@@ -272,14 +283,17 @@ struct Walk {
             Verdict v = o.verdict;
             if (v == Verdict::Open) {
                 // Too close to the time-out to predict: what was sent next tells.
-                if (next >= writes.size()) v = Verdict::Failure;
-                else v = writes[next].bytes == e.packet && a + 1 < attempts ? Verdict::Failure : Verdict::Success;
+                if (next >= writes.size())
+                    v = Verdict::Failure;
+                else
+                    v = writes[next].bytes == e.packet && a + 1 < attempts ? Verdict::Failure : Verdict::Success;
                 Unknown();
             } else {
                 Due(o.lo, o.hi);
             }
             if (v == Verdict::Success) {
-                if (e.step == Step::Flash) flash_address = std::to_string(e.flash_address);
+                if (e.step == Step::Flash)
+                    flash_address = std::to_string(e.flash_address);
                 return true;
             }
         }
@@ -331,18 +345,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             walk.Due(o.lo, o.hi);
         }
         // The fourth handshake's answer does not matter.
-        if (h < 3 && o.verdict == Verdict::Failure) predicted = UpdateEnding::HandshakeFailed;
+        if (h < 3 && o.verdict == Verdict::Failure)
+            predicted = UpdateEnding::HandshakeFailed;
     }
     std::vector<std::string> log = Lines({"DOWNLOADING microKernel", "PLEASE WAIT..."});
     if (predicted == UpdateEnding::HandshakeFailed)
-        for (const char* line_text : {"", "ATTENZIONE: la centrale non entra in programmazione; firmware non aggiornato",
-                                      "WARNING: the panel did not enter its loader; the firmware was not updated"})
+        for (const char* line_text :
+             {"", "ATTENZIONE: la centrale non entra in programmazione; firmware non aggiornato",
+              "WARNING: the panel did not enter its loader; the firmware was not updated"})
             log.push_back(line_text);
     const char* box = nullptr;
     if (predicted == UpdateEnding::Completed) {
         const auto kernel = KernelPackets();
         for (std::size_t p = 0; p < kernel.size(); ++p) {
-            if (p + 1 == kernel.size() && walk.lo <= walk.hi) walk.Due(walk.lo + 0.05, walk.hi + 0.05);
+            if (p + 1 == kernel.size() && walk.lo <= walk.hi)
+                walk.Due(walk.lo + 0.05, walk.hi + 0.05);
             if (!walk.Exchange(kernel[p], 4, "microKernel packet " + std::to_string(p))) {
                 predicted = UpdateEnding::MicroKernelFailed;
                 box = "ATTENZIONE: errore di programmazione firmware; la versione non è stata aggiornata";
@@ -352,7 +369,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     }
     if (predicted == UpdateEnding::Completed) {
         log.push_back("ERASING FLASH...");
-        if (walk.lo <= walk.hi) walk.Due(walk.lo + 8.0, walk.hi + 8.0);
+        if (walk.lo <= walk.hi)
+            walk.Due(walk.lo + 8.0, walk.hi + 8.0);
         log.push_back("Writing Flash ");
         log.push_back("PLEASE WAIT...");
         for (const Expected& e : FlashPackets(engine.Image.ImageBuffer)) {
@@ -364,12 +382,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         }
     }
     if (predicted == UpdateEnding::Completed) {
-        for (const char* line_text : {"", "FLASH AGGIORNATA.. RIAVVIO CENTRALE", "FLASH UPDATED... PANEL RESTART", "",
-                                      "ATTENDERE , PLEASE WAIT"})
+        for (const char* line_text : {"", "FLASH AGGIORNATA.. RIAVVIO CENTRALE", "FLASH UPDATED... PANEL RESTART",
+                                      "", "ATTENDERE , PLEASE WAIT"})
             log.push_back(line_text);
         walk.Take(ByteVector(132, 0), "end packet");
-        if (walk.lo <= walk.hi) walk.Due(walk.lo + 8.0, walk.hi + 8.0);
-        for (const char* line_text : {"", "Aggiornamento Terminato", "programming END", ""}) log.push_back(line_text);
+        if (walk.lo <= walk.hi)
+            walk.Due(walk.lo + 8.0, walk.hi + 8.0);
+        for (const char* line_text : {"", "Aggiornamento Terminato", "programming END", ""})
+            log.push_back(line_text);
     }
 
     Expect(walk.next == writes.size(), "more was sent than the phase's rules allow");
@@ -381,7 +401,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
                    std::to_string(walk.hi) + "]");
     Expect(window.log == log, "the log differs from the ending's lines");
     Expect(window.boxes.size() == (box ? 1u : 0u), "wrong number of message boxes");
-    if (box) Expect(window.boxes[0].Text == box && window.boxes[0].Title == kProgramName, "wrong message box");
+    if (box)
+        Expect(window.boxes[0].Text == box && window.boxes[0].Title == kProgramName, "wrong message box");
     Expect(window.flash_address == walk.flash_address, "FlashAddress shows \"" + window.flash_address + "\"");
     Expect(window.button_enabled == (ending != UpdateEnding::Completed), "button state wrong for the ending");
 
@@ -391,10 +412,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     for (std::size_t i = 1; i < looks.size(); ++i) {
         const double from = writes[i - 1].time;
         const double to = i < writes.size() ? writes[i].time : finished;
-        while (arrival != schedule.end() && arrival->at <= from) ++arrival;
+        while (arrival != schedule.end() && arrival->at <= from)
+            ++arrival;
         long moments = 0;
         for (double last = -1; arrival != schedule.end() && arrival->at <= to + kSlack; ++arrival) {
-            if (arrival->at != last) ++moments;
+            if (arrival->at != last)
+                ++moments;
             last = arrival->at;
         }
         Expect(looks[i] <= 4 * moments + 16,

@@ -16,7 +16,8 @@ namespace varnox::fuzz {
 
 inline void Expect(bool condition, const std::string& what)
 {
-    if (!condition) Fail(what);
+    if (!condition)
+        Fail(what);
 }
 
 }  // namespace varnox::fuzz

@@ -39,8 +39,8 @@ void CheckDecode(const uint8_t* data, std::size_t size)
 
     const bool valid = varnox::CobsCheck(*buffer);
     Expect(Same(*buffer, before), "CobsCheck changed the buffer");
-    Expect(valid == reference.has_value(),
-           "CobsCheck says " + std::to_string(valid) + " for a frame of " + std::to_string(before.Length) + " bytes");
+    Expect(valid == reference.has_value(), "CobsCheck says " + std::to_string(valid) + " for a frame of " +
+                                               std::to_string(before.Length) + " bytes");
 
     const varnox::LinkResult decoded = varnox::CobsDecode(*buffer);
     const bool failed = decoded.failed();

@@ -30,7 +30,8 @@ public:
     {
         std::vector<uint8_t> out;
         out.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) out.push_back(Byte());
+        for (std::size_t i = 0; i < count; ++i)
+            out.push_back(Byte());
         return out;
     }
 

@@ -32,8 +32,8 @@ constexpr int kPort = 1;
 constexpr double kSlack = 1e-9;
 
 // Times after a request that decide its fate, with neighbours on both sides.
-constexpr double kEdgeTimes[] = {0.0001, 0.1499, 0.150,  0.1501, 0.1699, 0.170, 0.1701, 0.2099,
-                                 0.210,  0.2101, 0.2499, 0.250,  0.2501, 1.3099, 1.310, 1.3101};
+constexpr double kEdgeTimes[] = {0.0001, 0.1499, 0.150,  0.1501, 0.1699, 0.170,  0.1701, 0.2099,
+                                 0.210,  0.2101, 0.2499, 0.250,  0.2501, 1.3099, 1.310,  1.3101};
 
 struct Timed {
     double at;
@@ -53,14 +53,15 @@ public:
     }
     std::size_t ArrivedBy(double t) const
     {
-        return static_cast<std::size_t>(std::count_if(bytes_.begin(), bytes_.end(),
-                                                      [&](const Timed& x) { return x.at <= t + kSlack; }));
+        return static_cast<std::size_t>(
+            std::count_if(bytes_.begin(), bytes_.end(), [&](const Timed& x) { return x.at <= t + kSlack; }));
     }
     void DropArrived(double t) { bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<long>(ArrivedBy(t))); }
     ByteVector Take(std::size_t n)
     {
         ByteVector out;
-        for (std::size_t i = 0; i < n; ++i) out.push_back(bytes_[i].byte);
+        for (std::size_t i = 0; i < n; ++i)
+            out.push_back(bytes_[i].byte);
         bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<long>(n));
         return out;
     }
@@ -102,14 +103,16 @@ struct Harness {
 
     void Closed()
     {
-        if (open) model.DropArrived(clock.Now());
+        if (open)
+            model.DropArrived(clock.Now());
         open = false;
     }
 
     // How many bytes one read of `wanted` waiting bytes delivers.
     std::size_t Delivered(std::size_t wanted) const
     {
-        if (!ReadsDeliver()) return 0;
+        if (!ReadsDeliver())
+            return 0;
         return read_limit > 0 ? std::min<std::size_t>(wanted, static_cast<std::size_t>(read_limit)) : wanted;
     }
 };
@@ -131,9 +134,11 @@ ByteVector RequestFrame(uint8_t code, uint16_t address, const ByteVector& data, 
 LinkFailure JudgeReply(const ByteVector& frame, std::size_t check_at, ByteVector& packet)
 {
     const auto unframed = fuzz::ReferenceUnframe(frame);
-    if (!unframed) return LinkFailure::BadData;
+    if (!unframed)
+        return LinkFailure::BadData;
     packet = *unframed;
-    if (packet.size() <= check_at) return LinkFailure::BadChecksum;
+    if (packet.size() <= check_at)
+        return LinkFailure::BadChecksum;
     const uint8_t crc = fuzz::ReferenceCrc8(packet.data(), packet.size() - 1);
     return crc == packet[check_at] ? LinkFailure::None : LinkFailure::BadChecksum;
 }
@@ -155,7 +160,8 @@ Prediction Predict(Harness& h, bool write, uint8_t count, double start)
         p.waited = write ? 1.310 : 0.250;
         return p;
     }
-    if (h.ReadsDeliver()) h.model.DropArrived(start);
+    if (h.ReadsDeliver())
+        h.model.DropArrived(start);
     p.sent = h.device != Device::FailingWrites;
 
     if (!write) {
@@ -199,8 +205,7 @@ Prediction Predict(Harness& h, bool write, uint8_t count, double start)
 ByteVector ReplyBytes(FuzzInput& in, bool write, uint8_t count)
 {
     switch (in.Below(5)) {
-    case 0:
-        return in.Bytes(in.Below(32));
+    case 0: return in.Bytes(in.Below(32));
     case 1:
     case 2: {
         ByteVector packet = {in.Byte(), write ? in.Byte() : count, in.Byte(), in.Byte()};
@@ -210,28 +215,32 @@ ByteVector ReplyBytes(FuzzInput& in, bool write, uint8_t count)
             packet.insert(packet.end(), data.begin(), data.end());
         }
         // Now and then a packet of another length, still with a right check byte.
-        if (in.Below(4) == 0) packet.resize(in.Below(24), in.Byte());
+        if (in.Below(4) == 0)
+            packet.resize(in.Below(24), in.Byte());
         packet.push_back(fuzz::ReferenceCrc8(packet.data(), packet.size()));
         ByteVector frame = fuzz::ReferenceFrame(packet);
         const uint8_t damage = in.Byte();
-        if (damage & 1) frame[(damage >> 1) % frame.size()] ^= in.Byte();
-        if (damage & 2) frame.resize(frame.size() - 1 - (damage >> 2) % std::min<std::size_t>(frame.size(), 4));
-        if (damage & 0x80) frame.insert(frame.end(), frame.begin(), frame.end());
+        if (damage & 1)
+            frame[(damage >> 1) % frame.size()] ^= in.Byte();
+        if (damage & 2)
+            frame.resize(frame.size() - 1 - (damage >> 2) % std::min<std::size_t>(frame.size(), 4));
+        if (damage & 0x80)
+            frame.insert(frame.end(), frame.begin(), frame.end());
         return frame;
     }
     case 3: {
         const std::size_t length = 200u + in.Byte();
         return ByteVector(length, in.Byte());
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 
 double ArrivalTime(FuzzInput& in)
 {
     const uint8_t how = in.Byte();
-    if (how & 1) return kEdgeTimes[(how >> 1) % std::size(kEdgeTimes)];
+    if (how & 1)
+        return kEdgeTimes[(how >> 1) % std::size(kEdgeTimes)];
     return 0.0001 + in.Word() / 10000.0;  // up to 6.5 s, to the tenth of a millisecond
 }
 
@@ -246,9 +255,11 @@ void RunRequest(Harness& h, FuzzInput& in)
     const uint8_t op = in.Byte();
     const int kind = op & 3;  // read memory, read EEPROM, write EEPROM, write memory
     const bool write = kind >= 2;
-    if (op & 4) h.Open();
+    if (op & 4)
+        h.Open();
     uint8_t count = in.Byte();
-    if ((op & 0x20) == 0) count %= 24;
+    if ((op & 0x20) == 0)
+        count %= 24;
     const uint16_t address = in.Word();
     const uint8_t selector = kind == 3 ? in.Byte() : kSelectEeprom;
     const ByteVector data = write ? in.Bytes(count) : ByteVector{};
@@ -293,15 +304,16 @@ void RunRequest(Harness& h, FuzzInput& in)
     const auto writes = h.line.Writes();
     Expect(writes.size() == writes_before + (p.sent ? 1 : 0), "wrong number of frames sent");
     if (p.sent) {
-        const uint8_t code = kind == 0 ? kReadMemory
-                             : kind == 1 ? kReadEeprom
+        const uint8_t code = kind == 0                   ? kReadMemory
+                             : kind == 1                 ? kReadEeprom
                              : selector == kSelectEeprom ? kWriteEeprom
                                                          : kWriteMemory;
         Expect(writes.back().bytes == RequestFrame(code, address, data, count, write), "wrong request frame");
     }
 
     if (failed) {
-        for (uint8_t b : destination) Expect(b == 0xA5, "a failed read touched the caller's buffer");
+        for (uint8_t b : destination)
+            Expect(b == 0xA5, "a failed read touched the caller's buffer");
     } else if (!write) {
         Expect(std::equal(p.data.begin(), p.data.end(), destination), "read handed back other data");
         for (std::size_t i = count; i < sizeof destination; ++i)
@@ -338,11 +350,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         h.device = Device::FailingWrites;
         h.line.FailWrites(true);
         break;
-    default:
-        break;
+    default: break;
     }
     // Now and then the requests start before any port was ever opened.
-    if (in.Below(8) != 0) h.Open();
-    for (int i = 0; i < 6 && !in.Empty(); ++i) RunRequest(h, in);
+    if (in.Below(8) != 0)
+        h.Open();
+    for (int i = 0; i < 6 && !in.Empty(); ++i)
+        RunRequest(h, in);
     return 0;
 }

@@ -50,21 +50,25 @@ inline ByteVector ReferenceFrame(const ByteVector& packet)
 inline std::optional<ByteVector> ReferenceUnframe(const ByteVector& frame)
 {
     const std::size_t n = frame.size();
-    if (n < 2 || n > 255) return std::nullopt;
+    if (n < 2 || n > 255)
+        return std::nullopt;
     ByteVector packet;
     std::size_t k = 0;
     while (k < n - 1) {
         const std::size_t code = frame[k];
-        if (code == 0 || k + code > n - 1) return std::nullopt;
+        if (code == 0 || k + code > n - 1)
+            return std::nullopt;
         packet.insert(packet.end(), frame.begin() + static_cast<long>(k) + 1,
                       frame.begin() + static_cast<long>(k + code));
         k += code;
         if (k < n - 1) {
-            if (frame[k] == 0) return std::nullopt;
+            if (frame[k] == 0)
+                return std::nullopt;
             packet.push_back(0);
         }
     }
-    if (frame[n - 1] != 0) return std::nullopt;
+    if (frame[n - 1] != 0)
+        return std::nullopt;
     return packet;
 }
 

@@ -103,14 +103,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         WorkedExample{"Handshake", {0x48, 0x01, 0x01, 0x01, 0x52}, {0x06, 0x48, 0x01, 0x01, 0x01, 0x52, 0x00}},
         WorkedExample{"ReadIdentity", {0x01, 0x06, 0xFE, 0xD0, 0x97}, {0x06, 0x01, 0x06, 0xFE, 0xD0, 0x97, 0x00}},
-        WorkedExample{"ReadEepromWord", {0x03, 0x02, 0x28, 0x20, 0x0A}, {0x06, 0x03, 0x02, 0x28, 0x20, 0x0A, 0x00}},
+        WorkedExample{
+            "ReadEepromWord", {0x03, 0x02, 0x28, 0x20, 0x0A}, {0x06, 0x03, 0x02, 0x28, 0x20, 0x0A, 0x00}},
         WorkedExample{"WriteEepromByte",
                       {0x04, 0x01, 0x00, 0x0F, 0x1E, 0xFF, 0xF3},
                       {0x03, 0x04, 0x01, 0x05, 0x0F, 0x1E, 0xFF, 0xF3, 0x00}},
         WorkedExample{"InnerZero", {0x11, 0x00, 0x22}, {0x02, 0x11, 0x02, 0x22, 0x00}},
         WorkedExample{"TrailingZero", {0x11, 0x00}, {0x02, 0x11, 0x01, 0x00}},
-        WorkedExample{"SingleZero", {0x00}, {0x01, 0x01, 0x00}},
-        WorkedExample{"Empty", {}, {0x01, 0x00}}),
+        WorkedExample{"SingleZero", {0x00}, {0x01, 0x01, 0x00}}, WorkedExample{"Empty", {}, {0x01, 0x00}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ------------------------------------------------------------------ COBS limits
@@ -201,22 +201,21 @@ Bytes WithCodeFFAt(std::size_t where, std::size_t frame_length)
 
 INSTANTIATE_TEST_SUITE_P(
     Frames, CobsRejects,
-    ::testing::Values(
-        Rejected{"LengthZero", {0x01, 0x00}, 0}, Rejected{"LengthOne", {0x00}, 1},
-        Rejected{"LengthOneNonZero", {0x01}, 1},
-        Rejected{"LeadingZero", {0x00, 0x48, 0x01, 0x00}, 4},
-        Rejected{"ExtraByteAfterDelimiter", {0x06, 0x48, 0x01, 0x01, 0x01, 0x52, 0x00, 0x41}, 8},
-        Rejected{"ExtraZeroAfterDelimiter", {0x06, 0x48, 0x01, 0x01, 0x01, 0x52, 0x00, 0x00}, 8},
-        Rejected{"CutBeforeDelimiter", {0x06, 0x48, 0x01, 0x01, 0x01, 0x52}, 6},
-        Rejected{"CodeRunsPastEnd", {0x07, 0x48, 0x01, 0x01, 0x01, 0x52, 0x00}, 7},
-        Rejected{"CodeStopsShortOfEnd", {0x05, 0x48, 0x01, 0x01, 0x01, 0x52, 0x00}, 7},
-        Rejected{"ZeroCodeInChain", {0x02, 0x11, 0x00, 0x05, 0x00}, 5},
-        Rejected{"LastByteNotZero", {0x02, 0x11, 0x01, 0x33}, 4},
-        Rejected{"CodeFFFirstShort", {0xFF, 0x00}, 2},
-        Rejected{"CodeFFFirstFull", WithCodeFFAt(0, 255), 255},
-        Rejected{"CodeFFMidChain", WithCodeFFAt(10, 255), 255},
-        Rejected{"CodeFFLastCode", WithCodeFFAt(252, 255), 255},
-        Rejected{"CodeFFShortFrame", WithCodeFFAt(4, 9), 9}),
+    ::testing::Values(Rejected{"LengthZero", {0x01, 0x00}, 0}, Rejected{"LengthOne", {0x00}, 1},
+                      Rejected{"LengthOneNonZero", {0x01}, 1},
+                      Rejected{"LeadingZero", {0x00, 0x48, 0x01, 0x00}, 4},
+                      Rejected{"ExtraByteAfterDelimiter", {0x06, 0x48, 0x01, 0x01, 0x01, 0x52, 0x00, 0x41}, 8},
+                      Rejected{"ExtraZeroAfterDelimiter", {0x06, 0x48, 0x01, 0x01, 0x01, 0x52, 0x00, 0x00}, 8},
+                      Rejected{"CutBeforeDelimiter", {0x06, 0x48, 0x01, 0x01, 0x01, 0x52}, 6},
+                      Rejected{"CodeRunsPastEnd", {0x07, 0x48, 0x01, 0x01, 0x01, 0x52, 0x00}, 7},
+                      Rejected{"CodeStopsShortOfEnd", {0x05, 0x48, 0x01, 0x01, 0x01, 0x52, 0x00}, 7},
+                      Rejected{"ZeroCodeInChain", {0x02, 0x11, 0x00, 0x05, 0x00}, 5},
+                      Rejected{"LastByteNotZero", {0x02, 0x11, 0x01, 0x33}, 4},
+                      Rejected{"CodeFFFirstShort", {0xFF, 0x00}, 2},
+                      Rejected{"CodeFFFirstFull", WithCodeFFAt(0, 255), 255},
+                      Rejected{"CodeFFMidChain", WithCodeFFAt(10, 255), 255},
+                      Rejected{"CodeFFLastCode", WithCodeFFAt(252, 255), 255},
+                      Rejected{"CodeFFShortFrame", WithCodeFFAt(4, 9), 9}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ------------------------------------------------------------------ round trip

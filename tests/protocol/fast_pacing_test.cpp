@@ -76,10 +76,10 @@ TEST_F(FastRequestTest, SendsTheSameFramesAsTheFixedPacing)
 
 struct FastReply {
     const char* name;
-    bool write;        // the 1-byte EEPROM write, else the 6-byte identity read
+    bool write;  // the 1-byte EEPROM write, else the 6-byte identity read
     Reply reply;
     LinkFailure failure;
-    double waited;     // seconds from the send to the request's end
+    double waited;  // seconds from the send to the request's end
 };
 
 class FastPacing : public FastRequestTest, public ::testing::WithParamInterface<FastReply> {};

@@ -12,7 +12,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes BytesOf(const LoaderPacket& packet) { return Bytes(packet.Bytes.begin(), packet.Bytes.begin() + packet.Length); }
+Bytes BytesOf(const LoaderPacket& packet)
+{
+    return Bytes(packet.Bytes.begin(), packet.Bytes.begin() + packet.Length);
+}
 
 Bytes Counting(std::size_t count, uint8_t first)
 {

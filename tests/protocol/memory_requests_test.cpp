@@ -196,7 +196,8 @@ TEST_P(ReadReplyCut, IsJudgedOnTheBytesThereAtTheLook)
     reply.push_back({0.3, Bytes(frame.begin() + static_cast<long>(arrived), frame.end())});
     line.ReplyToNextWrite(reply);
 
-    ExpectFailure(requests.ReadMemory(0xFED0, data.data(), 6), GetParam().failure, LinkFailureText(GetParam().failure));
+    ExpectFailure(requests.ReadMemory(0xFED0, data.data(), 6), GetParam().failure,
+                  LinkFailureText(GetParam().failure));
     EXPECT_NEAR(Elapsed(), 0.250, kExact);
     EXPECT_TRUE(port.IsOpen());  // the request leaves the port as it found it
     EXPECT_EQ(data, kUntouched);
@@ -216,7 +217,8 @@ TEST_F(RequestTest, ReadReplyWithOneByteMoreIsBadData)
     line.ReplyToNextWrite(At(0.1, input));
 
     ExpectFailure(requests.ReadMemory(0xFED0, data.data(), 6), LinkFailure::BadData, kBadDataText);
-    EXPECT_EQ(std::string(kBadDataText), std::string("Errore Lettura da centrale : BAD DATA") + std::string(7, ' '));
+    EXPECT_EQ(std::string(kBadDataText),
+              std::string("Errore Lettura da centrale : BAD DATA") + std::string(7, ' '));
     EXPECT_TRUE(port.IsOpen());  // left as it was, like after the other failures
     EXPECT_EQ(data, kUntouched);
 }
@@ -384,29 +386,30 @@ const Bytes kAck = AckFrame();
 
 INSTANTIATE_TEST_SUITE_P(
     Timing, WriteAck,
-    ::testing::Values(AckTiming{"AlreadyThere", At(0.0, kAck), LinkFailure::None, 0.150},
-                      AckTiming{"By150", At(0.150, kAck), LinkFailure::None, 0.150},
-                      AckTiming{"Just150", At(0.1505, kAck), LinkFailure::None, 0.170},
-                      AckTiming{"By170", At(0.170, kAck), LinkFailure::None, 0.170},
-                      AckTiming{"Just170", At(0.1705, kAck), LinkFailure::None, 0.210},
-                      AckTiming{"By210", At(0.210, kAck), LinkFailure::None, 0.210},
-                      AckTiming{"ByteByByteBy170", ByteByByte(0.164, 0.001, kAck), LinkFailure::None, 0.170},
-                      AckTiming{"Late", At(0.2105, kAck), LinkFailure::NoAnswer, 1.310},
-                      AckTiming{"DuringTheTail", At(0.300, kAck), LinkFailure::NoAnswer, 1.310},
-                      AckTiming{"Never", Never(), LinkFailure::NoAnswer, 1.310},
-                      AckTiming{"FiveBytesOnly", At(0.1, Bytes(kAck.begin(), kAck.begin() + 5)),
-                                LinkFailure::NoAnswer, 1.310},
-                      // Six of seven bytes at the first look: taken at once, cut.
-                      AckTiming{"StillArriving", ByteByByte(0.145, 0.001, kAck), LinkFailure::BadData, 0.150},
-                      AckTiming{"OneByteMore", At(0.1, [] {
-                                    Bytes b = AckFrame();
-                                    b.push_back(0x01);
-                                    return b;
-                                }()),
-                                LinkFailure::BadData, 0.150},
-                      AckTiming{"BadCheck", At(0.1, Frame({0x04, 0x01, 0x00, 0x0F, 0x1F})),
-                                LinkFailure::BadChecksum, 0.150},
-                      AckTiming{"Garbage", At(0.1, Bytes(7, 0x33)), LinkFailure::BadData, 0.150}),
+    ::testing::Values(
+        AckTiming{"AlreadyThere", At(0.0, kAck), LinkFailure::None, 0.150},
+        AckTiming{"By150", At(0.150, kAck), LinkFailure::None, 0.150},
+        AckTiming{"Just150", At(0.1505, kAck), LinkFailure::None, 0.170},
+        AckTiming{"By170", At(0.170, kAck), LinkFailure::None, 0.170},
+        AckTiming{"Just170", At(0.1705, kAck), LinkFailure::None, 0.210},
+        AckTiming{"By210", At(0.210, kAck), LinkFailure::None, 0.210},
+        AckTiming{"ByteByByteBy170", ByteByByte(0.164, 0.001, kAck), LinkFailure::None, 0.170},
+        AckTiming{"Late", At(0.2105, kAck), LinkFailure::NoAnswer, 1.310},
+        AckTiming{"DuringTheTail", At(0.300, kAck), LinkFailure::NoAnswer, 1.310},
+        AckTiming{"Never", Never(), LinkFailure::NoAnswer, 1.310},
+        AckTiming{"FiveBytesOnly", At(0.1, Bytes(kAck.begin(), kAck.begin() + 5)), LinkFailure::NoAnswer, 1.310},
+        // Six of seven bytes at the first look: taken at once, cut.
+        AckTiming{"StillArriving", ByteByByte(0.145, 0.001, kAck), LinkFailure::BadData, 0.150},
+        AckTiming{"OneByteMore",
+                  At(0.1,
+                     [] {
+                         Bytes b = AckFrame();
+                         b.push_back(0x01);
+                         return b;
+                     }()),
+                  LinkFailure::BadData, 0.150},
+        AckTiming{"BadCheck", At(0.1, Frame({0x04, 0x01, 0x00, 0x0F, 0x1F})), LinkFailure::BadChecksum, 0.150},
+        AckTiming{"Garbage", At(0.1, Bytes(7, 0x33)), LinkFailure::BadData, 0.150}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RequestTest, WriteFailureLeavesTheCallersDataAlone)

@@ -19,13 +19,13 @@
 namespace varnox {
 namespace {
 
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
 using testing::AckFrame;
 using testing::Bytes;
 using testing::Frame;
 using testing::kIdentity;
 using testing::ReadReplyFrame;
-using std::chrono::milliseconds;
-using std::chrono::steady_clock;
 
 const Bytes kIdentityRequest = {0x06, 0x01, 0x06, 0xFE, 0xD0, 0x97, 0x00};
 const Bytes kByteWriteRequest = {0x03, 0x04, 0x01, 0x05, 0x0F, 0x1E, 0xFF, 0xF3, 0x00};
@@ -129,7 +129,8 @@ TEST_F(PtyRequestTest, SilentPanelIsNoAnswer)
 TEST_F(PtyRequestTest, ReplyStillArrivingAtTheLookIsBadData)
 {
     const Bytes frame = ReadReplyFrame(kReadMemory, 0xFED0, kIdentity);
-    ScriptedPanel panel(pty, 7, {{20, Bytes(frame.begin(), frame.begin() + 12)}, {600, Bytes(frame.begin() + 12, frame.end())}});
+    ScriptedPanel panel(
+        pty, 7, {{20, Bytes(frame.begin(), frame.begin() + 12)}, {600, Bytes(frame.begin() + 12, frame.end())}});
     const LinkResult result = requests.ReadMemory(0xFED0, data.data(), 6);
     EXPECT_EQ(result.failure, LinkFailure::BadData);
     EXPECT_STREQ(result.text(), kBadDataText);

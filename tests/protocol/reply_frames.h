@@ -1,8 +1,8 @@
 #pragma once
 // Reply frames as the panel sends them, for the request tests.
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "protocol/cobs.h"

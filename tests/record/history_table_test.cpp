@@ -7,7 +7,8 @@
 namespace varnox {
 namespace {
 
-TEST(HistoryTable, OneRowPerRunOldestFirstColumnsFitCharacters) {
+TEST(HistoryTable, OneRowPerRunOldestFirstColumnsFitCharacters)
+{
     RunRecord rejected = test::IdentityReadFailedRun();
     rejected.Start = test::Utc(2025, 4, 1, 7, 5, 0);
     rejected.Port = "caf\xc3\xa9";  // é takes one column
@@ -20,15 +21,21 @@ TEST(HistoryTable, OneRowPerRunOldestFirstColumnsFitCharacters) {
     log.Records = {test::CompletedRun(), test::IdentityReadFailedRun(), rejected};
     log.SkippedLines = 2;
     EXPECT_EQ(HistoryTable(log),
-              "start (UTC)          port        firmware before      image                           ending                verification  exit\n"
-              "-------------------  ----------  -------------------  ------------------------------  --------------------  ------------  ----\n"
-              "2025-03-14 09:26:53  COM1        FWKA1AVRXGAA0I_2x04  FWKA1AVRXGAA0I_2x04 (stand-in)  completed             verified      0\n"
-              "2025-03-15 23:59:58  /dev/ttyS0  -                    -                               identity-read-failed  not-run       1\n"
-              "2025-04-01 07:05:00  caf\xc3\xa9        FWKA1AVRXGAA0I_2x04  FWKA1AVRXGAA0I_2x04             flash-failed          no-answer     1\n"
+              "start (UTC)          port        firmware before      image                           ending       "
+              "         verification  exit\n"
+              "-------------------  ----------  -------------------  ------------------------------  "
+              "--------------------  ------------  ----\n"
+              "2025-03-14 09:26:53  COM1        FWKA1AVRXGAA0I_2x04  FWKA1AVRXGAA0I_2x04 (stand-in)  completed    "
+              "         verified      0\n"
+              "2025-03-15 23:59:58  /dev/ttyS0  -                    -                               "
+              "identity-read-failed  not-run       1\n"
+              "2025-04-01 07:05:00  caf\xc3\xa9        FWKA1AVRXGAA0I_2x04  FWKA1AVRXGAA0I_2x04             "
+              "flash-failed          no-answer     1\n"
               "3 runs; 2 unreadable lines skipped\n");
 }
 
-TEST(HistoryTable, EmptyLogKeepsHeaderAndSaysSo) {
+TEST(HistoryTable, EmptyLogKeepsHeaderAndSaysSo)
+{
     RecordLog log;
     log.SkippedLines = 1;
     EXPECT_EQ(HistoryTable(log),

@@ -16,15 +16,18 @@ namespace fs = std::filesystem;
 using test::CompletedRun;
 using test::IdentityReadFailedRun;
 
-EnvironmentLookup Environment(std::map<std::string, std::string> variables) {
+EnvironmentLookup Environment(std::map<std::string, std::string> variables)
+{
     return [variables](std::string_view name) -> std::optional<fs::path> {
         const auto it = variables.find(std::string(name));
-        if (it == variables.end()) return std::nullopt;
+        if (it == variables.end())
+            return std::nullopt;
         return fs::path(it->second);
     };
 }
 
-TEST(DefaultRecordPath, LinuxTakesXdgStateHomeElseHomeAndWindowsLocalAppDataElseUserProfile) {
+TEST(DefaultRecordPath, LinuxTakesXdgStateHomeElseHomeAndWindowsLocalAppDataElseUserProfile)
+{
     const auto Path = [](RecordPathStyle style, std::map<std::string, std::string> variables) {
         return DefaultRecordPath(Environment(std::move(variables)), style);
     };
@@ -39,14 +42,16 @@ TEST(DefaultRecordPath, LinuxTakesXdgStateHomeElseHomeAndWindowsLocalAppDataElse
     EXPECT_EQ(Path(Linux, {{"XDG_STATE_HOME", "state"}, {"HOME", ""}, {"LOCALAPPDATA", "/x"}}), std::nullopt);
 
     const fs::path local = "C:/Users/tec/AppData/Local/varnox-patch/runs.jsonl";
-    EXPECT_EQ(Path(Windows, {{"LOCALAPPDATA", "C:/Users/tec/AppData/Local"}, {"USERPROFILE", "C:/Users/x"}}), local);
+    EXPECT_EQ(Path(Windows, {{"LOCALAPPDATA", "C:/Users/tec/AppData/Local"}, {"USERPROFILE", "C:/Users/x"}}),
+              local);
     EXPECT_EQ(Path(Windows, {{"LOCALAPPDATA", ""}, {"USERPROFILE", "C:/Users/tec"}}), local);
     EXPECT_EQ(Path(Windows, {{"XDG_STATE_HOME", "/srv/s"}, {"HOME", "/home/tec"}}), std::nullopt);
 }
 
 class RecordFile : public testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         const auto* test = testing::UnitTest::GetInstance()->current_test_info();
         dir_ = fs::path(testing::TempDir()) / ("varnox_record_" + std::string(test->name()));
         fs::remove_all(dir_);
@@ -54,7 +59,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    std::string Contents(const fs::path& file) {
+    std::string Contents(const fs::path& file)
+    {
         std::ifstream in(file, std::ios::binary);
         std::ostringstream text;
         text << in.rdbuf();
@@ -64,7 +70,8 @@ protected:
     fs::path dir_;
 };
 
-TEST_F(RecordFile, AppendCreatesMissingFoldersAndAddsOneLinePerRun) {
+TEST_F(RecordFile, AppendCreatesMissingFoldersAndAddsOneLinePerRun)
+{
     const fs::path file = dir_ / "state" / "varnox-patch" / "runs.jsonl";
     ASSERT_TRUE(AppendRecord(file, CompletedRun()).Written);
     const RecordWriteResult second = AppendRecord(file, IdentityReadFailedRun());
@@ -79,7 +86,8 @@ TEST_F(RecordFile, AppendCreatesMissingFoldersAndAddsOneLinePerRun) {
     EXPECT_EQ(read.Log.SkippedLines, 0);
 }
 
-TEST_F(RecordFile, UnwritablePlaceIsReportedWithTheReason) {
+TEST_F(RecordFile, UnwritablePlaceIsReportedWithTheReason)
+{
     // The tests run as root, which writes into read-only folders; a folder
     // that would have to be made under a regular file fails for anyone.
     std::ofstream(dir_ / "plain") << "x";
@@ -97,7 +105,8 @@ TEST_F(RecordFile, UnwritablePlaceIsReportedWithTheReason) {
               "run record not written: cannot open " + (dir_ / "taken.jsonl").string() + ": Is a directory");
 }
 
-TEST_F(RecordFile, RunAfterTornLineStartsOnItsOwnLine) {
+TEST_F(RecordFile, RunAfterTornLineStartsOnItsOwnLine)
+{
     const fs::path file = dir_ / "runs.jsonl";
     const std::string whole = RecordToJsonLine(CompletedRun());
     std::ofstream(file, std::ios::binary) << whole << "\n" << whole.substr(0, 40);
@@ -111,11 +120,12 @@ TEST_F(RecordFile, RunAfterTornLineStartsOnItsOwnLine) {
     EXPECT_EQ(read.Log.SkippedLines, 1);
 }
 
-TEST_F(RecordFile, MissingFileIsSaidSo) {
+TEST_F(RecordFile, MissingFileIsSaidSo)
+{
     const RecordReadResult missing = ReadRecords(dir_ / "none.jsonl");
     EXPECT_TRUE(!missing.Read && missing.Missing);
-    EXPECT_EQ(missing.Error,
-              "run record not read: cannot open " + (dir_ / "none.jsonl").string() + ": No such file or directory");
+    EXPECT_EQ(missing.Error, "run record not read: cannot open " + (dir_ / "none.jsonl").string() +
+                                 ": No such file or directory");
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ namespace {
 using test::CompletedRun;
 using test::IdentityReadFailedRun;
 
-TEST(RunRecordJson, WholeRunIsOneLineInReadingOrder) {
+TEST(RunRecordJson, WholeRunIsOneLineInReadingOrder)
+{
     EXPECT_EQ(RecordToJsonLine(CompletedRun()),
               R"({"record":1,"start":"2025-03-14T09:26:53Z","end":"2025-03-14T09:33:01Z",)"
               R"("program":"varnox-patch-cli","version":"2.04","port":"COM1",)"
@@ -26,12 +27,14 @@ TEST(RunRecordJson, WholeRunIsOneLineInReadingOrder) {
               R"("exit_status":0})");
 }
 
-TEST(RunRecordJson, RoundTripsWholeAndEarlyEndingRuns) {
+TEST(RunRecordJson, RoundTripsWholeAndEarlyEndingRuns)
+{
     for (const RunRecord& run : {CompletedRun(), IdentityReadFailedRun()})
         EXPECT_EQ(RecordFromJsonLine(RecordToJsonLine(run)), run);
 }
 
-TEST(RunRecordJson, EarlyEndingLeavesUnreachedFieldsOut) {
+TEST(RunRecordJson, EarlyEndingLeavesUnreachedFieldsOut)
+{
     const auto json = nlohmann::json::parse(RecordToJsonLine(IdentityReadFailedRun()));
     for (const char* absent : {"adapter", "identity_before", "firmware_before", "image", "identity_after"})
         EXPECT_FALSE(json.contains(absent)) << absent;
@@ -40,7 +43,8 @@ TEST(RunRecordJson, EarlyEndingLeavesUnreachedFieldsOut) {
     EXPECT_EQ(json.at("exit_status"), 1);
 }
 
-TEST(RunRecordJson, ReaderIgnoresUnknownFieldsAndNullsAndTakesNewerFormats) {
+TEST(RunRecordJson, ReaderIgnoresUnknownFieldsAndNullsAndTakesNewerFormats)
+{
     auto json = nlohmann::json::parse(RecordToJsonLine(IdentityReadFailedRun()));
     json["record"] = 2;
     json["operator"] = {{"name", "x"}};
@@ -48,7 +52,8 @@ TEST(RunRecordJson, ReaderIgnoresUnknownFieldsAndNullsAndTakesNewerFormats) {
     EXPECT_EQ(RecordFromJsonLine(json.dump()), IdentityReadFailedRun());
 }
 
-TEST(RunRecordJson, LinesThatAreNoRecordAreRefused) {
+TEST(RunRecordJson, LinesThatAreNoRecordAreRefused)
+{
     const auto good = nlohmann::json::parse(RecordToJsonLine(CompletedRun()));
     auto with = [&](const char* key, nlohmann::json value) {
         auto json = good;
@@ -62,22 +67,32 @@ TEST(RunRecordJson, LinesThatAreNoRecordAreRefused) {
     };
     for (const std::string& line : {
              std::string("[1,2]"),
-             without("record"), without("start"), without("failed_attempts"), without("exit_status"),
-             with("record", 0), with("record", "1"),
-             with("start", "2025-02-30T10:00:00Z"), with("start", "2025-03-14 09:26:53"),
-             with("exit_status", 1.5), with("exit_status", true), with("reopens", 4294967296LL),
-             with("identity_before", "00 00 00 1F 03"), with("identity_after", "00-00-00-1F-03-0G"),
-             with("image", "FWKA1AVRXGAA0I_2x04"), with("image", {{"name", "x"}, {"sha256", "y"}}),
+             without("record"),
+             without("start"),
+             without("failed_attempts"),
+             without("exit_status"),
+             with("record", 0),
+             with("record", "1"),
+             with("start", "2025-02-30T10:00:00Z"),
+             with("start", "2025-03-14 09:26:53"),
+             with("exit_status", 1.5),
+             with("exit_status", true),
+             with("reopens", 4294967296LL),
+             with("identity_before", "00 00 00 1F 03"),
+             with("identity_after", "00-00-00-1F-03-0G"),
+             with("image", "FWKA1AVRXGAA0I_2x04"),
+             with("image", {{"name", "x"}, {"sha256", "y"}}),
          }) {
         EXPECT_FALSE(RecordFromJsonLine(line)) << line;
     }
 }
 
-TEST(RunRecordJson, TornAndGarbageLinesAreSkippedAndCounted) {
+TEST(RunRecordJson, TornAndGarbageLinesAreSkippedAndCounted)
+{
     const std::string first = RecordToJsonLine(CompletedRun());
     const std::string second = RecordToJsonLine(IdentityReadFailedRun());
-    const std::string text = first + "\n" + "not json at all\n" + "\n" + second + "\r\n" + "\x01\xff{\n" +
-                             first + "\n" + first.substr(0, first.size() / 2);  // torn by a power cut
+    const std::string text = first + "\n" + "not json at all\n" + "\n" + second + "\r\n" + "\x01\xff{\n" + first +
+                             "\n" + first.substr(0, first.size() / 2);  // torn by a power cut
     const RecordLog log = ParseRecordLines(text);
     ASSERT_EQ(log.Records.size(), 3u);
     EXPECT_EQ(log.Records[0], CompletedRun());
@@ -86,7 +101,8 @@ TEST(RunRecordJson, TornAndGarbageLinesAreSkippedAndCounted) {
     EXPECT_EQ(log.SkippedLines, 3);
 }
 
-TEST(UtcTime, ReadsFractionsAndRefusesImpossibleTimes) {
+TEST(UtcTime, ReadsFractionsAndRefusesImpossibleTimes)
+{
     EXPECT_EQ(ParseIsoUtc("2024-02-29T23:59:59.123456789012Z"), test::Utc(2024, 2, 29, 23, 59, 59));
     for (const char* bad : {"2023-02-29T00:00:00Z", "1999-12-31T24:00:00Z", "1999-12-31T23:59:59",
                             "1999-12-31T23:59:59.Z", "1999-12-31T23:59:59+01:00", "1999-1-31T23:59:59Z", ""})

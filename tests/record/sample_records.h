@@ -8,12 +8,14 @@
 
 namespace varnox::test {
 
-inline std::chrono::system_clock::time_point Utc(int y, unsigned mo, unsigned d, int h, int mi, int s) {
+inline std::chrono::system_clock::time_point Utc(int y, unsigned mo, unsigned d, int h, int mi, int s)
+{
     using namespace std::chrono;
     return sys_days{year{y} / month{mo} / day{d}} + hours{h} + minutes{mi} + seconds{s};
 }
 
-inline RunRecord CompletedRun() {
+inline RunRecord CompletedRun()
+{
     RunRecord run;
     run.Start = Utc(2025, 3, 14, 9, 26, 53);
     run.End = Utc(2025, 3, 14, 9, 33, 1);
@@ -34,7 +36,8 @@ inline RunRecord CompletedRun() {
     return run;
 }
 
-inline RunRecord IdentityReadFailedRun() {
+inline RunRecord IdentityReadFailedRun()
+{
     RunRecord run;
     run.Start = Utc(2025, 3, 15, 23, 59, 58);
     run.End = Utc(2025, 3, 16, 0, 0, 4);

@@ -9,8 +9,8 @@
 #include "panel_test_support.h"
 #include "protocol/memory_requests.h"
 #include "sim/sim_device.h"
-#include "tests/support/recording_window.h"
 #include "tests/support/engine_for_tests.h"
+#include "tests/support/recording_window.h"
 #include "update/update_engine.h"
 
 namespace varnox {

@@ -57,7 +57,8 @@ TEST(PanelFaultText, ParsesTypeKindOrdinalAndCount)
 
 TEST(PanelFaultText, RefusesWhatCannotBeMeant)
 {
-    EXPECT_EQ(Rejection("no-answer:write-eeprom"), "fault \"no-answer:write-eeprom\": expected TYPE:KIND:N[:COUNT]");
+    EXPECT_EQ(Rejection("no-answer:write-eeprom"),
+              "fault \"no-answer:write-eeprom\": expected TYPE:KIND:N[:COUNT]");
     EXPECT_EQ(Rejection("mute:flash:1"), "fault \"mute:flash:1\": unknown fault type \"mute\"");
     EXPECT_EQ(Rejection("late:eeprom:1"), "fault \"late:eeprom:1\": unknown request kind \"eeprom\"");
     EXPECT_EQ(Rejection("late:flash:0"), "fault \"late:flash:0\": N must be a whole number from 1 on");
@@ -209,7 +210,9 @@ TEST(ServiceFaults, StoreWrongAcknowledgesAsUsualAndARewriteMendsIt)
     SimPanel panel = PanelWith("store-wrong:write-eeprom:2");
     const Bytes chunk = {0x10, 0x20, 0x30, 0x40};
     const Bytes request = WriteRequest(4, 0x4000, chunk);
-    const auto eeprom = [&] { return Bytes(panel.Memory().Eeprom.begin() + 0x4000, panel.Memory().Eeprom.begin() + 0x4004); };
+    const auto eeprom = [&] {
+        return Bytes(panel.Memory().Eeprom.begin() + 0x4000, panel.Memory().Eeprom.begin() + 0x4004);
+    };
 
     const Bytes good_ack = ValuesOf(Exchange(panel, request, kT));
     EXPECT_EQ(eeprom(), chunk);

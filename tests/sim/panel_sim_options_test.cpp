@@ -33,8 +33,8 @@ TEST(PanelSimOptions, StoreTimeDropoutAndLink)
 {
     PanelSimOptions options;
     std::string error;
-    ASSERT_TRUE(ParsePanelSimOptions({"--eeprom-write-ms", "12.5", "--return-after=500", "--link",
-                                      "/tmp/by-id", "--fault", "silent-after-restart"},
+    ASSERT_TRUE(ParsePanelSimOptions({"--eeprom-write-ms", "12.5", "--return-after=500", "--link", "/tmp/by-id",
+                                      "--fault", "silent-after-restart"},
                                      options, error))
         << error;
     EXPECT_DOUBLE_EQ(options.Panel.Timing.EepromWriteTime, 0.0125);
@@ -52,12 +52,11 @@ TEST(PanelSimOptions, EveryOptionInBothSpellings)
 {
     PanelSimOptions options;
     std::string error;
-    ASSERT_TRUE(ParsePanelSimOptions({"--identity=00 00 1a 05 00 04", "--eeprom-word", "0x7FDF", "--delay",
-                                      "write=120", "--delay=erase=2500.5", "--fault", "late:flash:3",
-                                      "--fault=no-answer:write-eeprom:5:2", "--dump-eeprom", "e.bin",
-                                      "--dump-flash=f.bin", "--verify", "X", "--transcript", "t.txt",
-                                      "--exit-after-restart"},
-                                     options, error))
+    ASSERT_TRUE(ParsePanelSimOptions(
+        {"--identity=00 00 1a 05 00 04", "--eeprom-word", "0x7FDF", "--delay", "write=120", "--delay=erase=2500.5",
+         "--fault", "late:flash:3", "--fault=no-answer:write-eeprom:5:2", "--dump-eeprom", "e.bin",
+         "--dump-flash=f.bin", "--verify", "X", "--transcript", "t.txt", "--exit-after-restart"},
+        options, error))
         << error;
     EXPECT_EQ(options.Panel.Identity, (IdentityBytes{0x00, 0x00, 0x1A, 0x05, 0x00, 0x04}));
     EXPECT_EQ(options.Panel.EepromWord, 0x7FDF);
@@ -82,7 +81,8 @@ TEST(PanelSimOptions, AsNamesTheImageToImpersonate)
 
 TEST(PanelSimOptions, RefusesWhatItCannotUse)
 {
-    EXPECT_EQ(Refusal({"--identity", "00000B2000"}), "--identity 00000B2000: expected six bytes in hex, e.g. 00000B200000");
+    EXPECT_EQ(Refusal({"--identity", "00000B2000"}),
+              "--identity 00000B2000: expected six bytes in hex, e.g. 00000B200000");
     EXPECT_EQ(Refusal({"--identity", "00000B20000G"}),
               "--identity 00000B20000G: expected six bytes in hex, e.g. 00000B200000");
     EXPECT_EQ(Refusal({"--identity", "00000B200000", "--as", "FWKA1AVRXGAA0I_2x04"}),

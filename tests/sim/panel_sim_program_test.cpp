@@ -117,7 +117,7 @@ TEST(PanelSimProgram, EepromWriteSurvivesAReopenAndIsDumpedAtTheEnd)
 TEST(PanelSimProgram, ScriptedFaultsReachTheTool)
 {
     PanelProgram sim(kPanelSim, {"--fault", "bad-crc:read-memory:1", "--fault", "split:read-memory:2", "--fault",
-                         "no-answer:write-eeprom:1"});
+                                 "no-answer:write-eeprom:1"});
     ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
     Tool tool(sim.Port());
     uint8_t identity[6] = {};
@@ -179,7 +179,8 @@ std::string LinkTarget(const std::string& link)
 TEST(PanelSimProgram, DroppedAdapterReturnsOnANewTerminalThatTheLinkFollows)
 {
     const std::string link = TempPath("by-id");
-    PanelProgram sim(kPanelSim, {"--link", link, "--return-after", "1000", "--fault", "pull-return:read-memory:1"});
+    PanelProgram sim(kPanelSim,
+                     {"--link", link, "--return-after", "1000", "--fault", "pull-return:read-memory:1"});
     ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
     EXPECT_EQ(LinkTarget(link), sim.Port());
 
@@ -223,8 +224,8 @@ TEST(PanelSimProgram, ExitsAfterTheRestartAndJudgesTheFlashAgainstAnImage)
 {
     const std::string name = "FWKAELVRXGAA0I_2x04";
     const std::string transcript = TempPath("transcript.txt");
-    PanelProgram sim(kPanelSim, {"--delay", "erase=100", "--delay", "restart=100", "--exit-after-restart", "--verify",
-                         name, "--transcript", transcript});
+    PanelProgram sim(kPanelSim, {"--delay", "erase=100", "--delay", "restart=100", "--exit-after-restart",
+                                 "--verify", name, "--transcript", transcript});
     ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
     Tool tool(sim.Port());
     ASSERT_TRUE(tool.Open().ok());

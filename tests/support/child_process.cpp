@@ -17,8 +17,10 @@ namespace {
 
 int StatusOf(int wait_status)
 {
-    if (WIFEXITED(wait_status)) return WEXITSTATUS(wait_status);
-    if (WIFSIGNALED(wait_status)) return 128 + WTERMSIG(wait_status);
+    if (WIFEXITED(wait_status))
+        return WEXITSTATUS(wait_status);
+    if (WIFSIGNALED(wait_status))
+        return 128 + WTERMSIG(wait_status);
     return -1;
 }
 
@@ -54,7 +56,8 @@ ChildProcess::~ChildProcess()
 
 void ChildProcess::CloseFd(int& fd)
 {
-    if (fd >= 0) ::close(fd);
+    if (fd >= 0)
+        ::close(fd);
     fd = -1;
 }
 
@@ -77,7 +80,8 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, std::string& erro
         return false;
     }
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
 
     start_ = MonotonicSeconds();
@@ -85,7 +89,8 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, std::string& erro
     if (pid == 0) {
         // Only async-signal-safe calls from here on.
         const int null = ::open("/dev/null", O_RDONLY);
-        if (null >= 0) ::dup2(null, STDIN_FILENO);
+        if (null >= 0)
+            ::dup2(null, STDIN_FILENO);
         ::dup2(out_pipe[1], STDOUT_FILENO);
         ::dup2(err_pipe[1], STDERR_FILENO);
         // The parent may block signals for its own reasons; the child starts clean.
@@ -112,12 +117,15 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, std::string& erro
 bool ChildProcess::Pump(int wait_ms)
 {
     pollfd fds[2] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
-    if (out_fd_ < 0 && err_fd_ < 0) return false;
+    if (out_fd_ < 0 && err_fd_ < 0)
+        return false;
     const int ready = ::poll(fds, 2, wait_ms);
-    if (ready <= 0) return true;
+    if (ready <= 0)
+        return true;
     char buffer[4096];
     auto drain = [&buffer](int& fd, short revents, std::string& into) {
-        if (fd < 0 || revents == 0) return;
+        if (fd < 0 || revents == 0)
+            return;
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0)
             into.append(buffer, static_cast<std::size_t>(n));
@@ -142,20 +150,24 @@ bool ChildProcess::ReadStdoutLine(std::string& line, double timeout_seconds)
             return true;
         }
         const double left = deadline - MonotonicSeconds();
-        if (left <= 0 || out_fd_ < 0) return false;
-        if (!Pump(static_cast<int>(left * 1000) + 1)) return false;
+        if (left <= 0 || out_fd_ < 0)
+            return false;
+        if (!Pump(static_cast<int>(left * 1000) + 1))
+            return false;
     }
 }
 
 void ChildProcess::Signal(int signal_number)
 {
-    if (pid_ > 0) ::kill(pid_, signal_number);
+    if (pid_ > 0)
+        ::kill(pid_, signal_number);
 }
 
 ChildResult ChildProcess::Finish(double timeout_seconds)
 {
     ChildResult result;
-    if (pid_ <= 0) return result;
+    if (pid_ <= 0)
+        return result;
     const double deadline = MonotonicSeconds() + timeout_seconds;
     int status = 0;
     pid_t reaped = 0;
@@ -173,8 +185,10 @@ ChildResult ChildProcess::Finish(double timeout_seconds)
         const bool open = Pump(std::min(static_cast<int>(left * 1000) + 1, 20));
         if (!open || out_fd_ < 0 || err_fd_ < 0) {
             reaped = ::wait4(pid_, &status, WNOHANG, &result.usage);
-            if (reaped < 0 && errno == EINTR) reaped = 0;
-            if (reaped == 0 && !open) ::poll(nullptr, 0, 5);
+            if (reaped < 0 && errno == EINTR)
+                reaped = 0;
+            if (reaped == 0 && !open)
+                ::poll(nullptr, 0, 5);
         }
     }
     result.wall_seconds = MonotonicSeconds() - start_;
@@ -194,7 +208,8 @@ ChildResult RunToEnd(const std::vector<std::string>& argv, double timeout_second
 {
     ChildProcess child;
     ChildResult failed;
-    if (!child.Start(argv, failed.err)) return failed;
+    if (!child.Start(argv, failed.err))
+        return failed;
     return child.Finish(timeout_seconds);
 }
 

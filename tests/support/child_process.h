@@ -12,11 +12,11 @@
 namespace varnox::testing {
 
 struct ChildResult {
-    bool timed_out = false;  // killed because it overran the time given
-    int status = -1;         // exit status, or 128 + the signal that ended it
-    std::string out, err;    // everything it wrote (after what was read line by line)
-    double wall_seconds = 0; // from start to reaping
-    rusage usage{};          // of the child alone (wait4)
+    bool timed_out = false;   // killed because it overran the time given
+    int status = -1;          // exit status, or 128 + the signal that ended it
+    std::string out, err;     // everything it wrote (after what was read line by line)
+    double wall_seconds = 0;  // from start to reaping
+    rusage usage{};           // of the child alone (wait4)
 
     // User and system time together.
     double CpuSeconds() const;

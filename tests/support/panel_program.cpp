@@ -13,13 +13,15 @@ constexpr double kStartSeconds = 10.0;
 PanelProgram::PanelProgram(const std::string& program, std::vector<std::string> options)
 {
     options.insert(options.begin(), program);
-    if (child_.Start(options, start_error_)) child_.ReadStdoutLine(port_, kStartSeconds);
+    if (child_.Start(options, start_error_))
+        child_.ReadStdoutLine(port_, kStartSeconds);
 }
 
 std::string PanelProgram::NextLine(double timeout_seconds)
 {
     std::string line;
-    if (!child_.ReadStdoutLine(line, timeout_seconds)) line.clear();
+    if (!child_.ReadStdoutLine(line, timeout_seconds))
+        line.clear();
     return line;
 }
 

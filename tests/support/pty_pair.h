@@ -115,7 +115,7 @@ private:
 
     static void MakeRaw(int fd)
     {
-        struct termios t{};
+        struct termios t {};
         if (::tcgetattr(fd, &t) == 0) {
             ::cfmakeraw(&t);
             ::tcsetattr(fd, TCSANOW, &t);
@@ -127,7 +127,9 @@ private:
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return false;
-        struct pollfd p{master_, events, 0};
+        struct pollfd p {
+            master_, events, 0
+        };
         const int r = ::poll(&p, 1, static_cast<int>(left.count()));
         return r > 0 && (p.revents & events) != 0;
     }

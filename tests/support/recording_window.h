@@ -21,12 +21,33 @@ struct ShownBox {
 
 class RecordingWindow : public WindowOps {
 public:
-    void LogLine(const std::string& text) override { Locked([&] { log.push_back(text); }); }
-    void ClearLog() override { Locked([&] { log.clear(); ++log_clears; }); }
-    void SetGaugeVisible(bool visible) override { Locked([&] { gauge_visible = visible; }); }
-    void SetGaugeProgress(int progress) override { Locked([&] { gauge_progress = progress; }); }
-    void SetGaugeMaximum(int maximum) override { Locked([&] { gauge_maximum = maximum; }); }
-    void RepaintGauge() override { Locked([&] { ++gauge_repaints; }); }
+    void LogLine(const std::string& text) override
+    {
+        Locked([&] { log.push_back(text); });
+    }
+    void ClearLog() override
+    {
+        Locked([&] {
+            log.clear();
+            ++log_clears;
+        });
+    }
+    void SetGaugeVisible(bool visible) override
+    {
+        Locked([&] { gauge_visible = visible; });
+    }
+    void SetGaugeProgress(int progress) override
+    {
+        Locked([&] { gauge_progress = progress; });
+    }
+    void SetGaugeMaximum(int maximum) override
+    {
+        Locked([&] { gauge_maximum = maximum; });
+    }
+    void RepaintGauge() override
+    {
+        Locked([&] { ++gauge_repaints; });
+    }
     void SetFieldText(Field field, const std::string& text) override
     {
         Locked([&] {
@@ -38,13 +59,19 @@ public:
             }
         });
     }
-    void SetButtonEnabled(bool enabled) override { Locked([&] { button_enabled = enabled; }); }
+    void SetButtonEnabled(bool enabled) override
+    {
+        Locked([&] { button_enabled = enabled; });
+    }
     void MessageBox(BoxKind kind, const std::string& title, const std::string& text,
                     const std::string& detail) override
     {
         Locked([&] { boxes.push_back({kind, title, text, detail, log.size()}); });
     }
-    void PumpMessages() override { Locked([&] { ++pumps; }); }
+    void PumpMessages() override
+    {
+        Locked([&] { ++pumps; });
+    }
     int SelectorIndex() override { return selector_index; }
 
     // What was shown. Read them when the engine is not running.

@@ -58,7 +58,10 @@ Reply At(double after, std::vector<uint8_t> bytes);
 // One byte every `interval` seconds, the first `first` seconds after the write.
 Reply ByteByByte(double first, double interval, const std::vector<uint8_t>& bytes);
 // Nothing comes back.
-inline Reply Never() { return {}; }
+inline Reply Never()
+{
+    return {};
+}
 
 struct ReceivedWrite {
     double time = 0;  // SimClock time of the write

@@ -18,15 +18,15 @@
 #include <stdexcept>
 #include <thread>
 
+#include "button_look.h"
 #include "firmware/panel_identity.h"
 #include "protocol/memory_requests.h"
-#include "button_look.h"
 #include "recording_boxes.h"
 #include "sim/image_compare.h"
 #include "sim/sim_device.h"
 #include "tests/support/engine_for_tests.h"
-#include "ui/qt/main_window.h"
 #include "ui/core/window_bridge.h"
+#include "ui/qt/main_window.h"
 #include "update/update_texts.h"
 
 using namespace varnox;
@@ -153,12 +153,12 @@ private slots:
         const std::string name = DefaultPanelName();
         QVERIFY(!name.empty());
         QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::Completed);
-        const QStringList expected =
-            OpeningLines(name) << Lines({kDownloadingMicroKernel, kPleaseWait, kErasingFlash, kWritingFlash,
-                                         kPleaseWait, "", kFlashUpdatedItalian, kFlashUpdatedEnglish, "",
-                                         kRestartWait, "", kUpdateFinished, kProgrammingEnd, ""})
-                   << "" << QString::fromStdString(kVerifiedItalian + name)
-                   << QString::fromStdString(kVerifiedEnglish + name);
+        const QStringList expected = OpeningLines(name)
+                                     << Lines({kDownloadingMicroKernel, kPleaseWait, kErasingFlash, kWritingFlash,
+                                               kPleaseWait, "", kFlashUpdatedItalian, kFlashUpdatedEnglish, "",
+                                               kRestartWait, "", kUpdateFinished, kProgrammingEnd, ""})
+                                     << "" << QString::fromStdString(kVerifiedItalian + name)
+                                     << QString::fromStdString(kVerifiedEnglish + name);
         QCOMPARE(form.LogLines(), expected);
         QCOMPARE(form.panelTypebox->text(), QString::fromStdString(name));
         QCOMPARE(form.FlashAddress->text(), QStringLiteral("81792"));
@@ -302,7 +302,7 @@ private slots:
         QCOMPARE(testing::CaptionPixelsInTitleColour(form), 0);
         QVERIFY(!form.PortMenu()->menuAction()->isEnabled());
 
-        form.Button5->click();   // greyed out
+        form.Button5->click();  // greyed out
         form.StartUpdate();     // and refused even when called directly
         form.PortItem(1)->trigger();
         form.SelectPort(3);

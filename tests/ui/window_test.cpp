@@ -15,18 +15,18 @@
 #include <QScreen>
 #include <QtTest>
 
+#include "button_look.h"
 #include "comm/port_map.h"
 #include "comm/serial_linux.h"
 #include "firmware/language_selector.h"
-#include "button_look.h"
 #include "recording_boxes.h"
 #include "sim/sim_device.h"
 #include "tests/comm/fake_device.h"
 #include "tests/support/pty_pair.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/gauge.h"
 #include "ui/core/port_probe.h"
 #include "ui/core/window_placement.h"
+#include "ui/qt/gauge.h"
+#include "ui/qt/main_window.h"
 
 using namespace varnox;
 
@@ -137,8 +137,9 @@ private slots:
 
         // The window opens at its designed place, or as near as the screen allows.
         const QRect available = form.screen()->availableGeometry();
-        const ScreenRect place = PlaceFrame(form.frameGeometry().width(), form.frameGeometry().height(),
-                                            {available.left(), available.top(), available.width(), available.height()});
+        const ScreenRect place =
+            PlaceFrame(form.frameGeometry().width(), form.frameGeometry().height(),
+                       {available.left(), available.top(), available.width(), available.height()});
         QCOMPARE(form.pos(), QPoint(place.Left, place.Top));
     }
 

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/gauge_percent.h"
 #include "firmware/image_provenance.h"
 #include "ui/core/command_line.h"
-#include "core/gauge_percent.h"
 #include "ui/core/window_placement.h"
 
 namespace varnox {
@@ -108,7 +108,7 @@ TEST(WindowPlacementTest, TheLogoShrinksProportionallyAndNeverGrows)
     EXPECT_EQ(fit({168, 136}), std::pair(105, 85));  // the carried logo: the width decides
     EXPECT_EQ(fit({100, 400}), std::pair(21, 86));
     EXPECT_EQ(fit({50, 40}), std::pair(50, 40));
-    EXPECT_EQ(fit({1000, 1}), std::pair(105, 1));    // never thinner than a pixel
+    EXPECT_EQ(fit({1000, 1}), std::pair(105, 1));  // never thinner than a pixel
     EXPECT_EQ(fit({0, 40}), std::pair(0, 0));
 }
 

@@ -14,9 +14,9 @@ TEST(DpiScaleTest, RoundsHalvesAwayFromZeroAsMulDiv)
 {
     EXPECT_EQ(ScaleToDpi(633, 144), 950);  // 949.5
     EXPECT_EQ(ScaleToDpi(362, 144), 543);
-    EXPECT_EQ(ScaleToDpi(1, 144), 2);      // 1.5
-    EXPECT_EQ(ScaleToDpi(1, 120), 1);      // 1.25
-    EXPECT_EQ(ScaleToDpi(11, 120), 14);    // 13.75
+    EXPECT_EQ(ScaleToDpi(1, 144), 2);    // 1.5
+    EXPECT_EQ(ScaleToDpi(1, 120), 1);    // 1.25
+    EXPECT_EQ(ScaleToDpi(11, 120), 14);  // 13.75
     EXPECT_EQ(ScaleToDpi(0, 192), 0);
     // Font heights in em (negative) round as their magnitude does.
     EXPECT_EQ(ScaleToDpi(-11, 144), -17);  // -16.5

@@ -67,7 +67,8 @@ TEST(MainWindowCoreTest, StartProbesThePortsAndWritesTheInstructions)
 {
     Bench bench(3);
     RecordingView& view = bench.view;
-    EXPECT_EQ(view.port_items, (std::array<bool, kMenuPorts>{false, false, true, false, false, false, false, false}));
+    EXPECT_EQ(view.port_items,
+              (std::array<bool, kMenuPorts>{false, false, true, false, false, false, false, false}));
     EXPECT_EQ(bench.core.UsablePorts(), view.port_items);
     EXPECT_FALSE(bench.opener.Held());
     EXPECT_EQ(bench.core.Engine().SelectedPort.load(), 1);

@@ -6,9 +6,9 @@
 #include <numeric>
 
 #include "firmware/catalogue.h"
+#include "tests/support/recording_window.h"
 #include "tests/support/scripted_device.h"
 #include "update/update_engine.h"
-#include "tests/support/recording_window.h"
 
 namespace varnox::testing {
 namespace {
@@ -26,12 +26,14 @@ bool AllZero(const std::vector<uint8_t>& bytes)
 // A loader that answers everything as it should.
 Reply GoodLoader(const std::vector<uint8_t>& written)
 {
-    if (written.size() == 7) return At(0.006, {0x06, 0xB7, 0x01, 0x02, 0x03, 0x04});
+    if (written.size() == 7)
+        return At(0.006, {0x06, 0xB7, 0x01, 0x02, 0x03, 0x04});
     if (written.size() == 66) {
         const bool closing = written[0] == 0 && written[1] == 0;
         return At(0.005, {closing ? Sum(written, 2) : Sum(written)});
     }
-    if (written.size() == 132 && !AllZero(written)) return At(0.02, {0x00, 0x00, 0x00, Sum(written)});
+    if (written.size() == 132 && !AllZero(written))
+        return At(0.02, {0x00, 0x00, 0x00, Sum(written)});
     return Never();
 }
 
@@ -46,7 +48,8 @@ protected:
     {
         std::vector<ReceivedWrite> found;
         for (const auto& w : line.Writes())
-            if (w.bytes.size() == length) found.push_back(w);
+            if (w.bytes.size() == length)
+                found.push_back(w);
         return found;
     }
 
@@ -134,7 +137,8 @@ TEST_F(LoaderLine, KernelAcknowledgementWithAnotherByteRunsIntoTheTimeout)
 
 TEST_F(LoaderLine, FlashPacketUnansweredFourTimesShowsTheBox)
 {
-    for (int i = 0; i < 4; ++i) line.ReplyToNextWrite(Never());
+    for (int i = 0; i < 4; ++i)
+        line.ReplyToNextWrite(Never());
     EXPECT_EQ(engine.WriteFlash().kind, StepFailure::NotAcknowledged);
 
     const auto packets = WritesOf(132);

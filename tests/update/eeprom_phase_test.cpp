@@ -71,7 +71,8 @@ TEST(EepromPhase, ChunkFailingFiveTimesThenSucceedingGoesOn)
     const auto chunks = run.Addresses(RequestKind::WriteEeprom, 20);
     EXPECT_EQ(chunks.size(), 677u + 5u);
     // The same chunk, six times in a row.
-    for (int i = 7; i < 13; ++i) EXPECT_EQ(chunks[static_cast<std::size_t>(i)], 0x4000u + 7 * 20);
+    for (int i = 7; i < 13; ++i)
+        EXPECT_EQ(chunks[static_cast<std::size_t>(i)], 0x4000u + 7 * 20);
     // A failed write waits for its answer 1310 ms in all, on the port still open.
     int long_waits = 0;
     for (const auto& pause : run.clock.pauses) {
@@ -85,8 +86,9 @@ TEST(EepromPhase, ChunkFailingFiveTimesThenSucceedingGoesOn)
 
 TEST(EepromPhase, FailuresOfSeveralChunksAddUpAndTheBadDataReplyIsRetried)
 {
-    SimulatedUpdate run(PanelWith(kIdentity160980, {Fault(PanelFaultType::NoAnswer, RequestKind::WriteEeprom, 5, 2),
-                                                    Fault(PanelFaultType::BadCobs, RequestKind::WriteEeprom, 40, 3)}));
+    SimulatedUpdate run(
+        PanelWith(kIdentity160980, {Fault(PanelFaultType::NoAnswer, RequestKind::WriteEeprom, 5, 2),
+                                    Fault(PanelFaultType::BadCobs, RequestKind::WriteEeprom, 40, 3)}));
     EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
     EXPECT_EQ(run.window.error_counter, "5");
     EXPECT_EQ(run.window.address, "29904");
@@ -104,8 +106,7 @@ TEST(EepromPhase, DownloadWithoutAnImageIsAFailure)
 // keeps it open and drops the leftover bytes of the broken reply.
 TEST(EepromPhase, AFailedRequestKeepsThePortAndCarriesItsText)
 {
-    SimulatedUpdate run(
-        PanelWith(kIdentity192536, {Fault(PanelFaultType::BadCobs, RequestKind::WriteEeprom, 1)}));
+    SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::BadCobs, RequestKind::WriteEeprom, 1)}));
     ASSERT_TRUE(run.engine.Port.Open(1).ok());
     const StepResult word = run.engine.NormalizeEepromWord();
     EXPECT_EQ(word.kind, StepFailure::LinkFailed);

@@ -18,8 +18,9 @@ Lines Concat(Lines a, const Lines& b)
 const std::string kName = "FWKA1AVRXGAA0I_2x04";
 const Lines kEepromFailedLines = {"", "Error Writing EEPROM memory", "programming END"};
 const Lines kBootloaderStart = {"DOWNLOADING microKernel", "PLEASE WAIT..."};
-const Lines kHandshakeFailedLines = {"", "ATTENZIONE: la centrale non entra in programmazione; firmware non aggiornato",
-                                     "WARNING: the panel did not enter its loader; the firmware was not updated"};
+const Lines kHandshakeFailedLines = {
+    "", "ATTENZIONE: la centrale non entra in programmazione; firmware non aggiornato",
+    "WARNING: the panel did not enter its loader; the firmware was not updated"};
 
 TEST(EarlyEndings, NoPanelOnThePort)
 {
@@ -69,8 +70,8 @@ TEST(EarlyEndings, NameNotInTheCatalogueWaitsThreeSecondsWithThePortOpen)
     const double start = run.sim_clock.Now();
 
     EXPECT_EQ(run.engine.Run(), UpdateEnding::NoFirmware);
-    EXPECT_EQ(run.window.log, (Lines{"", "ERROR : Firmware Version NOT Available", "",
-                                     "ERRORe : Versione NON Disponibile"}));
+    EXPECT_EQ(run.window.log,
+              (Lines{"", "ERROR : Firmware Version NOT Available", "", "ERRORe : Versione NON Disponibile"}));
     ASSERT_FALSE(run.clock.pauses.empty());
     EXPECT_EQ(run.clock.pauses.back().milliseconds, 3000);
     EXPECT_TRUE(run.clock.pauses.back().port_open);
@@ -143,7 +144,8 @@ TEST(BootloaderEndings, FourthHandshakeAnswerIsIgnored)
 
 TEST(BootloaderEndings, MicroKernelAckWrongFourTimes)
 {
-    SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::WrongAck, RequestKind::MicroKernel, 1, 4)}));
+    SimulatedUpdate run(
+        PanelWith(kIdentity192536, {Fault(PanelFaultType::WrongAck, RequestKind::MicroKernel, 1, 4)}));
     EXPECT_EQ(run.engine.Run(), UpdateEnding::MicroKernelFailed);
     EXPECT_EQ(run.window.log, Concat(OpeningLines(kName), kBootloaderStart));
     ASSERT_EQ(run.window.boxes.size(), 1u);

@@ -72,8 +72,8 @@ TEST(FastUpdate, LargestImageCompletesNearItsFloor)
 
 TEST(FastUpdate, OneByteTooManyIsBadDataAndTheChunkIsWrittenAgain)
 {
-    const ModeRun run(PromptPanel(kIdentity160980, {Fault(PanelFaultType::ExtraByte, RequestKind::WriteEeprom, 10)}),
-                  true);
+    const ModeRun run(
+        PromptPanel(kIdentity160980, {Fault(PanelFaultType::ExtraByte, RequestKind::WriteEeprom, 10)}), true);
     EXPECT_EQ(run.ending, UpdateEnding::Completed);
     EXPECT_EQ(run.window.error_counter, "1");
     EXPECT_EQ(run.Count(RequestKind::WriteEeprom), kSmallestChunks + 3);
@@ -84,18 +84,19 @@ TEST(FastUpdate, RequestSentIntoTheStoreIsLostAndTheLatestLookCatchesIt)
 {
     // The 10th write is acknowledged before its store, so the tool's next chunk
     // lands in it, is ignored whole, and fails at the 210 ms look.
-    const ModeRun run(PromptPanel(kIdentity160980, {Fault(PanelFaultType::EarlyAck, RequestKind::WriteEeprom, 10)}),
-                  true);
+    const ModeRun run(
+        PromptPanel(kIdentity160980, {Fault(PanelFaultType::EarlyAck, RequestKind::WriteEeprom, 10)}), true);
     EXPECT_EQ(run.ending, UpdateEnding::Completed);
     EXPECT_EQ(run.panel.IgnoredWhileWriting(), 1u);
     EXPECT_EQ(run.window.error_counter, "1");
     const auto& pauses = run.clock.pauses;
-    EXPECT_EQ(std::count_if(pauses.begin(), pauses.end(), [](const auto& p) { return p.milliseconds == 1000; }), 1);
+    EXPECT_EQ(std::count_if(pauses.begin(), pauses.end(), [](const auto& p) { return p.milliseconds == 1000; }),
+              1);
     ExpectPanelHoldsTheImage(run);
 
     // After the word write nothing retries: the address-15 write fails the phase.
-    const ModeRun early(PromptPanel(kIdentity160980, {Fault(PanelFaultType::EarlyAck, RequestKind::WriteEeprom, 1)}),
-                    true);
+    const ModeRun early(
+        PromptPanel(kIdentity160980, {Fault(PanelFaultType::EarlyAck, RequestKind::WriteEeprom, 1)}), true);
     EXPECT_EQ(early.ending, UpdateEnding::EepromFailed);
     std::vector<std::string> log = OpeningLines(kSmallest);
     log.insert(log.end(), {"", "Error Writing EEPROM memory", "programming END"});
@@ -107,12 +108,12 @@ TEST(FastUpdate, RequestSentIntoTheStoreIsLostAndTheLatestLookCatchesIt)
 TEST(EepromReadBack, StoredWrongIsFoundAndWrittenAgain)
 {
     // The 40th write is the 38th chunk, EEPROM 0x4000 + 37 * 20.
-    const ModeRun run(PromptPanel(kIdentity160980, {Fault(PanelFaultType::StoreWrong, RequestKind::WriteEeprom, 40)}),
-                  true);
+    const ModeRun run(
+        PromptPanel(kIdentity160980, {Fault(PanelFaultType::StoreWrong, RequestKind::WriteEeprom, 40)}), true);
     ASSERT_EQ(run.ending, UpdateEnding::Completed);
     ExpectPanelHoldsTheImage(run);
-    EXPECT_EQ(run.window.log,
-              VerifiedLog(kSmallest, {"VERIFYING EEPROM MEMORY", "EEPROM chunks written again: 1", "EEPROM VERIFIED"}));
+    EXPECT_EQ(run.window.log, VerifiedLog(kSmallest, {"VERIFYING EEPROM MEMORY", "EEPROM chunks written again: 1",
+                                                      "EEPROM VERIFIED"}));
     const auto chunks = run.Addresses(RequestKind::WriteEeprom, 20);
     ASSERT_EQ(chunks.size(), kSmallestChunks + 1);
     EXPECT_EQ(chunks.back(), 0x4000u + 37 * 20);
@@ -123,10 +124,11 @@ TEST(EepromReadBack, StoredWrongIsFoundAndWrittenAgain)
 TEST(EepromReadBack, DifferenceThatStaysFailsThePhaseNamingItsAddress)
 {
     // The first write of the chunk and all six of its rewrites stored wrong.
-    const ModeRun run(PromptPanel(kIdentity160980, {Fault(PanelFaultType::StoreWrong, RequestKind::WriteEeprom, 40),
-                                                Fault(PanelFaultType::StoreWrong, RequestKind::WriteEeprom,
-                                                      kSmallestChunks + 3, 6)}),
-                  true);
+    const ModeRun run(
+        PromptPanel(kIdentity160980,
+                    {Fault(PanelFaultType::StoreWrong, RequestKind::WriteEeprom, 40),
+                     Fault(PanelFaultType::StoreWrong, RequestKind::WriteEeprom, kSmallestChunks + 3, 6)}),
+        true);
     EXPECT_EQ(run.ending, UpdateEnding::EepromFailed);
     std::vector<std::string> log = OpeningLines(kSmallest);
     log.insert(log.end(), {"VERIFYING EEPROM MEMORY", "Error Verifying EEPROM memory at address 17143", "",
@@ -140,7 +142,7 @@ TEST(EepromReadBack, DifferenceThatStaysFailsThePhaseNamingItsAddress)
 TEST(EepromReadBack, UnansweredReadIsRetried)
 {
     const ModeRun run(PromptPanel(kIdentity160980, {Fault(PanelFaultType::NoAnswer, RequestKind::ReadEeprom, 3)}),
-                  true);
+                      true);
     EXPECT_EQ(run.ending, UpdateEnding::Completed);
     EXPECT_EQ(run.window.error_counter, "1");
     EXPECT_EQ(run.Count(RequestKind::ReadEeprom), 1u + 57u + 1u);

@@ -33,7 +33,8 @@ std::vector<std::string> WithLineAfter(std::vector<std::string> log, std::size_t
 TEST(Reconnection, AnAdapterBackInTheEepromPhaseCarriesOnWithTheSameChunk)
 {
     // WriteEeprom 1 and 2 are the word and address 15; chunk k is request k + 3.
-    SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::PullReturn, RequestKind::WriteEeprom, 40 + 3)}));
+    SimulatedUpdate run(
+        PanelWith(kIdentity192536, {Fault(PanelFaultType::PullReturn, RequestKind::WriteEeprom, 40 + 3)}));
     EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
     EXPECT_EQ(run.panel.Dropouts(), 1u);
     EXPECT_EQ(run.opener.Opens(), 2);
@@ -61,7 +62,8 @@ TEST(Reconnection, AnAdapterBackInTheFlashPhaseCarriesOnWithTheSamePacket)
 
 TEST(Reconnection, AnAdapterBackInTheMicroKernelCarriesOn)
 {
-    SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::PullReturn, RequestKind::MicroKernel, 5)}));
+    SimulatedUpdate run(
+        PanelWith(kIdentity192536, {Fault(PanelFaultType::PullReturn, RequestKind::MicroKernel, 5)}));
     EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
     EXPECT_EQ(run.Count(RequestKind::MicroKernel), 25u);
     ExpectImageHeld(run);
@@ -69,7 +71,8 @@ TEST(Reconnection, AnAdapterBackInTheMicroKernelCarriesOn)
 
 TEST(Reconnection, AnAdapterThatStaysAwayEndsTheEepromPhaseAfterOneBox)
 {
-    PanelConfig config = PanelWith(kIdentity192536, {Fault(PanelFaultType::PullReturn, RequestKind::WriteEeprom, 10 + 3)});
+    PanelConfig config =
+        PanelWith(kIdentity192536, {Fault(PanelFaultType::PullReturn, RequestKind::WriteEeprom, 10 + 3)});
     config.Timing.AdapterReturn = 60;
     SimulatedUpdate run(config);
     const double start = run.sim_clock.Now();

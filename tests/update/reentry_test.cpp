@@ -16,7 +16,8 @@ public:
     void PumpMessages() override
     {
         RecordingWindow::PumpMessages();
-        if (++passes == at_pass && hook) hook();
+        if (++passes == at_pass && hook)
+            hook();
     }
     std::function<void()> hook;
     int at_pass = 0;

@@ -67,24 +67,26 @@ TEST_F(RunEndings, EachEndingHasItsTokenAndExitStatus)
     const EndingCase cases[] = {
         {"no panel", PanelWith(kIdentity160980), 2, true, UpdateEnding::IdentityReadFailed, "identity-read-failed",
          "not-run", 1},
-        {"release", PanelWith({0, 0, 0x0B, 0x21, 0, 0}), 1, true, UpdateEnding::ReleaseRejected, "release-rejected",
-         "not-run", 1},
+        {"release", PanelWith({0, 0, 0x0B, 0x21, 0, 0}), 1, true, UpdateEnding::ReleaseRejected,
+         "release-rejected", "not-run", 1},
         {"no image", PanelWith({0, 0, 0x1A, 0x05, 0, 0x04}), 1, true, UpdateEnding::NoFirmware, "no-firmware",
          "not-run", 1},
-        {"stand-in", PanelWith(kIdentity160980), 1, false, UpdateEnding::StandInRefused, "stand-in-refused", "not-run",
-         1},
-        {"eeprom", PanelWith(kIdentity160980, {Fault(PanelFaultType::NoAnswer, RequestKind::ReadEeprom, 1)}), 1, true,
-         UpdateEnding::EepromFailed, "eeprom-failed", "not-run", 3},
+        {"stand-in", PanelWith(kIdentity160980), 1, false, UpdateEnding::StandInRefused, "stand-in-refused",
+         "not-run", 1},
+        {"eeprom", PanelWith(kIdentity160980, {Fault(PanelFaultType::NoAnswer, RequestKind::ReadEeprom, 1)}), 1,
+         true, UpdateEnding::EepromFailed, "eeprom-failed", "not-run", 3},
         {"handshake", PanelWith(kIdentity160980, {Fault(PanelFaultType::WrongAck, RequestKind::Handshake, 2)}), 1,
          true, UpdateEnding::HandshakeFailed, "handshake-failed", "not-run", 3},
-        {"microkernel", PanelWith(kIdentity160980, {Fault(PanelFaultType::WrongAck, RequestKind::MicroKernel, 3, 4)}),
-         1, true, UpdateEnding::MicroKernelFailed, "microkernel-failed", "not-run", 3},
+        {"microkernel",
+         PanelWith(kIdentity160980, {Fault(PanelFaultType::WrongAck, RequestKind::MicroKernel, 3, 4)}), 1, true,
+         UpdateEnding::MicroKernelFailed, "microkernel-failed", "not-run", 3},
         {"flash", PanelWith(kIdentity160980, {Fault(PanelFaultType::NoAnswer, RequestKind::Flash, 7, 4)}), 1, true,
          UpdateEnding::FlashFailed, "flash-failed", "not-run", 3},
         {"verified", PanelWith(kIdentity160980), 1, true, UpdateEnding::Completed, "completed", "verified", 0},
         {"silent", PanelWith(kIdentity160980, {Fault(PanelFaultType::SilentAfterRestart, RequestKind::End, 1)}), 1,
          true, UpdateEnding::Completed, "completed", "no-answer", 4},
-        {"old identity", PanelWith({0, 0, 0x0B, 0x20, 0, 0x04}, {Fault(PanelFaultType::OldIdentity, RequestKind::End, 1)}), 1,
+        {"old identity",
+         PanelWith({0, 0, 0x0B, 0x20, 0, 0x04}, {Fault(PanelFaultType::OldIdentity, RequestKind::End, 1)}), 1,
          true, UpdateEnding::Completed, "completed", "other-firmware", 4},
     };
     for (const EndingCase& c : cases) {
@@ -218,7 +220,8 @@ public:
     {
         ++takes;
         taken_on = std::this_thread::get_id();
-        if (answer_ != AwakeStatus::Taken) why = "refused by the test";
+        if (answer_ != AwakeStatus::Taken)
+            why = "refused by the test";
         return answer_;
     }
     void Release() override
@@ -253,7 +256,8 @@ TEST(KeepAwake, HeldForTheRunOnItsThreadAndReleasedWhateverTheEnding)
     for (const bool completes : {true, false}) {
         SCOPED_TRACE(completes ? "completed" : "no panel");
         SimulatedUpdate run(PanelWith(kIdentity160980));
-        if (!completes) run.engine.SelectedPort = 2;
+        if (!completes)
+            run.engine.SelectedPort = 2;
         FakeInhibitor fake(run.engine, AwakeStatus::Taken);
         run.engine.SleepInhibitors = [&fake] { return std::make_unique<Forwarding>(fake); };
         // Every pause of the run, the restart wait included, falls inside the hold.

@@ -27,7 +27,8 @@ TEST(StandInGuard, RefusesAfterTheIdentityReadAndBeforeAnyWrite)
     EXPECT_TRUE(run.window.boxes.empty());
     // As the no-firmware ending, without its 3 s pause: port closed, button enabled.
     EXPECT_LT(run.sim_clock.Now() - start, 1.0);
-    for (const auto& pause : run.clock.pauses) EXPECT_NE(pause.milliseconds, 3000);
+    for (const auto& pause : run.clock.pauses)
+        EXPECT_NE(pause.milliseconds, 3000);
     EXPECT_FALSE(run.engine.Port.IsOpen());
     EXPECT_TRUE(run.window.button_enabled);
     EXPECT_EQ(run.window.panel_type, "");
@@ -62,7 +63,8 @@ TEST(Identify, ReadsTheIdentityAndWritesNothing)
     found = run.engine.Identify();
     EXPECT_TRUE(found.CanStart);
     EXPECT_EQ(run.panel.Requests().size(), 2u);
-    for (const RequestRecord& request : run.panel.Requests()) EXPECT_EQ(request.Kind, RequestKind::ReadMemory);
+    for (const RequestRecord& request : run.panel.Requests())
+        EXPECT_EQ(request.Kind, RequestKind::ReadMemory);
     EXPECT_FALSE(run.engine.Port.IsOpen());
     EXPECT_TRUE(run.window.log.empty());
 }

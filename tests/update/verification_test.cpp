@@ -34,7 +34,8 @@ Lines Concat(Lines a, const Lines& b)
 std::vector<PauseRecordingClock::Noted> AfterTheRestartWait(const SimulatedUpdate& run)
 {
     auto at = run.clock.pauses.end();
-    while (at != run.clock.pauses.begin() && (at - 1)->milliseconds != 8000) --at;
+    while (at != run.clock.pauses.begin() && (at - 1)->milliseconds != 8000)
+        --at;
     return {at, run.clock.pauses.end()};
 }
 
@@ -51,8 +52,10 @@ TEST(Verification, PanelThatCameBackWithTheImageIsVerifiedAtTheFirstRead)
     EXPECT_EQ(reads, (std::vector<uint32_t>{0xFED0, 0xFED0}));
     const auto after = AfterTheRestartWait(run);
     ASSERT_FALSE(after.empty());
-    for (const auto& pause : after) EXPECT_TRUE(pause.port_open);
-    EXPECT_LT(std::accumulate(after.begin(), after.end(), 0, [](int sum, const auto& p) { return sum + p.milliseconds; }),
+    for (const auto& pause : after)
+        EXPECT_TRUE(pause.port_open);
+    EXPECT_LT(std::accumulate(after.begin(), after.end(), 0,
+                              [](int sum, const auto& p) { return sum + p.milliseconds; }),
               1000);
     EXPECT_EQ(run.engine.LastRecord.IdentityAfter, std::optional<IdentityBytes>(kIdentity160980));
     EXPECT_FALSE(run.engine.Port.IsOpen());
@@ -61,10 +64,12 @@ TEST(Verification, PanelThatCameBackWithTheImageIsVerifiedAtTheFirstRead)
 
 TEST(Verification, SilentPanelIsAskedOnceASecondForTenSeconds)
 {
-    SimulatedUpdate run(PanelWith(kIdentity160980, {Fault(PanelFaultType::SilentAfterRestart, RequestKind::End, 1)}));
+    SimulatedUpdate run(
+        PanelWith(kIdentity160980, {Fault(PanelFaultType::SilentAfterRestart, RequestKind::End, 1)}));
     EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
-    EXPECT_EQ(run.window.log, Concat(WithoutVerification(), {"", "ATTENZIONE: la centrale non risponde dopo il riavvio",
-                                                             "WARNING: the panel does not answer after its restart"}));
+    EXPECT_EQ(run.window.log,
+              Concat(WithoutVerification(), {"", "ATTENZIONE: la centrale non risponde dopo il riavvio",
+                                             "WARNING: the panel does not answer after its restart"}));
     EXPECT_EQ(run.engine.LastVerification.load(), Verification::NoAnswer);
     EXPECT_EQ(run.engine.LastExitStatus.load(), kExitNotVerified);
     EXPECT_FALSE(run.engine.LastRecord.IdentityAfter.has_value());
@@ -78,7 +83,8 @@ TEST(Verification, SilentPanelIsAskedOnceASecondForTenSeconds)
     }
     EXPECT_GT(total, 9000);
     EXPECT_LE(total, 10000);
-    const long long waits = std::count_if(after.begin(), after.end(), [](const auto& p) { return p.milliseconds > 500; });
+    const long long waits =
+        std::count_if(after.begin(), after.end(), [](const auto& p) { return p.milliseconds > 500; });
     EXPECT_EQ(waits, 9);
     EXPECT_FALSE(run.engine.Port.IsOpen());
 }
@@ -106,7 +112,8 @@ TEST(Verification, PanelWithItsOldIdentityReportsOtherFirmware)
 
 TEST(Verification, StopWhileVerifyingEndsWithoutItsLinesAndWithTheStopsStatus)
 {
-    SimulatedUpdate run(PanelWith(kIdentity160980, {Fault(PanelFaultType::SilentAfterRestart, RequestKind::End, 1)}));
+    SimulatedUpdate run(
+        PanelWith(kIdentity160980, {Fault(PanelFaultType::SilentAfterRestart, RequestKind::End, 1)}));
     // Asked once the completed lines are out, as a console's SIGTERM would.
     run.clock.port_open = [&] {
         if (std::find(run.window.log.begin(), run.window.log.end(), "programming END") != run.window.log.end())

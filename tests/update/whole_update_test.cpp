@@ -22,8 +22,10 @@ class WholeUpdate : public ::testing::TestWithParam<ImageCase> {};
 std::vector<uint32_t> ExpectedFlashAddresses()
 {
     std::vector<uint32_t> addresses;
-    for (uint32_t a = 0x2400; a <= 0x2B80; a += 128) addresses.push_back(a);
-    for (uint32_t a = 0x4000; a <= 0x13F80; a += 128) addresses.push_back(a);
+    for (uint32_t a = 0x2400; a <= 0x2B80; a += 128)
+        addresses.push_back(a);
+    for (uint32_t a = 0x4000; a <= 0x13F80; a += 128)
+        addresses.push_back(a);
     return addresses;
 }
 
@@ -92,8 +94,10 @@ TEST(WholeUpdateWaits, PausesAreTheSpecifiedOnes)
     std::vector<int> long_pauses;
     int handshake_pauses = 0;
     for (const auto& pause : run.clock.pauses) {
-        if (pause.milliseconds >= 1000) long_pauses.push_back(pause.milliseconds);
-        if (pause.milliseconds == 50) ++handshake_pauses;
+        if (pause.milliseconds >= 1000)
+            long_pauses.push_back(pause.milliseconds);
+        if (pause.milliseconds == 50)
+            ++handshake_pauses;
     }
     EXPECT_EQ(long_pauses, (std::vector<int>{8000, 8000}));
     EXPECT_EQ(handshake_pauses, 5);

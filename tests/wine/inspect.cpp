@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "core/gauge_percent.h"
 #include "ui/core/dpi_scale.h"
 #include "ui/core/form_layout.h"
-#include "core/gauge_percent.h"
 #include "ui/win32/control_fonts.h"
 #include "ui/win32/wide_text.h"
 
@@ -243,7 +243,7 @@ int Fit(HWND form)
             continue;
         }
         if (one.Place->Id == kGauge1)
-            text = Widen(GaugeText(100, 100));  // its widest text
+            text = Widen(GaugeText(100, 100));            // its widest text
         if (text.empty() || one.Place->Id == kMessaggio)  // the log wraps its lines
             continue;
         const SIZE need = TextExtent(text, one.Place->Font, dpi);

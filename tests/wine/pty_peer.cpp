@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     // Held open so that the master never sees a hang-up between the Windows
     // side's opens; raw, so that the line discipline echoes nothing itself.
     const int slave = ::open(slave_path, O_RDWR | O_NOCTTY);
-    struct termios raw{};
+    struct termios raw {};
     if (slave < 0 || ::tcgetattr(slave, &raw) != 0) {
         std::perror("pty_peer: cannot open the slave");
         return 1;

@@ -140,7 +140,8 @@ TEST(DcbMappingTest, ModemLinesAsTheLineSays)
 
 TEST(OpenFailureTest, ReasonsFromTheSystemError)
 {
-    EXPECT_EQ(Win32OpenFailureText("\\\\.\\COM3", ERROR_ACCESS_DENIED), "COM3: the port is in use by another program");
+    EXPECT_EQ(Win32OpenFailureText("\\\\.\\COM3", ERROR_ACCESS_DENIED),
+              "COM3: the port is in use by another program");
     EXPECT_EQ(Win32OpenFailureText("\\\\.\\COM3", ERROR_SHARING_VIOLATION),
               "COM3: the port is in use by another program");
     EXPECT_EQ(Win32OpenFailureText("\\\\.\\COM12", ERROR_FILE_NOT_FOUND), "COM12: no such port");

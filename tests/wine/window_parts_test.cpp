@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/core/command_line.h"
 #include "core/gauge_percent.h"
+#include "ui/core/command_line.h"
 #include "ui/win32/logo.h"
 #include "ui/win32/resource_ids.h"
 

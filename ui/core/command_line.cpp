@@ -68,25 +68,22 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
 
 std::string UsageText(const std::string& program)
 {
-    return "usage: " + program + " [OPTION]... [COMn=DEVICE]...\n"
-           "       " + program + " --help | --version\n"
+    return "usage: " + program +
+           " [OPTION]... [COMn=DEVICE]...\n"
+           "       " +
+           program +
+           " --help | --version\n"
            "  COMn=DEVICE  maps the port menu's item COMn (n = 1..8) to DEVICE,\n" +
-           kDeviceExample +
-           "  --version    prints the program's version, then ends\n" +
-           RunOptionsHelp();
+           kDeviceExample + "  --version    prints the program's version, then ends\n" + RunOptionsHelp();
 }
 
 StartupAnswer AnswerCommandLine(const CommandLine& line, const std::string& program)
 {
     switch (line.What) {
-    case CommandLine::Action::UsageError:
-        return {2, {}, program + ": " + line.Error + "\n" + UsageText(program)};
-    case CommandLine::Action::Help:
-        return {0, UsageText(program), {}};
-    case CommandLine::Action::Version:
-        return {0, VersionText(program), {}};
-    case CommandLine::Action::OpenWindow:
-        break;
+    case CommandLine::Action::UsageError: return {2, {}, program + ": " + line.Error + "\n" + UsageText(program)};
+    case CommandLine::Action::Help: return {0, UsageText(program), {}};
+    case CommandLine::Action::Version: return {0, VersionText(program), {}};
+    case CommandLine::Action::OpenWindow: break;
     }
     return {};
 }

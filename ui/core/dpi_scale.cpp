@@ -13,7 +13,8 @@ ScreenRect ScaleRect(const ScreenRect& rect, int dpi)
 {
     const int left = ScaleToDpi(rect.Left, dpi);
     const int top = ScaleToDpi(rect.Top, dpi);
-    return {left, top, ScaleToDpi(rect.Left + rect.Width, dpi) - left, ScaleToDpi(rect.Top + rect.Height, dpi) - top};
+    return {left, top, ScaleToDpi(rect.Left + rect.Width, dpi) - left,
+            ScaleToDpi(rect.Top + rect.Height, dpi) - top};
 }
 
 PictureSize ScaleSize(PictureSize size, int dpi)

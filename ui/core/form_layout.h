@@ -67,8 +67,8 @@ struct ControlPlace {
     ControlFont Font;
     TextColour Colour;
     bool Visible;
-    bool Enabled;   // the INFO BOX's fields are disabled for good: never focused or edited
-    int TabOrder;   // 1, 2, ...: the controls Tab moves through; 0: none
+    bool Enabled;      // the INFO BOX's fields are disabled for good: never focused or edited
+    int TabOrder;      // 1, 2, ...: the controls Tab moves through; 0: none
     const char* Text;  // the caption it is created with (UTF-8)
 };
 
@@ -80,18 +80,26 @@ inline constexpr std::array<ControlPlace, 17> kControlPlaces = {{
     {"Bevel1", kBevel1, false, 8, 8, 129, 121, ControlFont::Dialog, TextColour::System, true, true, 0, ""},
     {"Image1", kImage1, false, 32, 24, 105, 86, ControlFont::Dialog, TextColour::System, true, true, 0, ""},
     {"Label1", kLabel1, false, 8, 176, 0, 0, ControlFont::Bold, TextColour::Blue, false, true, 0, kLanguageLabel},
-    {"Button5", kButton5, false, 8, 136, 185, 33, ControlFont::Bold, TextColour::ActiveTitle, true, true, 1, kStoredButtonCaption},
+    {"Button5", kButton5, false, 8, 136, 185, 33, ControlFont::Bold, TextColour::ActiveTitle, true, true, 1,
+     kStoredButtonCaption},
     {"Messaggio", kMessaggio, false, 232, 8, 385, 217, ControlFont::Log, TextColour::Red, true, true, 2, ""},
     {"ComboBox1", kComboBox1, false, 8, 192, 185, 0, ControlFont::Dialog, TextColour::System, false, true, 3, ""},
-    {"DEBUG_BOX", kDebugBox, false, 16, 232, 601, 97, ControlFont::Dialog, TextColour::System, false, true, 0, kInfoBoxTitle},
-    {"Label4", kLabel4, true, 8, 21, 0, 0, ControlFont::Dialog, TextColour::System, true, true, 0, kPanelTypeLabel},
-    {"panelTypebox", kPanelTypebox, true, 8, 40, 241, 21, ControlFont::Dialog, TextColour::System, true, false, 0, ""},
-    {"Label2", kLabel2, true, 320, 13, 0, 0, ControlFont::Dialog, TextColour::System, true, true, 0, kEepromAddressLabel},
+    {"DEBUG_BOX", kDebugBox, false, 16, 232, 601, 97, ControlFont::Dialog, TextColour::System, false, true, 0,
+     kInfoBoxTitle},
+    {"Label4", kLabel4, true, 8, 21, 0, 0, ControlFont::Dialog, TextColour::System, true, true, 0,
+     kPanelTypeLabel},
+    {"panelTypebox", kPanelTypebox, true, 8, 40, 241, 21, ControlFont::Dialog, TextColour::System, true, false, 0,
+     ""},
+    {"Label2", kLabel2, true, 320, 13, 0, 0, ControlFont::Dialog, TextColour::System, true, true, 0,
+     kEepromAddressLabel},
     {"Address", kAddress, true, 520, 8, 73, 21, ControlFont::Italic, TextColour::System, true, false, 0, ""},
-    {"Label3", kLabel3, true, 328, 37, 0, 0, ControlFont::Dialog, TextColour::System, true, true, 0, kFlashAddressLabel},
-    {"FlashAddress", kFlashAddress, true, 520, 32, 73, 21, ControlFont::Italic, TextColour::System, true, false, 0, ""},
+    {"Label3", kLabel3, true, 328, 37, 0, 0, ControlFont::Dialog, TextColour::System, true, true, 0,
+     kFlashAddressLabel},
+    {"FlashAddress", kFlashAddress, true, 520, 32, 73, 21, ControlFont::Italic, TextColour::System, true, false, 0,
+     ""},
     {"Label5", kLabel5, true, 464, 61, 0, 0, ControlFont::Dialog, TextColour::System, true, true, 0, kErrorsLabel},
-    {"ErrorCounter", kErrorCounter, true, 520, 58, 75, 21, ControlFont::Italic, TextColour::System, true, false, 0, ""},
+    {"ErrorCounter", kErrorCounter, true, 520, 58, 75, 21, ControlFont::Italic, TextColour::System, true, false, 0,
+     ""},
 }};
 
 constexpr const ControlPlace& PlaceOf(ControlId id)

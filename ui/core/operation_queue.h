@@ -59,9 +59,9 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Operation> queue_;
-    std::size_t pending_ = 0;       // queued plus the one running
-    std::uint64_t posted_ = 0;      // operations ever queued
-    std::uint64_t completed_ = 0;   // of those, run (in order) or dropped
+    std::size_t pending_ = 0;      // queued plus the one running
+    std::uint64_t posted_ = 0;     // operations ever queued
+    std::uint64_t completed_ = 0;  // of those, run (in order) or dropped
     bool wake_asked_ = false;
     bool draining_ = false;
     bool closed_ = false;

@@ -32,8 +32,8 @@ void WarnIsFailure(j_common_ptr cinfo, int level)
 }
 
 // Kept free of C++ objects with destructors: longjmp must not skip any.
-bool DecodeInto(jpeg_decompress_struct& cinfo, ErrorManager& errors, const uint8_t* data,
-                unsigned long size, DecodedImage& out)
+bool DecodeInto(jpeg_decompress_struct& cinfo, ErrorManager& errors, const uint8_t* data, unsigned long size,
+                DecodedImage& out)
 {
     cinfo.err = jpeg_std_error(&errors.Base);
     errors.Base.error_exit = FailDecode;

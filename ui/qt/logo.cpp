@@ -24,8 +24,7 @@ QImage LoadLogo(QString& error)
     }
     const DecodedImage& picture = decoded.Image;
     // The QImage only borrows the decoder's rows; copy() gives it its own.
-    return QImage(picture.Rgb.data(), picture.Width, picture.Height, picture.Width * 3,
-                  QImage::Format_RGB888)
+    return QImage(picture.Rgb.data(), picture.Width, picture.Height, picture.Width * 3, QImage::Format_RGB888)
         .copy();
 }
 

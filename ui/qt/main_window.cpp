@@ -20,8 +20,8 @@
 namespace varnox {
 
 MainWindow::MainWindow(PortOpener& opener, Clock& clock, BoxPresenter& boxes, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowCloseButtonHint),
       core_(*this, opener, clock),
       boxes_(boxes)
 {
@@ -49,7 +49,8 @@ MainWindow::~MainWindow()
 
 void MainWindow::WakeWindowThread()
 {
-    QMetaObject::invokeMethod(this, [this] { core_.ServeOperations(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { core_.ServeOperations(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::ServeEvents()

@@ -99,8 +99,7 @@ LRESULT CALLBACK Gauge::Paint(HWND bar, UINT message, WPARAM wparam, LPARAM lpar
 {
     const Gauge* gauge = reinterpret_cast<const Gauge*>(self);
     switch (message) {
-    case WM_ERASEBKGND:
-        return 1;  // Draw covers everything
+    case WM_ERASEBKGND: return 1;  // Draw covers everything
     case WM_PAINT: {
         PAINTSTRUCT paint;
         const HDC dc = BeginPaint(bar, &paint);
@@ -118,8 +117,7 @@ LRESULT CALLBACK Gauge::Paint(HWND bar, UINT message, WPARAM wparam, LPARAM lpar
         EndPaint(bar, &paint);
         return 0;
     }
-    default:
-        return DefSubclassProc(bar, message, wparam, lparam);
+    default: return DefSubclassProc(bar, message, wparam, lparam);
     }
 }
 

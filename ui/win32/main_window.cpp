@@ -19,15 +19,16 @@ constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 // keep it inside the screen's work area.
 RECT FramePlace(HMENU menu, int dpi)
 {
-    const RECT frame = FrameAround({0, 0, ScaleToDpi(kClientWidth, dpi), ScaleToDpi(kClientHeight, dpi)}, kFormStyle,
-                                   menu != nullptr, kFormExStyle, dpi);
+    const RECT frame = FrameAround({0, 0, ScaleToDpi(kClientWidth, dpi), ScaleToDpi(kClientHeight, dpi)},
+                                   kFormStyle, menu != nullptr, kFormExStyle, dpi);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const ScreenRect place =
-        PlaceFrame(width, height, {static_cast<int>(work.left), static_cast<int>(work.top),
-                                   static_cast<int>(work.right - work.left), static_cast<int>(work.bottom - work.top)},
+        PlaceFrame(width, height,
+                   {static_cast<int>(work.left), static_cast<int>(work.top),
+                    static_cast<int>(work.right - work.left), static_cast<int>(work.bottom - work.top)},
                    dpi);
     return {place.Left, place.Top, place.Left + width, place.Top + height};
 }
@@ -129,15 +130,9 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
         CreateControls();
         core_.Start();
         return 0;
-    case kWakeMessage:
-        core_.ServeOperations();
-        return 0;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wparam), HIWORD(wparam));
-        return 0;
-    case WM_DPICHANGED:
-        OnDpiChanged(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
-        return 0;
+    case kWakeMessage: core_.ServeOperations(); return 0;
+    case WM_COMMAND: OnCommand(LOWORD(wparam), HIWORD(wparam)); return 0;
+    case WM_DPICHANGED: OnDpiChanged(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         const HDC dc = BeginPaint(hwnd_, &paint);
@@ -166,8 +161,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
         hwnd_ = nullptr;
         PostQuitMessage(0);
         return 0;
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(hwnd_, message, wparam, lparam);
 }

@@ -11,8 +11,8 @@
 #include "ui/core/form_texts.h"
 #include "ui/core/port_probe.h"
 #include "ui/win32/control_fonts.h"
-#include "ui/win32/main_window.h"
 #include "ui/win32/logo.h"
+#include "ui/win32/main_window.h"
 #include "ui/win32/resource_ids.h"
 #include "ui/win32/wide_text.h"
 
@@ -108,7 +108,7 @@ void MainWindow::CreateControls()
     // Lines wrap at the right edge (no horizontal scrolling); no scroll bars.
     Messaggio = CreateChild(L"EDIT", WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, kMessaggio);
     SendMessageW(Messaggio, EM_SETLIMITTEXT, 0, 0);  // as much as the system allows
-    LogLine({});  // the log starts with one empty line
+    LogLine({});                                     // the log starts with one empty line
 
     ComboBox1 = CreateChild(L"COMBOBOX", WS_VSCROLL | CBS_DROPDOWN, kComboBox1);
     for (const SelectorEntry& entry : kLanguageSelector)

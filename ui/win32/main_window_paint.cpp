@@ -70,8 +70,8 @@ LRESULT MainWindow::ControlColours(HDC dc, HWND control, bool edit) const
     // The log, and the read-only fields: these show their texts on the
     // window colour, as fields do, rather than on the button face of
     // disabled controls.
-    const bool field = control == panelTypebox || control == Address || control == FlashAddress ||
-                       control == ErrorCounter;
+    const bool field =
+        control == panelTypebox || control == Address || control == FlashAddress || control == ErrorCounter;
     if ((edit && control == Messaggio) || field) {
         SetTextColor(dc, TextColourOf(place.Colour, kFieldTextColour));
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));
@@ -102,7 +102,8 @@ void MainWindow::DrawButton5(const DRAWITEMSTRUCT& item) const
     RECT text = area;
     if (pushed)
         OffsetRect(&text, line, line);
-    const HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
+    const HGDIOBJ old_font =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
     SetBkMode(dc, TRANSPARENT);
     const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
     if (disabled) {
@@ -127,13 +128,12 @@ void MainWindow::DrawButton5(const DRAWITEMSTRUCT& item) const
 }
 
 LRESULT CALLBACK MainWindow::InfoBoxProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
-                                     DWORD_PTR form)
+                                         DWORD_PTR form)
 {
     switch (message) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
-    case WM_COMMAND:
-        return SendMessageW(reinterpret_cast<MainWindow*>(form)->hwnd_, message, wparam, lparam);
+    case WM_COMMAND: return SendMessageW(reinterpret_cast<MainWindow*>(form)->hwnd_, message, wparam, lparam);
     case WM_ERASEBKGND: {
         // A group box paints only its frame and caption; the window clips
         // its children, so the box fills its own inside.
@@ -142,8 +142,7 @@ LRESULT CALLBACK MainWindow::InfoBoxProc(HWND box, UINT message, WPARAM wparam, 
         FillRect(reinterpret_cast<HDC>(wparam), &inside, GetSysColorBrush(COLOR_BTNFACE));
         return 1;
     }
-    default:
-        return DefSubclassProc(box, message, wparam, lparam);
+    default: return DefSubclassProc(box, message, wparam, lparam);
     }
 }
 

@@ -33,7 +33,8 @@ int MonitorDpi(HMONITOR monitor)
 {
     // MDT_EFFECTIVE_DPI = 0
     using GetDpiForMonitorFunction = HRESULT WINAPI(HMONITOR, int, UINT*, UINT*);
-    static GetDpiForMonitorFunction* const get = Export<GetDpiForMonitorFunction>(L"shcore.dll", "GetDpiForMonitor");
+    static GetDpiForMonitorFunction* const get =
+        Export<GetDpiForMonitorFunction>(L"shcore.dll", "GetDpiForMonitor");
     UINT x = 0;
     UINT y = 0;
     if (get != nullptr && monitor != nullptr && SUCCEEDED(get(monitor, 0, &x, &y)) && x > 0)
