@@ -17,6 +17,7 @@
 #include "cli/interruptible_clock.h"
 #include "cli/stop_events.h"
 #include "comm/port_map.h"
+#include "comm/traced_device.h"
 #ifdef _WIN32
 #include "comm/serial_win32.h"
 #else
@@ -116,8 +117,13 @@ int main(int argc, char** argv)
     PosixPortOpener opener(map);
 #endif
     InterruptibleClock clock;
+    PortTracing tracing(opener, clock);
+    if (std::string error; !tracing.Start(line.run.TraceFile, error)) {
+        WriteAll(STDERR_FILENO, std::string(kProgram) + ": --trace: " + error + "\n\n" + UsageText(kProgram));
+        return kExitUsage;
+    }
     ConsoleWindow window(STDOUT_FILENO, STDERR_FILENO, show_status, clock);
-    UpdateEngine engine(opener, clock, window);
+    UpdateEngine engine(tracing.Opener(), clock, window);
     engine.SelectedPort.store(port);
     engine.Options = line.run;
     ApplyRunEnvironment(engine.Options);

@@ -68,6 +68,10 @@ public:
 
     // Closes the device; a refusal leaves it open.
     virtual CommResult Close() = 0;
+
+    // Told before the reads that drop stale input, so that a trace can tell
+    // them from reads of a reply; devices that keep no trace ignore it.
+    virtual void DiscardBegins() {}
 };
 
 // Why an open failed, as far as a caller can act on it: a missing device may

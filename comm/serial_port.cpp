@@ -116,6 +116,8 @@ long SerialPort::BytesWaiting()
 
 void SerialPort::DiscardInput(Clock& clock)
 {
+    if (device_)
+        device_->DiscardBegins();
     const double deadline = clock.Now() + kDiscardTimeLimitSeconds;
     long dropped = 0;
     uint8_t scratch[4096];

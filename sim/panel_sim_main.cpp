@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/wire_transcript.h"
 #include "core/clock.h"
 #include "firmware/image_provenance.h"
 #include "sim/firmware_lookup.h"
@@ -15,7 +16,6 @@
 #include "sim/port_announcer.h"
 #include "sim/pty_server.h"
 #include "sim/sim_panel.h"
-#include "sim/wire_transcript.h"
 
 namespace {
 
@@ -83,7 +83,8 @@ int Run(const std::vector<std::string>& args)
     }
     SteadyClock clock;
     WireTranscript transcript;
-    if (!options.TranscriptPath.empty() && !transcript.Open(options.TranscriptPath, clock.Now(), error)) {
+    if (!options.TranscriptPath.empty() &&
+        !transcript.Open(options.TranscriptPath, clock.Now(), "panel events", error)) {
         Complain(error);
         return kExitFailure;
     }

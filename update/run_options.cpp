@@ -38,6 +38,11 @@ constexpr OptionRow kOptions[] = {
      "back, compare it with the image and write differing\n"
      "chunks again",
      [](RunOptions& options, const std::string&) { options.VerifyEeprom = true; }},
+    {"--trace", "FILE",
+     "write every byte sent and received, with its time, and\n"
+     "the port's events (open, close, flush, gone, re-open)\n"
+     "to FILE, in the simulated panel's transcript lines",
+     [](RunOptions& options, const std::string& value) { options.TraceFile = value; }},
 };
 
 std::string Needs(const OptionRow& row)

@@ -21,6 +21,9 @@ struct RunOptions {
     bool Fast = false;
     // Read the written EEPROM back after the download (--verify-eeprom).
     bool VerifyEeprom = false;
+    // Where the port's trace goes (--trace FILE): every byte with its time,
+    // and the port's events; empty for none.
+    std::string TraceFile;
 
     bool ReadsEepromBack() const { return Fast || VerifyEeprom; }
 };

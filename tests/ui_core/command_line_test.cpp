@@ -29,10 +29,13 @@ TEST(WindowCommandLineTest, MapsMenuItemsToDevices)
 
 TEST(WindowCommandLineTest, TakesTheRunOptions)
 {
-    const CommandLine line = ParseCommandLine({"--verify-eeprom", "COM1=/dev/pts/7", "--fast"});
+    const CommandLine line =
+        ParseCommandLine({"--verify-eeprom", "COM1=/dev/pts/7", "--fast", "--trace=/tmp/field trace.txt"});
     ASSERT_EQ(line.What, CommandLine::Action::OpenWindow) << line.Error;
     EXPECT_TRUE(line.Run.Fast);
     EXPECT_TRUE(line.Run.VerifyEeprom);
+    EXPECT_EQ(line.Run.TraceFile, "/tmp/field trace.txt");
+    EXPECT_EQ(ParseCommandLine({"--trace"}).Error, "--trace needs a FILE");
     EXPECT_FALSE(ParseCommandLine({}).Run.ReadsEepromBack());
     EXPECT_EQ(ParseCommandLine({"--verify-eeprom=yes"}).What, CommandLine::Action::UsageError);
     const std::string usage = UsageText("varnox-patch");

@@ -10,6 +10,7 @@
 
 #include "comm/port_map.h"
 #include "comm/serial_linux.h"
+#include "comm/traced_device.h"
 #include "core/clock.h"
 #include "ui/core/command_line.h"
 #include "ui/qt/box_presenter.h"
@@ -44,9 +45,17 @@ int main(int argc, char** argv)
         ports.Map(item.Port, item.Path);
     PosixPortOpener opener(std::move(ports));
     SteadyClock clock;
+    PortTracing tracing(opener, clock);
+    if (std::string error; !tracing.Start(command.Run.TraceFile, error)) {
+        command.What = CommandLine::Action::UsageError;
+        command.Error = "--trace: " + error;
+        const StartupAnswer refused = AnswerCommandLine(command, "varnox-patch");
+        std::fputs(refused.Err.c_str(), stderr);
+        return refused.ExitStatus;
+    }
     ModalBoxPresenter boxes;
 
-    MainWindow window(opener, clock, boxes);
+    MainWindow window(tracing.Opener(), clock, boxes);
     window.Engine().Options = command.Run;
     ApplyRunEnvironment(window.Engine().Options);
     window.show();

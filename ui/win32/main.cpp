@@ -12,6 +12,7 @@
 
 #include "comm/port_map.h"
 #include "comm/serial_win32.h"
+#include "comm/traced_device.h"
 #include "core/clock.h"
 #include "ui/core/command_line.h"
 #include "ui/win32/main_window.h"
@@ -62,18 +63,23 @@ void WriteOut(const std::string& text)
     MessageBoxW(nullptr, varnox::Widen(text).c_str(), varnox::Widen(varnox::kProgramName).c_str(), MB_OK);
 }
 
+// Bad arguments: the usage in an error box, as nobody reads stderr.
+int RefuseArguments(const varnox::StartupAnswer& answer)
+{
+    MessageBoxW(nullptr, varnox::Widen(answer.Err).c_str(), varnox::Widen(varnox::kProgramName).c_str(),
+                MB_OK | MB_ICONERROR);
+    return answer.ExitStatus;
+}
+
 }  // namespace
 
 int main()
 {
     using namespace varnox;
-    const CommandLine command = ParseCommandLine(Arguments());
+    CommandLine command = ParseCommandLine(Arguments());
     const StartupAnswer answer = AnswerCommandLine(command, kProgramName);
-    if (!answer.Err.empty()) {
-        // Bad arguments: the usage in an error box, as nobody reads stderr.
-        MessageBoxW(nullptr, Widen(answer.Err).c_str(), Widen(kProgramName).c_str(), MB_OK | MB_ICONERROR);
-        return answer.ExitStatus;
-    }
+    if (!answer.Err.empty())
+        return RefuseArguments(answer);
     if (answer.ExitStatus >= 0) {
         WriteOut(answer.Out);
         return answer.ExitStatus;
@@ -88,7 +94,13 @@ int main()
         overrides.Map(item.Port, item.Path);
     Win32PortOpener opener(overrides);
     SteadyClock clock;
-    MainWindow window(opener, clock);
+    PortTracing tracing(opener, clock);
+    if (std::string error; !tracing.Start(command.Run.TraceFile, error)) {
+        command.What = CommandLine::Action::UsageError;
+        command.Error = "--trace: " + error;
+        return RefuseArguments(AnswerCommandLine(command, kProgramName));
+    }
+    MainWindow window(tracing.Opener(), clock);
     window.Engine().Options = command.Run;
     ApplyRunEnvironment(window.Engine().Options);
     if (!window.Create())

@@ -1,4 +1,4 @@
-#include "sim/wire_transcript.h"
+#include "comm/wire_transcript.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,7 +11,7 @@ constexpr double kSameLineGap = 0.002;
 
 }  // namespace
 
-bool WireTranscript::Open(const std::string& path, double origin, std::string& error)
+bool WireTranscript::Open(const std::string& path, double origin, const std::string& events, std::string& error)
 {
     file_.reset(std::fopen(path.c_str(), "w"));
     if (!file_) {
@@ -19,7 +19,7 @@ bool WireTranscript::Open(const std::string& path, double origin, std::string& e
         return false;
     }
     origin_ = origin;
-    std::fputs("# seconds, '>' tool to panel, '<' panel to tool, '#' panel events\n", file_.get());
+    std::fprintf(file_.get(), "# seconds, '>' tool to panel, '<' panel to tool, '#' %s\n", events.c_str());
     std::fflush(file_.get());
     return true;
 }

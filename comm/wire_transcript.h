@@ -2,8 +2,10 @@
 // A time-stamped hex log of everything on the wire, both directions:
 //     12.345678 > 06 01 06 FE D0 97 00        (tool to panel)
 //     12.365112 < 06 01 06 FE D0 97 01 ...    (panel to tool)
-//     14.000000 # adapter pulled              (what happened to the panel)
-// Times are seconds since the transcript was opened. Bytes that follow one
+//     14.000000 # adapter pulled              (an event: the panel's, or the port's)
+// The simulated panel writes one, and a tool's --trace another in the same
+// lines, so that the two can be read side by side. Times are seconds since
+// the transcript was opened. Bytes that follow one
 // another in the same direction without a pause are one line, stamped with
 // the first byte's time; a line is written once it is complete.
 
@@ -25,7 +27,8 @@ public:
     WireTranscript& operator=(const WireTranscript&) = delete;
 
     // Creates (or empties) the file; false with the reason on failure.
-    bool Open(const std::string& path, double origin, std::string& error);
+    // `events` names what the '#' lines tell ("panel events") in the heading.
+    bool Open(const std::string& path, double origin, const std::string& events, std::string& error);
     bool IsOpen() const { return file_ != nullptr; }
 
     void Log(WireDirection direction, double time, std::span<const uint8_t> bytes);
