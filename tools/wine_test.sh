@@ -298,7 +298,7 @@ start_display() {
 # Starts the window with the arguments "$@".
 start_window() {
   # The simulated panel takes the carried stand-ins; the test's runs are kept out of any run record.
-  VARNOX_ALLOW_STAND_IN=1 wine "$win_bin/varnox-patch.exe" --no-record >/dev/null 2>&1 &
+  VARNOX_ALLOW_STAND_IN=1 wine "$win_bin/varnox-patch.exe" --no-record "$@" >/dev/null 2>&1 &
   pids+=($!)
   inspect state >"$work/state.txt" || fail "window: it did not open"
   cp "$work/state.txt" "$work/startup-state.txt"
