@@ -76,8 +76,8 @@ std::string PortTable(const std::vector<PortInfo>& ports)
     std::vector<std::vector<std::string>> rows = {
         {"PORT", "DEVICE", "DRIVER", "USB ID", "MAKER", "PRODUCT", "SERIAL", "BY-ID"}};
     for (const PortInfo& port : ports) {
-        rows.push_back({PortName(port), port.Device, port.Driver, port.UsbId, port.Maker, port.Product, port.Serial,
-                        port.ById});
+        rows.push_back({PortName(port), port.Device, port.Driver, port.UsbId, port.Maker, port.Product,
+                        port.Serial, port.ById});
         for (std::string& cell : rows.back()) {
             if (cell.empty())
                 cell = "-";

@@ -35,7 +35,8 @@ std::vector<PortInfo> ListPorts(const TtySources& sources)
         port.Number = number;
         port.Device = (fs::path(sources.Dev) / name).string();
         std::error_code error;
-        const fs::path driver = fs::read_symlink(fs::path(sources.SysClassTty) / name / "device" / "driver", error);
+        const fs::path driver =
+            fs::read_symlink(fs::path(sources.SysClassTty) / name / "device" / "driver", error);
         if (!error)
             port.Driver = driver.filename().string();
         const std::string usb = UsbParentOf(name, sources);

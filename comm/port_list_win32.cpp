@@ -31,9 +31,9 @@ std::string PortNameOf(HDEVINFO devices, SP_DEVINFO_DATA& device)
     char name[64] = {};
     DWORD size = sizeof name - 1;
     DWORD type = 0;
-    const bool read = RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size) ==
-                          ERROR_SUCCESS &&
-                      type == REG_SZ;
+    const bool read =
+        RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size) == ERROR_SUCCESS &&
+        type == REG_SZ;
     RegCloseKey(key);
     return read ? name : std::string();
 }
@@ -98,7 +98,8 @@ void Describe(std::vector<PortInfo>& ports)
 std::vector<PortInfo> ListPorts()
 {
     std::vector<PortInfo> ports = SerialCommPorts();
-    std::sort(ports.begin(), ports.end(), [](const PortInfo& a, const PortInfo& b) { return a.Number < b.Number; });
+    std::sort(ports.begin(), ports.end(),
+              [](const PortInfo& a, const PortInfo& b) { return a.Number < b.Number; });
     Describe(ports);
     return ports;
 }

@@ -410,6 +410,14 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::str
     return nullptr;
 }
 
+void PosixPortOpener::Learn(const std::vector<PortInfo>& ports)
+{
+    for (const PortInfo& port : ports) {
+        if (port.Number > 0 && pinned_.count(port.Number) == 0)
+            map_.Map(port.Number, port.Device);
+    }
+}
+
 std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& reason)
 {
     const std::string path = map_.PathOf(port);

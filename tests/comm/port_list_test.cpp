@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "comm/port_list.h"
+#ifndef _WIN32
+#include "comm/serial_linux.h"
+#endif
 
 namespace varnox::testing {
 namespace {
@@ -90,16 +93,33 @@ TEST_F(PortListTest, AdaptersFirstWithTheirDescriptorsAndByIdLinks)
     EXPECT_EQ(ports[2].Driver, "serial8250");
     EXPECT_EQ(ports[2].UsbId, "");
 
-    EXPECT_EQ(PortsHere(ports), "ports here: COM1 " + dev + "/ttyUSB0 (FTDI FT232R USB UART A50285BI), COM2 " + dev +
-                                    "/ttyACM0 (Arduino Uno), COM3 " + dev + "/ttyS0");
+    EXPECT_EQ(PortsHere(ports), "ports here: COM1 " + dev + "/ttyUSB0 (FTDI FT232R USB UART A50285BI), COM2 " +
+                                    dev + "/ttyACM0 (Arduino Uno), COM3 " + dev + "/ttyS0");
     EXPECT_EQ(MapOf(ports).PathOf(2), dev + "/ttyACM0");
     const std::string table = PortTable(ports);
     EXPECT_EQ(table.substr(0, table.find('\n')),
               "PORT  DEVICE" + std::string(dev.size() + 10 - 6, ' ') +
                   "DRIVER      USB ID     MAKER    PRODUCT          SERIAL    BY-ID");
-    EXPECT_NE(table.find("\nCOM3  " + dev + "/ttyS0    serial8250  -          -        -                -         -\n"),
-              std::string::npos)
+    EXPECT_NE(
+        table.find("\nCOM3  " + dev + "/ttyS0    serial8250  -          -        -                -         -\n"),
+        std::string::npos)
         << table;
+}
+
+TEST(PortOpenerLearn, ListedPortsAreMappedAndPinnedOnesKept)
+{
+    PosixPortOpener opener{PortMap{}};
+    opener.Pin(1, "/dev/pts/7");
+    PortInfo first;
+    first.Number = 1;
+    first.Device = "/dev/ttyUSB0";
+    PortInfo ninth;
+    ninth.Number = 9;
+    ninth.Device = "/dev/ttyUSB8";
+    opener.Learn({first, ninth, PortInfo{}});
+    EXPECT_EQ(opener.DeviceName(1), "/dev/pts/7");
+    EXPECT_EQ(opener.DeviceName(9), "/dev/ttyUSB8");
+    EXPECT_EQ(opener.DeviceName(0), "");
 }
 
 TEST_F(PortListTest, NoPortsAtAll)
@@ -107,7 +127,8 @@ TEST_F(PortListTest, NoPortsAtAll)
     fs::remove_all(root / "dev");
     EXPECT_TRUE(ListPorts(sources).empty());
     EXPECT_EQ(PortsHere({}), "no serial port here");
-    EXPECT_EQ(PortTable({}), "PORT  DEVICE  DRIVER  USB ID  MAKER  PRODUCT  SERIAL  BY-ID\n(no serial port found)\n");
+    EXPECT_EQ(PortTable({}),
+              "PORT  DEVICE  DRIVER  USB ID  MAKER  PRODUCT  SERIAL  BY-ID\n(no serial port found)\n");
 }
 #endif
 
