@@ -8,21 +8,23 @@ namespace varnox {
 
 namespace {
 
-constexpr int kHighestPort = 8;
-
 // What PORT names, and what stops the tool, differ: Linux numbers the ports it
 // finds and stops on signals; Windows has its own COMn and console events.
 #ifdef _WIN32
-constexpr const char* kPortHelp = "PORT   COM1 .. COM8 (any letter case): the Windows serial port of that name.\n";
+constexpr const char* kPortHelp =
+    "PORT   COM1 .. COM256 (any letter case) or \\\\.\\COMn: the Windows serial\n"
+    "       port of that name. --list-ports shows the ports there are.\n";
 constexpr const char* kStoppedHelp =
     "  130 stopped with Ctrl-C, 143 stopped with Ctrl-Break or by closing the\n"
     "      console.\n";
 constexpr const char* kRecordHelp = "The run record: %LOCALAPPDATA%\\varnox-patch\\runs.jsonl.\n";
 #else
 constexpr const char* kPortHelp =
-    "PORT   a serial device path (anything containing '/', e.g. /dev/ttyUSB0 or a\n"
-    "       pseudo-terminal), or COM1 .. COM8 (any letter case): the n-th serial\n"
-    "       port found on this machine, USB and ACM adapters first.\n";
+    "PORT   a serial device path (anything containing '/'): best a link in\n"
+    "       /dev/serial/by-id/, which names the adapter and keeps its name when\n"
+    "       it is plugged in again, or /dev/ttyUSB0, a pseudo-terminal...; or COMn\n"
+    "       (any letter case, n 1 .. 256): the n-th serial port found on this\n"
+    "       machine, USB and ACM adapters first. --list-ports shows them all.\n";
 constexpr const char* kStoppedHelp = "  130 stopped with Ctrl-C, 143 stopped by SIGTERM.\n";
 constexpr const char* kRecordHelp =
     "The run record: $XDG_STATE_HOME/varnox-patch/runs.jsonl (by default\n"
@@ -52,6 +54,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
         return Only(CommandLine::Action::Help);
     if (args.size() == 1 && args[0] == "--version")
         return Only(CommandLine::Action::Version);
+    if (args.size() == 1 && args[0] == "--list-ports")
+        return Only(CommandLine::Action::ListPorts);
     if (!args.empty() && args[0] == "--history") {
         if (args.size() > 2)
             return Usage("--history takes at most one file");
@@ -77,7 +81,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
             line.action = CommandLine::Action::Identify;
             continue;
         }
-        if (arg == "--help" || arg == "-h" || arg == "--version" || arg == "--history")
+        if (arg == "--help" || arg == "-h" || arg == "--version" || arg == "--history" || arg == "--list-ports")
             return Usage(arg + " stands alone");
         if (!arg.empty() && arg[0] == '-')
             return Usage("unknown option " + arg);
@@ -93,8 +97,11 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
         line.device_path = argument;
         return line;
     }
-    const int number = PortMap::ParsePortName(argument);
-    if (number < 1 || number > kHighestPort)
+    // Windows' own device name of a port, \\.\COMn, names COMn.
+    const std::string device_prefix = "\\\\.\\";
+    const bool device_name = argument.rfind(device_prefix, 0) == 0;
+    const int number = PortMap::ParsePortName(device_name ? argument.substr(device_prefix.size()) : argument);
+    if (number == 0)
         return Usage("not a port: " + argument);
     line.port_number = number;
     return line;
@@ -113,6 +120,9 @@ std::string UsageText(const std::string& program)
            "       " +
            program +
            " --history [FILE]\n"
+           "       " +
+           program +
+           " --list-ports\n"
            "       " +
            program +
            " --help\n"
@@ -146,6 +156,9 @@ std::string UsageText(const std::string& program)
            "that fits and the image that would be written, and writes nothing: exit\n"
            "status 0 when an update could start, 1 otherwise.\n"
            "--history prints the run record (or FILE) as a table, newest last.\n"
+           "--list-ports lists the serial ports of this machine without opening any:\n"
+           "the COMn that reaches each, its device, driver, USB vendor:product, maker,\n"
+           "product, serial and by-id path.\n"
            "--version prints the program's version and the carried image set.\n"
            "\n"
            "Options of a run:\n" +

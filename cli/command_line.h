@@ -1,6 +1,6 @@
 #pragma once
 // The console tool's command line: one port (to update or, with --identify,
-// to identify), --history, --help or --version.
+// to identify), --history, --list-ports, --help or --version.
 
 #include <string>
 
@@ -9,11 +9,11 @@
 namespace varnox {
 
 struct CommandLine {
-    enum class Action { Run, Identify, History, Help, Version, UsageError };
+    enum class Action { Run, Identify, History, ListPorts, Help, Version, UsageError };
     Action action = Action::UsageError;
     // Run: either a device path (anything containing '/')...
     std::string device_path;
-    // ...or the number n of COMn, 1..8, mapped to a real port.
+    // ...or the number n of COMn (or \\.\COMn), 1..256, mapped to a real port.
     int port_number = 0;
     RunOptions run;
     // History: the record file given; empty for the per-user one.

@@ -16,6 +16,7 @@
 #include "cli/identify_report.h"
 #include "cli/interruptible_clock.h"
 #include "cli/stop_events.h"
+#include "comm/port_list.h"
 #include "comm/port_map.h"
 #include "comm/traced_device.h"
 #ifdef _WIN32
@@ -83,6 +84,10 @@ int main(int argc, char** argv)
     if (line.action == CommandLine::Action::UsageError) {
         WriteAll(STDERR_FILENO, std::string(kProgram) + ": " + line.error + "\n\n" + UsageText(kProgram));
         return kExitUsage;
+    }
+    if (line.action == CommandLine::Action::ListPorts) {
+        WriteAll(STDOUT_FILENO, PortTable(ListPorts()));
+        return 0;
     }
     if (line.action == CommandLine::Action::History) {
         const HistoryAnswer history = HistoryOf(line.history_file);

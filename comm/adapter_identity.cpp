@@ -10,7 +10,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string FirstLine(const fs::path& file)
+// The identity of the tty named `name` in sysfs.
+std::string IdentityOfTty(const std::string& name, const TtySources& sources)
+{
+    const std::string usb = UsbParentOf(name, sources);
+    if (usb.empty())
+        return {};
+    const fs::path at(usb);
+    const std::string serial = SysfsLine(at / "serial");
+    if (serial.empty())
+        return "usb-port:" + at.filename().string();
+    return "usb:" + SysfsLine(at / "idVendor") + ":" + SysfsLine(at / "idProduct") + ":" + serial;
+}
+
+}  // namespace
+
+std::string SysfsLine(const std::string& file)
 {
     std::ifstream in(file);
     std::string line;
@@ -18,8 +33,7 @@ std::string FirstLine(const fs::path& file)
     return line;
 }
 
-// The identity of the tty named `name` in sysfs.
-std::string IdentityOfTty(const std::string& name, const TtySources& sources)
+std::string UsbParentOf(const std::string& name, const TtySources& sources)
 {
     std::error_code error;
     fs::path at = fs::canonical(fs::path(sources.SysClassTty) / name / "device", error);
@@ -27,17 +41,11 @@ std::string IdentityOfTty(const std::string& name, const TtySources& sources)
         return {};
     // Up from the tty's device to the USB device that carries the descriptors.
     for (int depth = 0; depth < 8 && at.has_relative_path(); ++depth, at = at.parent_path()) {
-        if (!fs::exists(at / "idVendor", error))
-            continue;
-        const std::string serial = FirstLine(at / "serial");
-        if (serial.empty())
-            return "usb-port:" + at.filename().string();
-        return "usb:" + FirstLine(at / "idVendor") + ":" + FirstLine(at / "idProduct") + ":" + serial;
+        if (fs::exists(at / "idVendor", error))
+            return at.string();
     }
     return {};
 }
-
-}  // namespace
 
 std::string AdapterIdentity(const std::string& device_path, const TtySources& sources)
 {

@@ -13,6 +13,15 @@ struct TtySources {
     std::string Dev = "/dev";
 };
 
+// The first line of a sysfs attribute file, without its newline; empty when
+// it cannot be read.
+std::string SysfsLine(const std::string& file);
+
+// The sysfs folder of the USB device that carries the descriptors (idVendor,
+// idProduct, serial...) of the tty named `name` ("ttyUSB0"); empty when it has
+// no USB parent.
+std::string UsbParentOf(const std::string& name, const TtySources& sources = {});
+
 // "usb:0403:6001:A50285BI", or "usb-port:1-1.2" for an adapter without a
 // serial; empty for a device with no USB parent (on-board UART, pseudo-terminal).
 // `device_path` may be a link (a by-id path): the tty it leads to counts.

@@ -97,7 +97,7 @@ int PortMap::ParsePortName(const std::string& name)
             return 0;
         n = n * 10 + (text[i] - '0');
     }
-    return n >= 1 && n <= 255 ? n : 0;
+    return n >= 1 && n <= 256 ? n : 0;
 }
 
 }  // namespace varnox

@@ -18,7 +18,7 @@ public:
     // The device path of port `port`; empty when it maps to nothing.
     std::string PathOf(int port) const;
 
-    // Parses "COMn" (case-insensitive, n 1..255); 0 when it is not one.
+    // Parses "COMn" (case-insensitive, n 1..256, as many as Windows numbers); 0 when it is not one.
     static int ParsePortName(const std::string& name);
 
 private:

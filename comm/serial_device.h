@@ -8,10 +8,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "comm/comm_result.h"
 
 namespace varnox {
+
+struct PortInfo;  // comm/port_list.h
 
 enum class Parity : uint8_t { None, Odd, Even, Mark, Space };
 enum class StopBits : uint8_t { One, OneAndHalf, Two };
@@ -96,6 +99,9 @@ public:
     virtual OpenRefusal LastRefusal() const { return OpenRefusal::Other; }
     // The device that port `port` maps to, for display ("/dev/ttyUSB0").
     virtual std::string DeviceName(int port) const = 0;
+    // The ports listed now (n-th found -> device), so that an adapter plugged
+    // in since can be reached; openers whose COMn is the system's own ignore it.
+    virtual void Learn(const std::vector<PortInfo>& ports) { (void)ports; }
 };
 
 }  // namespace varnox

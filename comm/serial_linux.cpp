@@ -1,5 +1,7 @@
 #include "comm/serial_linux.h"
 
+#include "comm/port_list.h"
+
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -408,11 +410,20 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::str
     return nullptr;
 }
 
+void PosixPortOpener::Learn(const std::vector<PortInfo>& ports)
+{
+    for (const PortInfo& port : ports) {
+        if (port.Number > 0 && pinned_.count(port.Number) == 0)
+            map_.Map(port.Number, port.Device);
+    }
+}
+
 std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& reason)
 {
     const std::string path = map_.PathOf(port);
     if (path.empty()) {
-        reason = "COM" + std::to_string(port) + ": no serial device is mapped to this port";
+        reason = "COM" + std::to_string(port) + ": no serial device is mapped to this port; " +
+                 PortsHere(ListPorts(sources_));
         last_refusal_ = OpenRefusal::Missing;
         return nullptr;
     }
@@ -422,13 +433,17 @@ std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& r
         const auto known = identities_.find(port);
         const std::string moved =
             known == identities_.end() ? std::string() : FindAdapter(known->second, sources_);
-        if (moved.empty() || moved == path)
+        if (moved.empty() || moved == path) {
+            reason += "; " + PortsHere(ListPorts(sources_));
             return nullptr;
+        }
         map_.Map(port, moved);
         device = OpenSerialDevice(moved, reason, kWriteTimeoutSeconds, &last_refusal_);
     }
     if (device)
         identities_[port] = AdapterIdentity(map_.PathOf(port), sources_);
+    else if (last_refusal_ == OpenRefusal::Missing)
+        reason += "; " + PortsHere(ListPorts(sources_));
     return device;
 }
 

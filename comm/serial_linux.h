@@ -5,6 +5,8 @@
 #include <string>
 
 #include <map>
+#include <set>
+#include <vector>
 
 #include "comm/adapter_identity.h"
 #include "comm/port_map.h"
@@ -37,12 +39,21 @@ public:
     std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
     OpenRefusal LastRefusal() const override { return last_refusal_; }
     std::string DeviceName(int port) const override { return map_.PathOf(port); }
+    // Maps the listed ports that were not pinned to their devices.
+    void Learn(const std::vector<PortInfo>& ports) override;
+    // Maps port `port` to `path` for good: Learn leaves it (a command line's COMn=PATH).
+    void Pin(int port, const std::string& path)
+    {
+        map_.Map(port, path);
+        pinned_.insert(port);
+    }
     PortMap& Map() { return map_; }
 
 private:
     PortMap map_;
     TtySources sources_;
     std::map<int, std::string> identities_;
+    std::set<int> pinned_;
     OpenRefusal last_refusal_ = OpenRefusal::None;
 };
 

@@ -1,5 +1,7 @@
 #include "comm/serial_win32.h"
 
+#include "comm/port_list.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -402,9 +404,10 @@ std::unique_ptr<SerialDevice> Win32PortOpener::OpenPort(int port, std::string& r
         last_refusal_ = OpenRefusal::None;
     else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
         last_refusal_ = OpenRefusal::Busy;
-    else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+    else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
         last_refusal_ = OpenRefusal::Missing;
-    else
+        reason += "; " + PortsHere(ListPorts());
+    } else
         last_refusal_ = OpenRefusal::Other;
     return device;
 }

@@ -223,7 +223,7 @@ common_usage() { sed '/^PORT /,/^$/d; /^The run record: /,/^$/d; /^  130 stopped
 test_cli_usage() {
   local args want linux windows
   # --help last: the checks after the loop read its output.
-  for args in "" "COM9" "COM1 COM2" "--version" "--help"; do
+  for args in "" "COM257" "COM1 COM2" "--version" "--help"; do
     want=2; [[ $args == --help || $args == --version ]] && want=0
     linux=0; windows=0
     # shellcheck disable=SC2086  # the arguments split on purpose
@@ -237,10 +237,15 @@ test_cli_usage() {
     cmp -s <(common_usage "$work/linux.err") <(common_usage "$work/windows.err") ||
       fail "usage '$args': stderr differs from Linux"
   done
-  grep -qx "PORT   COM1 .. COM8 (any letter case): the Windows serial port of that name." "$work/windows.out" ||
+  grep -qxF 'PORT   COM1 .. COM256 (any letter case) or \\.\COMn: the Windows serial' "$work/windows.out" ||
     fail "help: PORT is not described as the Windows port"
   grep -q "Ctrl-Break" "$work/windows.out" || fail "help: Ctrl-Break is not described"
   ! grep -q "/dev/" "$work/windows.out" || fail "help: the Windows tool names Linux devices"
+  # The system's ports, from the registry, none opened.
+  (unset DISPLAY; exec wine "$win_bin/varnox-patch-cli.exe" --list-ports) >"$work/ports.out" 2>"$work/ports.err" </dev/null ||
+    fail "--list-ports: exit status $?"
+  head -n 1 "$work/ports.out" | grep -q '^PORT .* BY-ID$' || fail "--list-ports: no table header"
+  [[ ! -s $work/ports.err ]] || fail "--list-ports: wrote to stderr"
 }
 
 test_cli_no_panel() {

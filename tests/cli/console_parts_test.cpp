@@ -31,9 +31,19 @@ TEST(CommandLineTest, PortsAndUsageErrors)
     EXPECT_EQ(Parse({"COM1"}).port_number, 1);
     EXPECT_EQ(Parse({"com8"}).port_number, 8);
     EXPECT_EQ(Parse({"Com3"}).action, CommandLine::Action::Run);
+    // USB adapters on Windows get high numbers, also in the system's own form.
+    EXPECT_EQ(Parse({"COM9"}).port_number, 9);
+    EXPECT_EQ(Parse({"COM256"}).port_number, 256);
+    EXPECT_EQ(Parse({"\\\\.\\COM12"}).port_number, 12);
+    EXPECT_EQ(Parse({"\\\\.\\com3"}).port_number, 3);
+
+    EXPECT_EQ(Parse({"--list-ports"}).action, CommandLine::Action::ListPorts);
 
     for (auto args : std::vector<std::vector<const char*>>{{},
-                                                           {"COM9"},
+                                                           {"COM257"},
+                                                           {"\\\\.\\COM0"},
+                                                           {"\\\\.\\ttyUSB0"},
+                                                           {"--list-ports", "COM1"},
                                                            {"COM0"},
                                                            {"COM"},
                                                            {"ttyUSB0"},

@@ -19,7 +19,7 @@ const std::vector<std::string> kOpening = {
 
 TEST(ToolContract, UsageErrorsEndWithStatusTwo)
 {
-    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"COM9"}, {"--bogus"}, {"COM1", "COM2"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"COM257"}, {"--bogus"}, {"COM1", "COM2"}}) {
         const ChildResult run = RunTool(args);
         EXPECT_EQ(run.status, 2) << (args.empty() ? "(none)" : args[0]);
         EXPECT_EQ(run.out, "");
@@ -41,6 +41,15 @@ TEST(ToolContract, HelpAndVersionGoToStdout)
     EXPECT_EQ(version.err, "");
 }
 
+TEST(ToolContract, ListPortsOpensNothingAndEndsWithZero)
+{
+    const ChildResult run = RunTool({"--list-ports"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("PORT ", 0), 0u) << run.out;
+    EXPECT_LT(run.out.find(" DEVICE "), run.out.find(" BY-ID\n")) << run.out;
+    EXPECT_EQ(run.err, "");
+}
+
 TEST(ToolContract, PortThatCannotBeOpenedEndsAsAnUnansweredIdentityRead)
 {
     const ChildResult run = RunTool({"/dev/varnox-no-such-port"});
@@ -48,7 +57,11 @@ TEST(ToolContract, PortThatCannotBeOpenedEndsAsAnUnansweredIdentityRead)
     EXPECT_EQ(run.out, Joined({"", "Errore Lettura da centrale : No Answer", ""}));
     // The box's text, then why the port did not open.
     ASSERT_EQ(run.err.rfind("Impossibile accedere alla porta seriale\n", 0), 0u) << run.err;
-    EXPECT_NE(run.err.find("/dev/varnox-no-such-port"), std::string::npos);
+    EXPECT_NE(run.err.find("/dev/varnox-no-such-port: no such device; "), std::string::npos);
+    // ...and which ports there are instead.
+    EXPECT_TRUE(run.err.find("ports here: ") != std::string::npos ||
+                run.err.find("no serial port here") != std::string::npos)
+        << run.err;
 }
 
 TEST(ToolContract, ReleaseRejected)

@@ -90,8 +90,8 @@ TEST(PortMapTest, ParsePortName)
         const char* name;
         int port;
     } rows[] = {
-        {"COM3", 3}, {"com3", 3},   {"Com12", 12}, {"COM3:", 3}, {"COM255", 255}, {"COM1", 1},
-        {"COM0", 0}, {"COM256", 0}, {"COM", 0},    {"COM:", 0},  {"COMx", 0},     {"COM3a", 0},
+        {"COM3", 3}, {"com3", 3},   {"Com12", 12}, {"COM3:", 3}, {"COM256", 256}, {"COM1", 1},
+        {"COM0", 0}, {"COM257", 0}, {"COM", 0},    {"COM:", 0},  {"COMx", 0},     {"COM3a", 0},
         {"3", 0},    {"", 0},       {"LPT1", 0},   {" COM3", 0}, {"COM-1", 0},    {"COM99999", 0},
     };
     for (const auto& row : rows)

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "comm/port_list.h"
 #include "comm/serial_linux.h"
 #include "comm/serial_port.h"
 #include "tests/support/pty_pair.h"
@@ -195,8 +196,8 @@ TEST_F(PtyPortTest, MissingUnmappedAndNonSerialPathsFail)
         const char* path;
         std::string reason;
     } rows[] = {
-        {4, "/dev/varnox-no-such-port", "/dev/varnox-no-such-port: no such device"},
-        {5, nullptr, "COM5: no serial device is mapped to this port"},
+        {4, "/dev/varnox-no-such-port", "/dev/varnox-no-such-port: no such device; " + PortsHere(ListPorts())},
+        {5, nullptr, "COM5: no serial device is mapped to this port; " + PortsHere(ListPorts())},
         {6, "/dev/null", "/dev/null: not a serial device"},
     };
     for (const auto& row : rows) {

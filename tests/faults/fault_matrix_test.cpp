@@ -251,7 +251,7 @@ TEST_P(FaultMatrix, EndsAsDocumented)
     EXPECT_EQ(run.out, Joined(log));
     std::vector<std::string> boxes;
     for (int i = 0; i < s.FailedReopens; ++i)
-        boxes.insert(boxes.end(), {kPortBox, link + ": no such device"});
+        boxes.insert(boxes.end(), {kPortBox, NoSuchDevice(link)});
     EXPECT_EQ(run.err, Joined(Concat(boxes, EndingBoxes(s.End))));
     EXPECT_LE(run.wall_seconds, s.MaxSeconds);
 

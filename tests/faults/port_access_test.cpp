@@ -78,7 +78,7 @@ TEST(PortAccess, NoSuchDevice)
 {
     ScratchFolder folder;
     const std::string missing = folder.Path() + "/ttyUSB0";
-    ExpectRefusedPort(RunTool({missing}), missing + ": no such device");
+    ExpectRefusedPort(RunTool({missing}), NoSuchDevice(missing));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "comm/port_list.h"
+
 namespace varnox::testing {
 
 // Every faulted run impersonates the panel with the smallest image: 677
@@ -17,6 +19,11 @@ inline const std::string kBadData = "Errore Lettura da centrale : BAD DATA      
 inline const std::string kBadChecksum = "Errore Lettura da centrale : BAD CKSUM";
 
 inline const std::string kPortBox = "Impossibile accedere alla porta seriale";
+// The box detail of a port path with no device behind it: it names the ports that do exist.
+inline std::string NoSuchDevice(const std::string& path)
+{
+    return path + ": no such device; " + PortsHere(ListPorts());
+}
 inline const std::string kMicroKernelBox =
     "ATTENZIONE: errore di programmazione firmware; la versione non è stata aggiornata";
 inline const std::string kFlashBox = "ATTENZIONE: errore irreversibile di programmazione firmware";

@@ -271,6 +271,56 @@ private slots:
         QVERIFY2(port != nullptr, reason.c_str());
     }
 
+    void theMenuIsProbedAgainEachTimeItOpens()
+    {
+        SimPanel panel;
+        SimClock clock;
+        SimPortOpener opener(panel, clock, 3);
+        // Port 3's adapter is not there (or busy) at start-up.
+        opener.FailNextOpens(1, "No such file or directory", OpenRefusal::Missing);
+        testing::RecordingBoxes boxes;
+        MainWindow form(opener, clock, boxes);
+        QVERIFY(!form.PortItem(3)->isEnabled());
+        QVERIFY(form.BeyondItems().empty());
+
+        // Plugged in since, together with an adapter the system numbered COM12.
+        PortInfo com3;
+        com3.Number = 3;
+        com3.Device = opener.DeviceName(3);
+        com3.Maker = "FTDI";
+        com3.Product = "FT232R USB UART";
+        PortInfo com12;
+        com12.Number = 12;
+        com12.Device = "\\\\.\\COM12";
+        com12.Product = "USB-SERIAL CH340";
+        form.Core().SetPortLister([=] { return std::vector<PortInfo>{com3, com12}; });
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.PortMenu()->popup(form.mapToGlobal(QPoint(0, 0)));
+        QTRY_VERIFY(form.PortMenu()->isVisible());
+        form.PortMenu()->hide();
+
+        QCOMPARE(EnabledItems(form), (QList<bool>{false, false, true, false, false, false, false, false}));
+        QCOMPARE(form.PortItem(3)->toolTip(), QString::fromStdString(com3.Device + " (FTDI FT232R USB UART)"));
+        QCOMPARE(form.PortItem(3)->objectName(), QStringLiteral("COM31"));
+        // A separator, then COM12, chosen directly.
+        QCOMPARE(form.BeyondItems().size(), std::size_t{2});
+        QVERIFY(form.BeyondItems()[0]->isSeparator());
+        QAction* high = form.BeyondItems()[1];
+        QCOMPARE(high->text(), QStringLiteral("COM12"));
+        QCOMPARE(high->toolTip(), QString::fromStdString(com12.Device + " (USB-SERIAL CH340)"));
+        high->trigger();
+        QCOMPARE(form.SelectedPort(), 12);
+
+        // Unplugged again: the next opening drops its item.
+        form.Core().SetPortLister([=] { return std::vector<PortInfo>{com3}; });
+        form.PortMenu()->popup(form.mapToGlobal(QPoint(0, 0)));
+        QTRY_VERIFY(form.PortMenu()->isVisible());
+        form.PortMenu()->hide();
+        QVERIFY(form.BeyondItems().empty());
+        QCOMPARE(form.PortMenu()->actions().size(), kMenuPorts);
+    }
+
     void probeReleasesADeviceThatOpenedButRefusedTheSettings()
     {
         testing::FakeLine line;

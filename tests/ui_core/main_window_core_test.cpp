@@ -81,6 +81,44 @@ TEST(MainWindowCoreTest, StartProbesThePortsAndWritesTheInstructions)
     EXPECT_TRUE(view.boxes.empty());
 }
 
+TEST(MainWindowCoreTest, PortsAboveTheEightAreSelectableWhileListed)
+{
+    Bench bench(3);
+    EXPECT_FALSE(bench.core.SelectPort(12));
+    PortInfo com3;
+    com3.Number = 3;
+    com3.Device = bench.opener.DeviceName(3);
+    com3.Maker = "FTDI";
+    PortInfo com12;
+    com12.Number = 12;
+    com12.Device = "\\\\.\\COM12";
+    PortInfo com5;  // listed, but the opener cannot reach it: greyed like any unusable item
+    com5.Number = 5;
+    com5.Device = "/dev/ttyUSB4";
+    bench.core.SetPortLister([=] { return std::vector<PortInfo>{com3, com5, com12}; });
+    bench.core.ProbePorts();
+
+    const PortMenuModel& menu = bench.core.Menu();
+    EXPECT_EQ(menu.Items[2].Device, com3.Device + " (FTDI)");
+    EXPECT_EQ(menu.Items[2].Text, "COM3");
+    EXPECT_EQ(bench.view.port_items,
+              (std::array<bool, kMenuPorts>{false, false, true, false, false, false, false, false}));
+    ASSERT_EQ(menu.Beyond.size(), 1u);
+    EXPECT_EQ(menu.Beyond[0].Port, 12);
+    EXPECT_EQ(menu.Beyond[0].Text, "COM12");
+    EXPECT_EQ(menu.Beyond[0].Device, "\\\\.\\COM12");
+    EXPECT_TRUE(bench.core.SelectPort(12));
+    EXPECT_EQ(bench.core.Engine().SelectedPort.load(), 12);
+    EXPECT_FALSE(bench.core.SelectPort(13));
+    EXPECT_FALSE(bench.core.SelectPort(0));
+
+    // Gone from the list: no longer selectable.
+    bench.core.SetPortLister([] { return std::vector<PortInfo>{}; });
+    bench.core.ProbePorts();
+    EXPECT_TRUE(bench.core.Menu().Beyond.empty());
+    EXPECT_FALSE(bench.core.SelectPort(12));
+}
+
 TEST(MainWindowCoreTest, DuringARunASecondRunAPortChangeAndClosingAreRefused)
 {
     Bench bench;

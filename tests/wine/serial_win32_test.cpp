@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "comm/line_settings_win32.h"
+#include "comm/port_list.h"
 #include "comm/serial_port.h"
 #include "comm/serial_win32.h"
 #include "core/clock.h"
@@ -170,7 +171,7 @@ TEST(PortNameTest, AMissingPortFailsWithItsReason)
     EXPECT_FALSE(comm.IsOpen());
     EXPECT_EQ(opened.kind, CommFailure::OpenRefused);
     EXPECT_EQ(opened.text, kOpenFailedText);
-    EXPECT_EQ(opened.system, "COM200: no such port");
+    EXPECT_EQ(opened.system, "COM200: no such port; " + PortsHere(ListPorts()));
 }
 
 // The port on a pseudo-terminal with pty_peer echo at the other end.

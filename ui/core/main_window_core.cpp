@@ -1,5 +1,6 @@
 #include "ui/core/main_window_core.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 
@@ -11,7 +12,8 @@ MainWindowCore::MainWindowCore(MainWindowView& view, PortOpener& opener, Clock& 
     : view_(view),
       queue_([&view] { view.WakeWindowThread(); }),
       bridge_(queue_, view, [this](bool enabled) { EngineButton(enabled); }),
-      engine_(opener, clock, bridge_)
+      engine_(opener, clock, bridge_),
+      list_ports_([] { return ListPorts(); })
 {
 }
 
@@ -25,12 +27,21 @@ void MainWindowCore::Start()
 {
     view_.SetInfoBoxVisible(true);
     engine_.SelectedPort = 1;
-    usable_ = ProbeMenuPorts(engine_.Opener());
-    for (int port = 1; port <= kMenuPorts; ++port)
-        view_.EnablePortItem(port, usable_[port - 1]);
+    ProbePorts();
     for (const char* line : kStartupInstructions)
         view_.LogLine(line);
     view_.SetButtonText(kButtonCaption);
+}
+
+void MainWindowCore::ProbePorts()
+{
+    // The run owns the port; the menu is disabled then anyway.
+    if (phase_ == RunPhase::Running)
+        return;
+    menu_ = ProbePortMenu(engine_.Opener(), list_ports_());
+    for (int port = 1; port <= kMenuPorts; ++port)
+        view_.EnablePortItem(port, menu_.Usable[port - 1]);
+    view_.ShowPortMenu(menu_);
 }
 
 bool MainWindowCore::StartUpdate()
@@ -75,7 +86,9 @@ void MainWindowCore::OnRunEnded(const std::string& failure)
 bool MainWindowCore::SelectPort(int port)
 {
     // The menu is disabled during a run; this also holds for a direct call.
-    if (phase_ == RunPhase::Running || port < 1 || port > kMenuPorts)
+    const bool beyond = std::any_of(menu_.Beyond.begin(), menu_.Beyond.end(),
+                                    [port](const PortMenuItem& item) { return item.Port == port; });
+    if (phase_ == RunPhase::Running || port < 1 || (port > kMenuPorts && !beyond))
         return false;
     engine_.SelectedPort = port;
     return true;

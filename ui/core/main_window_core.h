@@ -2,13 +2,14 @@
 // Everything both main windows do alike, without a widget: the run of the
 // CONTINUE button on a worker thread and its state, the engine's window
 // operations handed to the window's thread, what is refused during a run,
-// the guard against an exception escaping a run, the port menu's start-up
-// probe, and the end of the program during a run. A shell (MainWindowView)
+// the guard against an exception escaping a run, the port menu's probe, and the end of the program during a run. A shell (MainWindowView)
 // adds widgets, painting and its own thread.
 
 #include <array>
+#include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "comm/serial_port.h"
 #include "core/clock.h"
@@ -45,6 +46,11 @@ public:
     // The window's start: port 1 chosen, the menu's ports probed, the
     // instructions in the log, the button's caption.
     void Start();
+    // The port menu opens: the ports are listed and probed again, so an
+    // adapter plugged in since becomes selectable. Nothing during a run.
+    void ProbePorts();
+    // Where the ports are listed from (ListPorts by default).
+    void SetPortLister(std::function<std::vector<PortInfo>()> lister) { list_ports_ = std::move(lister); }
     // CONTINUE: starts the update on the worker thread. Refused (false) while
     // a run is under way and when the engine has disabled the button.
     bool StartUpdate();
@@ -62,7 +68,8 @@ public:
     RunPhase Phase() const { return phase_; }
     bool RunInProgress() const { return phase_ == RunPhase::Running; }
     bool ButtonEnabled() const { return phase_ != RunPhase::Running && engine_button_; }
-    const std::array<bool, kMenuPorts>& UsablePorts() const { return usable_; }
+    const std::array<bool, kMenuPorts>& UsablePorts() const { return menu_.Usable; }
+    const PortMenuModel& Menu() const { return menu_; }
 
 private:
     void EngineButton(bool enabled);
@@ -73,7 +80,8 @@ private:
     OperationQueue queue_;
     WindowBridge bridge_;
     UpdateEngine engine_;
-    std::array<bool, kMenuPorts> usable_{};
+    std::function<std::vector<PortInfo>()> list_ports_;
+    PortMenuModel menu_;
     RunPhase phase_ = RunPhase::Idle;
     // The button's state as the engine last set it; shown once a run ends.
     bool engine_button_ = true;

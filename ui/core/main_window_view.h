@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/window_ops.h"
+#include "ui/core/port_probe.h"
 
 namespace varnox {
 
@@ -40,8 +41,11 @@ public:
 
     // Button5 and the port menu as the run state allows.
     virtual void EnableRunControls(bool button, bool port_menu) = 0;
-    // Item n of the port menu, as the start-up probe found port n.
+    // Item n of the port menu, as the last probe found port n.
     virtual void EnablePortItem(int port, bool enabled) = 0;
+    // The menu as the last probe found it: what each item leads to (its
+    // tooltip) and the items after the eight, which replace those shown before.
+    virtual void ShowPortMenu(const PortMenuModel& menu) { (void)menu; }
     virtual void SetButtonText(const std::string& text) = 0;
     virtual void SetInfoBoxVisible(bool visible) = 0;
 

@@ -40,10 +40,9 @@ int main(int argc, char** argv)
         return answer.ExitStatus;
     }
 
-    PortMap ports = PortMap::Discover();
+    PosixPortOpener opener(PortMap::Discover());
     for (const PortOverride& item : command.Ports)
-        ports.Map(item.Port, item.Path);
-    PosixPortOpener opener(std::move(ports));
+        opener.Pin(item.Port, item.Path);
     SteadyClock clock;
     PortTracing tracing(opener, clock);
     if (std::string error; !tracing.Start(command.Run.TraceFile, error)) {

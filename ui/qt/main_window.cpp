@@ -145,6 +145,32 @@ void MainWindow::EnablePortItem(int port, bool enabled)
     port_items_[port - 1]->setEnabled(enabled);
 }
 
+void MainWindow::ShowPortMenu(const PortMenuModel& menu)
+{
+    for (int port = 1; port <= kMenuPorts; ++port) {
+        const QString device = QString::fromStdString(menu.Items[port - 1].Device);
+        port_items_[port - 1]->setToolTip(device);
+        port_items_[port - 1]->setStatusTip(device);
+    }
+    for (QAction* item : beyond_items_) {
+        port_menu_->removeAction(item);
+        item->deleteLater();
+    }
+    beyond_items_.clear();
+    if (menu.Beyond.empty())
+        return;
+    beyond_items_.push_back(port_menu_->addSeparator());
+    for (const PortMenuItem& model : menu.Beyond) {
+        QAction* item = port_menu_->addAction(QString::fromStdString(model.Text));
+        item->setObjectName(QString::fromStdString(model.Text));
+        item->setToolTip(QString::fromStdString(model.Device));
+        item->setStatusTip(QString::fromStdString(model.Device));
+        const int port = model.Port;
+        connect(item, &QAction::triggered, this, [this, port] { SelectPort(port); });
+        beyond_items_.push_back(item);
+    }
+}
+
 void MainWindow::SetButtonText(const std::string& text)
 {
     Button5->setText(QString::fromStdString(text));

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <array>
+#include <vector>
 
 #include "comm/serial_port.h"
 #include "core/clock.h"
@@ -50,6 +51,8 @@ public:
     // The log's lines; none after ClearLog.
     QStringList LogLines() const;
     QAction* PortItem(int port) const { return port_items_[port - 1]; }
+    // The items after the eight: a separator, then one per port above them.
+    const std::vector<QAction*>& BeyondItems() const { return beyond_items_; }
     QMenu* PortMenu() const { return port_menu_; }
     // Why the logo could not be shown; empty when it was.
     const QString& LogoError() const { return logo_error_; }
@@ -96,6 +99,7 @@ private:
     void SetFieldText(Field field, const std::string& text) override;
     void EnableRunControls(bool button, bool port_menu) override;
     void EnablePortItem(int port, bool enabled) override;
+    void ShowPortMenu(const PortMenuModel& menu) override;
     void SetButtonText(const std::string& text) override;
     void SetInfoBoxVisible(bool visible) override;
     void RunEnded() override { emit RunFinished(); }
@@ -115,6 +119,7 @@ private:
     QFont dialog_font_;
     QMenu* port_menu_ = nullptr;
     std::array<QAction*, kMenuPorts> port_items_{};
+    std::vector<QAction*> beyond_items_;  // the separator, then the ports above the eight
     QString logo_error_;
     bool log_has_lines_ = false;
     bool placed_ = false;

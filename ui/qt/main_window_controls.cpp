@@ -177,6 +177,8 @@ void MainWindow::CreatePortMenu()
         connect(item, &QAction::triggered, this, [this, port] { SelectPort(port); });
         port_items_[port - 1] = item;
     }
+    // Probed again each time it opens: an adapter plugged in since becomes selectable.
+    connect(port_menu_, &QMenu::aboutToShow, this, [this] { core_.ProbePorts(); });
 }
 
 void MainWindow::PlaceControls()

@@ -132,6 +132,11 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
         return 0;
     case kWakeMessage: core_.ServeOperations(); return 0;
     case WM_COMMAND: OnCommand(LOWORD(wparam), HIWORD(wparam)); return 0;
+    case WM_INITMENUPOPUP:
+        // Probed again each time it opens: an adapter plugged in since becomes selectable.
+        if (reinterpret_cast<HMENU>(wparam) == port_menu_)
+            core_.ProbePorts();
+        return 0;
     case WM_DPICHANGED: OnDpiChanged(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
@@ -172,7 +177,7 @@ void MainWindow::OnCommand(int id, int code)
         StartUpdate();
     } else if (id == kComboBox1 && code == CBN_SELCHANGE) {
         core_.Bridge().CacheSelectorIndex(static_cast<int>(SendMessageW(ComboBox1, CB_GETCURSEL, 0, 0)));
-    } else if (id > kPortItemBase && id <= kPortItemBase + kMenuPorts) {
+    } else if (id > kPortItemBase && id <= kPortItemBase + kHighestPortNumber) {
         SelectPort(id - kPortItemBase);
     }
 }
@@ -248,6 +253,21 @@ void MainWindow::EnableRunControls(bool button, bool port_menu)
     EnableWindow(Button5, button ? TRUE : FALSE);
     EnableMenuItem(GetMenu(hwnd_), 0, MF_BYPOSITION | (port_menu ? MF_ENABLED : MF_GRAYED));
     DrawMenuBar(hwnd_);
+}
+
+void MainWindow::ShowPortMenu(const PortMenuModel& menu)
+{
+    // A menu item has no tooltip here: the ports above the eight show their
+    // adapter beside their name, the eight stay as they are.
+    while (GetMenuItemCount(port_menu_) > kMenuPorts)
+        DeleteMenu(port_menu_, kMenuPorts, MF_BYPOSITION);
+    if (menu.Beyond.empty())
+        return;
+    AppendMenuW(port_menu_, MF_SEPARATOR, 0, nullptr);
+    for (const PortMenuItem& item : menu.Beyond) {
+        AppendMenuW(port_menu_, MF_STRING, static_cast<UINT_PTR>(kPortItemBase + item.Port),
+                    Widen(item.Text + "\t" + item.Device).c_str());
+    }
 }
 
 void MainWindow::EnablePortItem(int port, bool enabled)

@@ -117,6 +117,7 @@ private:
     void SetFieldText(Field field, const std::string& text) override;
     void EnableRunControls(bool button, bool port_menu) override;
     void EnablePortItem(int port, bool enabled) override;
+    void ShowPortMenu(const PortMenuModel& menu) override;
     void SetButtonText(const std::string& text) override;
     void SetInfoBoxVisible(bool visible) override;
 
