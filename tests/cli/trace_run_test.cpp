@@ -68,7 +68,8 @@ TEST(TraceRun, TraceFileThatCannotBeCreatedIsAUsageError)
     const ChildResult run = RunTool({"--trace", "/nonexistent/folder/trace.txt", "/dev/varnox-no-such-port"});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.rfind("varnox-patch-cli: --trace: /nonexistent/folder/trace.txt: No such file or directory\n\n", 0),
+    EXPECT_EQ(run.err.rfind(
+                  "varnox-patch-cli: --trace: /nonexistent/folder/trace.txt: No such file or directory\n\n", 0),
               0u)
         << run.err;
 }
