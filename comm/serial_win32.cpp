@@ -27,6 +27,10 @@ constexpr DWORD kCancelGraceMs = 500;
 // Some drivers (CH340's) end the wait for a first byte at once with none;
 // the wait then goes on in pauses of this length rather than spin.
 constexpr double kEmptyReadPauseSeconds = 0.005;
+// Before a close the output queue gets this long to drain, in pauses of
+// kEmptyReadPauseSeconds; a stuck adapter then loses what it still holds.
+constexpr double kDrainSeconds = 0.5;
+constexpr DWORD kPurgeAll = PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR;
 
 double MonotonicNow()
 {
@@ -147,6 +151,8 @@ private:
     }
     // Bytes in the driver's input queue; -1 when the device failed.
     long DriverWaiting();
+    // Waits a bounded time for the output queue to empty.
+    void DrainOutput();
     // Reads up to `count` bytes from the driver, waiting at most `ms` for
     // the first; the number read, or -1 on failure.
     long ReadDriver(uint8_t* destination, DWORD count, DWORD ms);
@@ -172,6 +178,8 @@ std::string Win32SerialDevice::Prepare()
 {
     if (!write_done_.valid() || !read_done_.valid())
         return name_ + ": " + SystemText(GetLastError());
+    // Whatever an earlier program left in either queue is not ours.
+    calls_.Purge(handle_, kPurgeAll);
     return {};
 }
 
@@ -333,6 +341,22 @@ long Win32SerialDevice::DriverWaiting()
     return static_cast<long>(std::min<DWORD>(status.cbInQue, 0x7FFFFFFF - kQueueSize));
 }
 
+void Win32SerialDevice::DrainOutput()
+{
+    const double deadline = MonotonicNow() + kDrainSeconds;
+    for (;;) {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!calls_.ClearError(handle_, errors, status) || status.cbOutQue == 0)
+            return;
+        error_flags_ |= errors;
+        const double left = deadline - MonotonicNow();
+        if (left <= 0)
+            return;
+        calls_.Pause(WaitMilliseconds(std::min(left, kEmptyReadPauseSeconds), MAXDWORD - 1));
+    }
+}
+
 long Win32SerialDevice::BytesWaiting()
 {
     const long waiting = DriverWaiting();
@@ -393,8 +417,12 @@ CommResult Win32SerialDevice::Close()
         return CommResult::Done();
     // Closing a handle whose transfer the driver would not end may wait for
     // that driver too: a device gone that way keeps its handle.
-    if (!gone_ && !calls_.Close(handle_))
-        return Fail(CommFailure::CloseRefused, "cannot close the device", calls_.LastError());
+    if (!gone_) {
+        DrainOutput();
+        calls_.Purge(handle_, kPurgeAll);
+        if (!calls_.Close(handle_))
+            return Fail(CommFailure::CloseRefused, "cannot close the device", calls_.LastError());
+    }
     handle_ = INVALID_HANDLE_VALUE;
     taken_.clear();
     return CommResult::Done();

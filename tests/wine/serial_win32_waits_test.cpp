@@ -23,7 +23,7 @@ double Now()
 }
 
 enum class Driver {
-    NeverEnds,     // transfers stay pending, cancelled or not
+    NeverEnds,    // transfers stay pending, cancelled or not
     EmptyAtOnce,  // reads complete at once with no byte
 };
 
@@ -37,6 +37,7 @@ public:
     int closes = 0;
     int purges = 0;
     int byte_after_reads = 0;  // the driver's queue holds a byte after this many reads (0: never)
+    DWORD out_queue = 0;       // bytes the driver never sends
 
     BOOL GetState(HANDLE, DCB& dcb) override
     {
@@ -55,6 +56,7 @@ public:
         errors = 0;
         status = COMSTAT{};
         status.cbInQue = byte_after_reads > 0 && reads >= byte_after_reads ? 1 : 0;
+        status.cbOutQue = out_queue;
         return TRUE;
     }
     BOOL Write(HANDLE, const void*, DWORD, OVERLAPPED&) override { return ++calls, Started(); }
@@ -177,6 +179,32 @@ TEST_F(FakeDriverTest, AByteArrivingBetweenThePausesEndsTheWait)
     EXPECT_EQ(device->WaitForInput(0, 2.0), WaitResult::MoreInput);
     EXPECT_LT(Now() - start, 0.5);
     EXPECT_EQ(device->BytesWaiting(), 1);
+}
+
+// Both queues are purged at open; at close a stuck output queue gets half
+// a second, then is purged, and the handle is closed.
+TEST_F(FakeDriverTest, QueuesArePurgedAtOpenAndAStuckOutputHoldsTheCloseBriefly)
+{
+    FakeCalls calls(Driver::EmptyAtOnce);
+    calls.out_queue = 10;
+    auto device = Open(calls);
+    ASSERT_TRUE(device);
+    EXPECT_EQ(calls.purges, 1);
+    const double start = Now();
+    EXPECT_TRUE(device->Close().ok());
+    const double waited = Now() - start;
+    EXPECT_GE(waited, 0.5);
+    EXPECT_LT(waited, 0.7);
+    EXPECT_EQ(calls.purges, 2);
+    EXPECT_EQ(calls.closes, 1);
+
+    FakeCalls drained(Driver::EmptyAtOnce);
+    auto quick = Open(drained);
+    ASSERT_TRUE(quick);
+    const double quick_start = Now();
+    EXPECT_TRUE(quick->Close().ok());
+    EXPECT_LT(Now() - quick_start, 0.05);
+    EXPECT_EQ(drained.pauses, 0);
 }
 
 }  // namespace
