@@ -68,6 +68,10 @@ public:
 
     // Closes the device; a refusal leaves it open.
     virtual CommResult Close() = 0;
+
+    // What the user should know about this device's line settings, e.g. that
+    // its chip may ignore the parity; empty when nothing.
+    virtual std::string Warning() const { return {}; }
 };
 
 // Why an open failed, as far as a caller can act on it: a missing device may

@@ -13,11 +13,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <system_error>
+#include <thread>
 
 #include "comm/line_settings_linux.h"
+#include "comm/output_drain.h"
 #include "comm/port_holder.h"
+#include "comm/tty_driver.h"
 
 namespace varnox {
 
@@ -118,6 +122,7 @@ public:
     uint32_t TakeErrorFlags() override;
     WaitResult WaitForInput(long seen, double timeout_seconds) override;
     CommResult Close() override;
+    std::string Warning() const override { return warning_; }
 
 private:
     CommResult Fail(CommFailure kind, const std::string& what, int error) const
@@ -130,6 +135,9 @@ private:
     }
     void SetModemLines(bool dtr, bool rts);
     void RequestLowLatency();
+    void LimitClosingWait();
+    // Bytes written but not yet sent; -1 when the device cannot say.
+    long BytesToSend() const;
     CommResult ClearCustomSpeed();
 
     int fd_;
@@ -139,6 +147,7 @@ private:
     bool exclusive_ = false;
     bool has_counters_ = false;
     struct serial_icounter_struct counters_ {};
+    std::string warning_ = LineSettingsWarning(path_);
 };
 
 std::string LinuxSerialDevice::Prepare(int& error)
@@ -160,6 +169,9 @@ std::string LinuxSerialDevice::Prepare(int& error)
     exclusive_ = true;
     SetModemLines(false, false);
     RequestLowLatency();
+    LimitClosingWait();
+    // Whatever an earlier program left in either queue is not ours.
+    ::tcflush(fd_, TCIOFLUSH);
     // Devices without counters (pseudo-terminals) simply report no error flags.
     has_counters_ = ::ioctl(fd_, TIOCGICOUNT, &counters_) == 0;
     return {};
@@ -186,6 +198,24 @@ void LinuxSerialDevice::RequestLowLatency()
         serial.flags |= ASYNC_LOW_LATENCY;
         ::ioctl(fd_, TIOCSSERIAL, &serial);
     }
+}
+
+// The tty layer waits up to the driver's closing wait (30 s) in close() for
+// output a stuck adapter never sends. Close() drains for a bounded time
+// itself; drivers that let an ordinary user change it then do not wait.
+void LinuxSerialDevice::LimitClosingWait()
+{
+    struct serial_struct serial {};
+    if (::ioctl(fd_, TIOCGSERIAL, &serial) == 0 && serial.closing_wait != ASYNC_CLOSING_WAIT_NONE) {
+        serial.closing_wait = ASYNC_CLOSING_WAIT_NONE;
+        ::ioctl(fd_, TIOCSSERIAL, &serial);
+    }
+}
+
+long LinuxSerialDevice::BytesToSend() const
+{
+    int queued = 0;
+    return ::ioctl(fd_, TIOCOUTQ, &queued) == 0 ? queued : -1;
 }
 
 // A custom divisor or ASYNC_SPD_* flag left by another program makes the
@@ -368,8 +398,14 @@ CommResult LinuxSerialDevice::Close()
         return CommResult::Done();
     // Only a mode we set is ours to clear: after a refused open it belongs
     // to the program that holds the port.
-    if (exclusive_)
+    if (exclusive_) {
+        // Not tcdrain(): it waits for as long as the driver likes.
+        DrainOutputQueue(
+            [this] { return BytesToSend(); },
+            [](double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); });
+        ::tcflush(fd_, TCIOFLUSH);
         ::ioctl(fd_, TIOCNXCL);
+    }
     // Linux releases the descriptor even when close() reports an error, so
     // the port is free again either way, and the close counts as done.
     ::close(fd_);
@@ -404,6 +440,10 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::str
     if (kind == OpenRefusal::Busy) {
         if (const std::string holder = LikelyHolder(path); !holder.empty())
             reason += "; " + holder;
+    }
+    if (kind != OpenRefusal::Missing) {
+        if (const std::string warning = LineSettingsWarning(path); !warning.empty())
+            reason += "; " + warning;
     }
     return nullptr;
 }

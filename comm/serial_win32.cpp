@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "comm/line_settings_win32.h"
+#include "comm/output_drain.h"
 #include "comm/win32_calls.h"
 
 namespace varnox {
@@ -27,9 +28,6 @@ constexpr DWORD kCancelGraceMs = 500;
 // Some drivers (CH340's) end the wait for a first byte at once with none;
 // the wait then goes on in pauses of this length rather than spin.
 constexpr double kEmptyReadPauseSeconds = 0.005;
-// Before a close the output queue gets this long to drain, in pauses of
-// kEmptyReadPauseSeconds; a stuck adapter then loses what it still holds.
-constexpr double kDrainSeconds = 0.5;
 constexpr DWORD kPurgeAll = PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR;
 
 double MonotonicNow()
@@ -343,18 +341,16 @@ long Win32SerialDevice::DriverWaiting()
 
 void Win32SerialDevice::DrainOutput()
 {
-    const double deadline = MonotonicNow() + kDrainSeconds;
-    for (;;) {
-        DWORD errors = 0;
-        COMSTAT status{};
-        if (!calls_.ClearError(handle_, errors, status) || status.cbOutQue == 0)
-            return;
-        error_flags_ |= errors;
-        const double left = deadline - MonotonicNow();
-        if (left <= 0)
-            return;
-        calls_.Pause(WaitMilliseconds(std::min(left, kEmptyReadPauseSeconds), MAXDWORD - 1));
-    }
+    DrainOutputQueue(
+        [this] {
+            DWORD errors = 0;
+            COMSTAT status{};
+            if (!calls_.ClearError(handle_, errors, status))
+                return -1L;
+            error_flags_ |= errors;
+            return static_cast<long>(std::min<DWORD>(status.cbOutQue, 0x7FFFFFFF));
+        },
+        [this](double seconds) { calls_.Pause(WaitMilliseconds(seconds, MAXDWORD - 1)); });
 }
 
 long Win32SerialDevice::BytesWaiting()

@@ -322,6 +322,18 @@ TEST_F(PtyPortTest, WaitReportsAPeerThatHungUp)
     EXPECT_FALSE(comm.IsOpen());
 }
 
+// What the far end sent before the open belongs to an earlier program.
+TEST_F(PtyPortTest, InputLeftBeforeTheOpenIsDropped)
+{
+    ASSERT_TRUE(pty.Write({1, 2, 3}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::string reason;
+    const std::unique_ptr<SerialDevice> device = OpenSerialDevice(pty.SlavePath(), reason);
+    ASSERT_TRUE(device) << reason;
+    EXPECT_EQ(device->BytesWaiting(), 0);
+    EXPECT_EQ(device->Warning(), "");  // a pseudo-terminal has no driver to warn about
+}
+
 TEST_F(PtyPortTest, WriteToALineThatStoppedDrainingFails)
 {
     QuickWriteOpener quick(pty.SlavePath());
@@ -339,6 +351,10 @@ TEST_F(PtyPortTest, WriteToALineThatStoppedDrainingFails)
     EXPECT_EQ(sent.kind, CommFailure::WriteFailed);
     EXPECT_EQ(sent.text, "General error 0");  // a pty has no error counters
     EXPECT_EQ(sent.system, pty.SlavePath() + ": the device stopped taking data (write timed out)");
+    // What is still queued holds the close for half a second at most.
+    const auto closing = std::chrono::steady_clock::now();
+    EXPECT_TRUE(comm.Close().ok());
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::milliseconds(700));
 }
 
 }  // namespace
