@@ -22,6 +22,7 @@
 #include "comm/output_drain.h"
 #include "comm/port_holder.h"
 #include "comm/tty_driver.h"
+#include "comm/uucp_lock.h"
 
 namespace varnox {
 
@@ -99,11 +100,12 @@ std::string OpenFailureText(const std::string& path, int error)
 
 class LinuxSerialDevice final : public SerialDevice {
 public:
-    LinuxSerialDevice(int fd, std::string path, double write_timeout_seconds)
+    LinuxSerialDevice(int fd, std::string path, double write_timeout_seconds, UucpLock lock)
         : fd_(fd),
           path_(std::move(path)),
           write_timeout_seconds_(write_timeout_seconds),
-          pseudo_terminal_(IsPseudoTerminal(fd))
+          pseudo_terminal_(IsPseudoTerminal(fd)),
+          lock_(std::move(lock))
     {
     }
     ~LinuxSerialDevice() override { LinuxSerialDevice::Close(); }
@@ -148,6 +150,7 @@ private:
     bool has_counters_ = false;
     struct serial_icounter_struct counters_ {};
     std::string warning_ = LineSettingsWarning(path_);
+    UucpLock lock_;  // released once the device is closed
 };
 
 std::string LinuxSerialDevice::Prepare(int& error)
@@ -410,22 +413,35 @@ CommResult LinuxSerialDevice::Close()
     // the port is free again either way, and the close counts as done.
     ::close(fd_);
     fd_ = -1;
+    lock_.Release();
     return CommResult::Done();
 }
 
 }  // namespace
 
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::string& reason,
-                                               double write_timeout_seconds, OpenRefusal* refusal)
+                                               double write_timeout_seconds, OpenRefusal* refusal,
+                                               const HolderSources& holders)
 {
     int error = 0;
     std::unique_ptr<LinuxSerialDevice> device;
+    // The lock comes first: a port locked by another program is not even
+    // opened, since an open may already move its modem lines.
+    UucpLock lock;
+    std::string lock_holder;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !lock.Take(path, holders, lock_holder)) {
+        reason = OpenFailureText(path, EBUSY) + "; " + lock_holder;
+        if (refusal != nullptr)
+            *refusal = OpenRefusal::Busy;
+        return nullptr;
+    }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
         reason = OpenFailureText(path, error);
     } else {
-        device = std::make_unique<LinuxSerialDevice>(fd, path, write_timeout_seconds);
+        device = std::make_unique<LinuxSerialDevice>(fd, path, write_timeout_seconds, std::move(lock));
         reason = device->Prepare(error);
         if (reason.empty()) {
             if (refusal != nullptr)
@@ -438,7 +454,7 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::str
     if (refusal != nullptr)
         *refusal = kind;
     if (kind == OpenRefusal::Busy) {
-        if (const std::string holder = LikelyHolder(path); !holder.empty())
+        if (const std::string holder = LikelyHolder(path, holders); !holder.empty())
             reason += "; " + holder;
     }
     if (kind != OpenRefusal::Missing) {
@@ -456,7 +472,8 @@ std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& r
         last_refusal_ = OpenRefusal::Missing;
         return nullptr;
     }
-    std::unique_ptr<SerialDevice> device = OpenSerialDevice(path, reason, kWriteTimeoutSeconds, &last_refusal_);
+    std::unique_ptr<SerialDevice> device =
+        OpenSerialDevice(path, reason, kWriteTimeoutSeconds, &last_refusal_, holders_);
     if (!device && last_refusal_ == OpenRefusal::Missing) {
         // The adapter may be back under another name (ttyUSB0 as ttyUSB1).
         const auto known = identities_.find(port);
@@ -465,7 +482,7 @@ std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& r
         if (moved.empty() || moved == path)
             return nullptr;
         map_.Map(port, moved);
-        device = OpenSerialDevice(moved, reason, kWriteTimeoutSeconds, &last_refusal_);
+        device = OpenSerialDevice(moved, reason, kWriteTimeoutSeconds, &last_refusal_, holders_);
     }
     if (device)
         identities_[port] = AdapterIdentity(map_.PathOf(port), sources_);

@@ -58,10 +58,14 @@ private:
     std::string path_;
 };
 
+// No lock files here (tests/comm/uucp_lock_test.cpp has them): the
+// holder named is the process with the device open.
+const HolderSources kNoLocks{"/proc", {}};
+
 class PtyPortTest : public ::testing::Test {
 protected:
     PtyPair pty;
-    PosixPortOpener opener{PortMap{}};
+    PosixPortOpener opener{PortMap{}, TtySources{}, kNoLocks};
     SteadyClock clock;
     SerialPort comm{3};
 
@@ -159,7 +163,7 @@ TEST_F(PtyPortTest, PortHeldByAnotherProcessIsBusy)
         ::close(ready[0]);
         ::close(release[1]);
         std::string reason;
-        auto device = OpenSerialDevice(pty.SlavePath(), reason);
+        auto device = OpenSerialDevice(pty.SlavePath(), reason, kWriteTimeoutSeconds, nullptr, kNoLocks);
         const char status = device ? 'y' : 'n';
         (void)!::write(ready[1], &status, 1);
         char ignored;
