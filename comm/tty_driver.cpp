@@ -13,7 +13,8 @@ std::string TtyDriver(const std::string& device_path, const TtySources& sources)
     const fs::path tty = fs::canonical(device_path, error);
     if (error)
         return {};
-    const fs::path driver = fs::canonical(fs::path(sources.SysClassTty) / tty.filename() / "device" / "driver", error);
+    const fs::path driver =
+        fs::canonical(fs::path(sources.SysClassTty) / tty.filename() / "device" / "driver", error);
     return error ? std::string() : driver.filename().string();
 }
 
