@@ -117,7 +117,8 @@ TEST_F(UucpLockTest, AFreshLockWithoutItsIdIsRespected)
     OpenRefusal refusal = OpenRefusal::Other;
     EXPECT_FALSE(Open(reason, refusal));
     EXPECT_EQ(refusal, OpenRefusal::Busy);
-    EXPECT_EQ(reason, pty.SlavePath() + ": the port is in use by another program; locked through " + lock.string());
+    EXPECT_EQ(reason,
+              pty.SlavePath() + ": the port is in use by another program; locked through " + lock.string());
 }
 
 // A link planted at the lock's name is removed, never written through.
