@@ -96,6 +96,9 @@ public:
     virtual OpenRefusal LastRefusal() const { return OpenRefusal::Other; }
     // The device that port `port` maps to, for display ("/dev/ttyUSB0").
     virtual std::string DeviceName(int port) const = 0;
+    // The warning of the last device opened (SerialDevice::Warning), kept
+    // after it is closed so that a caller can show it after a run.
+    virtual std::string LastWarning() const { return {}; }
 };
 
 }  // namespace varnox

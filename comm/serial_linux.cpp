@@ -484,8 +484,10 @@ std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& r
         map_.Map(port, moved);
         device = OpenSerialDevice(moved, reason, kWriteTimeoutSeconds, &last_refusal_, holders_);
     }
-    if (device)
+    if (device) {
         identities_[port] = AdapterIdentity(map_.PathOf(port), sources_);
+        last_warning_ = device->Warning();
+    }
     return device;
 }
 

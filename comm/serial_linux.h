@@ -40,6 +40,7 @@ public:
     std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
     OpenRefusal LastRefusal() const override { return last_refusal_; }
     std::string DeviceName(int port) const override { return map_.PathOf(port); }
+    std::string LastWarning() const override { return last_warning_; }
     PortMap& Map() { return map_; }
 
 private:
@@ -48,6 +49,7 @@ private:
     HolderSources holders_;
     std::map<int, std::string> identities_;
     OpenRefusal last_refusal_ = OpenRefusal::None;
+    std::string last_warning_;
 };
 
 }  // namespace varnox
