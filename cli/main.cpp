@@ -153,5 +153,7 @@ int main(int argc, char** argv)
                           }};
     const int status = RunGuardedUpdate(work, clock, window, *stops);
     window.Finish();
+    if (const std::string warning = opener.LastWarning(); !warning.empty())
+        WriteAll(STDERR_FILENO, warning + "\n");
     return status;
 }

@@ -22,6 +22,13 @@ constexpr BYTE kParities[] = {NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACE
 // One row per StopBits: 1, 1.5, 2.
 constexpr BYTE kStopBits[] = {ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS};
 
+// Flow control is off, but a driver that looks at them anyway finds the
+// usual characters and limits, and no error, end or event character.
+constexpr WORD kXonLimit = 2048;
+constexpr WORD kXoffLimit = 512;
+constexpr char kXon = 0x11;
+constexpr char kXoff = 0x13;
+
 }  // namespace
 
 uint32_t DcbFlagWord(const DCB& dcb)
@@ -45,6 +52,13 @@ void ApplyLine(const LineDescription& line, DCB& dcb)
 {
     SetDcbFlagWord(dcb, LineFlagWord(line));
     dcb.BaudRate = line.bits_per_second;
+    dcb.XonLim = kXonLimit;
+    dcb.XoffLim = kXoffLimit;
+    dcb.XonChar = kXon;
+    dcb.XoffChar = kXoff;
+    dcb.ErrorChar = 0;
+    dcb.EofChar = 0;
+    dcb.EvtChar = 0;
     if (const auto parity = static_cast<std::size_t>(line.parity); parity < std::size(kParities))
         dcb.Parity = kParities[parity];
     if (line.data_bits >= 4 && line.data_bits <= 8)

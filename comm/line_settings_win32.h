@@ -18,8 +18,9 @@ void SetDcbFlagWord(DCB& dcb, uint32_t flags);
 // continues after XOFF, no flow control; DTR and RTS as the line says.
 uint32_t LineFlagWord(const LineDescription& line);
 
-// Writes `line` into `dcb` (read from the device first). A data bit count
-// outside 4..8 keeps the device's.
+// Writes `line` into `dcb` (read from the device first), with the usual
+// Xon/Xoff characters and limits and no special characters. A data bit
+// count outside 4..8 keeps the device's.
 void ApplyLine(const LineDescription& line, DCB& dcb);
 
 }  // namespace varnox

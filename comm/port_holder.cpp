@@ -24,12 +24,6 @@ std::string ProcessName(const std::string& proc, long pid)
     return name;
 }
 
-bool ProcessAlive(const std::string& proc, long pid)
-{
-    std::error_code error;
-    return pid > 0 && fs::exists(proc + "/" + std::to_string(pid), error);
-}
-
 std::string Named(const std::string& proc, long pid)
 {
     const std::string name = ProcessName(proc, pid);
@@ -62,6 +56,12 @@ long OpenedBy(const std::string& proc, const fs::path& device)
 
 }  // namespace
 
+bool ProcessAlive(const std::string& proc, long pid)
+{
+    std::error_code error;
+    return pid > 0 && fs::exists(proc + "/" + std::to_string(pid), error);
+}
+
 long LockFilePid(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
@@ -85,19 +85,36 @@ long LockFilePid(const std::string& path)
     return 0;
 }
 
+std::string LockFileName(const std::string& device_path)
+{
+    std::error_code error;
+    const fs::path device = fs::weakly_canonical(device_path, error);
+    const std::string name = error ? std::string() : device.filename().string();
+    return name.empty() ? std::string() : "LCK.." + name;
+}
+
+std::string LockHolder(const std::string& device_path, const HolderSources& sources)
+{
+    const std::string name = LockFileName(device_path);
+    if (name.empty())
+        return {};
+    for (const std::string& folder : sources.LockFolders) {
+        const std::string lock = folder + "/" + name;
+        const long pid = LockFilePid(lock);
+        if (pid > 0 && pid != static_cast<long>(::getpid()) && ProcessAlive(sources.Proc, pid))
+            return "locked by " + Named(sources.Proc, pid) + " through " + lock;
+    }
+    return {};
+}
+
 std::string LikelyHolder(const std::string& device_path, const HolderSources& sources)
 {
     std::error_code error;
     const fs::path device = fs::weakly_canonical(device_path, error);
     if (error)
         return {};
-    const std::string name = device.filename().string();
-    for (const std::string& folder : sources.LockFolders) {
-        const std::string lock = folder + "/LCK.." + name;
-        const long pid = LockFilePid(lock);
-        if (pid > 0 && pid != static_cast<long>(::getpid()) && ProcessAlive(sources.Proc, pid))
-            return "locked by " + Named(sources.Proc, pid) + " through " + lock;
-    }
+    if (std::string locked = LockHolder(device_path, sources); !locked.empty())
+        return locked;
     if (const long pid = OpenedBy(sources.Proc, device); pid > 0)
         return "likely held by " + Named(sources.Proc, pid);
     return {};

@@ -75,6 +75,9 @@ public:
     // Told before the reads that drop stale input, so that a trace can tell
     // them from reads of a reply; devices that keep no trace ignore it.
     virtual void DiscardBegins() {}
+    // What the user should know about this device's line settings, e.g. that
+    // its chip may ignore the parity; empty when nothing.
+    virtual std::string Warning() const { return {}; }
 };
 
 // Why an open failed, as far as a caller can act on it: a missing device may
@@ -102,6 +105,9 @@ public:
     // The ports listed now (n-th found -> device), so that an adapter plugged
     // in since can be reached; openers whose COMn is the system's own ignore it.
     virtual void Learn(const std::vector<PortInfo>& ports) { (void)ports; }
+    // The warning of the last device opened (SerialDevice::Warning), kept
+    // after it is closed so that a caller can show it after a run.
+    virtual std::string LastWarning() const { return {}; }
 };
 
 }  // namespace varnox

@@ -15,11 +15,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <system_error>
+#include <thread>
 
 #include "comm/line_settings_linux.h"
+#include "comm/output_drain.h"
 #include "comm/port_holder.h"
+#include "comm/tty_driver.h"
+#include "comm/uucp_lock.h"
 
 namespace varnox {
 
@@ -97,11 +102,12 @@ std::string OpenFailureText(const std::string& path, int error)
 
 class LinuxSerialDevice final : public SerialDevice {
 public:
-    LinuxSerialDevice(int fd, std::string path, double write_timeout_seconds)
+    LinuxSerialDevice(int fd, std::string path, double write_timeout_seconds, UucpLock lock)
         : fd_(fd),
           path_(std::move(path)),
           write_timeout_seconds_(write_timeout_seconds),
-          pseudo_terminal_(IsPseudoTerminal(fd))
+          pseudo_terminal_(IsPseudoTerminal(fd)),
+          lock_(std::move(lock))
     {
     }
     ~LinuxSerialDevice() override { LinuxSerialDevice::Close(); }
@@ -120,6 +126,7 @@ public:
     uint32_t TakeErrorFlags() override;
     WaitResult WaitForInput(long seen, double timeout_seconds) override;
     CommResult Close() override;
+    std::string Warning() const override { return warning_; }
 
 private:
     CommResult Fail(CommFailure kind, const std::string& what, int error) const
@@ -132,6 +139,9 @@ private:
     }
     void SetModemLines(bool dtr, bool rts);
     void RequestLowLatency();
+    void LimitClosingWait();
+    // Bytes written but not yet sent; -1 when the device cannot say.
+    long BytesToSend() const;
     CommResult ClearCustomSpeed();
 
     int fd_;
@@ -141,6 +151,8 @@ private:
     bool exclusive_ = false;
     bool has_counters_ = false;
     struct serial_icounter_struct counters_ {};
+    std::string warning_ = LineSettingsWarning(path_);
+    UucpLock lock_;  // released once the device is closed
 };
 
 std::string LinuxSerialDevice::Prepare(int& error)
@@ -162,6 +174,9 @@ std::string LinuxSerialDevice::Prepare(int& error)
     exclusive_ = true;
     SetModemLines(false, false);
     RequestLowLatency();
+    LimitClosingWait();
+    // Whatever an earlier program left in either queue is not ours.
+    ::tcflush(fd_, TCIOFLUSH);
     // Devices without counters (pseudo-terminals) simply report no error flags.
     has_counters_ = ::ioctl(fd_, TIOCGICOUNT, &counters_) == 0;
     return {};
@@ -188,6 +203,24 @@ void LinuxSerialDevice::RequestLowLatency()
         serial.flags |= ASYNC_LOW_LATENCY;
         ::ioctl(fd_, TIOCSSERIAL, &serial);
     }
+}
+
+// The tty layer waits up to the driver's closing wait (30 s) in close() for
+// output a stuck adapter never sends. Close() drains for a bounded time
+// itself; drivers that let an ordinary user change it then do not wait.
+void LinuxSerialDevice::LimitClosingWait()
+{
+    struct serial_struct serial {};
+    if (::ioctl(fd_, TIOCGSERIAL, &serial) == 0 && serial.closing_wait != ASYNC_CLOSING_WAIT_NONE) {
+        serial.closing_wait = ASYNC_CLOSING_WAIT_NONE;
+        ::ioctl(fd_, TIOCSSERIAL, &serial);
+    }
+}
+
+long LinuxSerialDevice::BytesToSend() const
+{
+    int queued = 0;
+    return ::ioctl(fd_, TIOCOUTQ, &queued) == 0 ? queued : -1;
 }
 
 // A custom divisor or ASYNC_SPD_* flag left by another program makes the
@@ -370,28 +403,47 @@ CommResult LinuxSerialDevice::Close()
         return CommResult::Done();
     // Only a mode we set is ours to clear: after a refused open it belongs
     // to the program that holds the port.
-    if (exclusive_)
+    if (exclusive_) {
+        // Not tcdrain(): it waits for as long as the driver likes.
+        DrainOutputQueue(
+            [this] { return BytesToSend(); },
+            [](double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); });
+        ::tcflush(fd_, TCIOFLUSH);
         ::ioctl(fd_, TIOCNXCL);
+    }
     // Linux releases the descriptor even when close() reports an error, so
     // the port is free again either way, and the close counts as done.
     ::close(fd_);
     fd_ = -1;
+    lock_.Release();
     return CommResult::Done();
 }
 
 }  // namespace
 
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::string& reason,
-                                               double write_timeout_seconds, OpenRefusal* refusal)
+                                               double write_timeout_seconds, OpenRefusal* refusal,
+                                               const HolderSources& holders)
 {
     int error = 0;
     std::unique_ptr<LinuxSerialDevice> device;
+    // The lock comes first: a port locked by another program is not even
+    // opened, since an open may already move its modem lines.
+    UucpLock lock;
+    std::string lock_holder;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !lock.Take(path, holders, lock_holder)) {
+        reason = OpenFailureText(path, EBUSY) + "; " + lock_holder;
+        if (refusal != nullptr)
+            *refusal = OpenRefusal::Busy;
+        return nullptr;
+    }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
         reason = OpenFailureText(path, error);
     } else {
-        device = std::make_unique<LinuxSerialDevice>(fd, path, write_timeout_seconds);
+        device = std::make_unique<LinuxSerialDevice>(fd, path, write_timeout_seconds, std::move(lock));
         reason = device->Prepare(error);
         if (reason.empty()) {
             if (refusal != nullptr)
@@ -404,8 +456,12 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::str
     if (refusal != nullptr)
         *refusal = kind;
     if (kind == OpenRefusal::Busy) {
-        if (const std::string holder = LikelyHolder(path); !holder.empty())
+        if (const std::string holder = LikelyHolder(path, holders); !holder.empty())
             reason += "; " + holder;
+    }
+    if (kind != OpenRefusal::Missing) {
+        if (const std::string warning = LineSettingsWarning(path); !warning.empty())
+            reason += "; " + warning;
     }
     return nullptr;
 }
@@ -427,7 +483,8 @@ std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& r
         last_refusal_ = OpenRefusal::Missing;
         return nullptr;
     }
-    std::unique_ptr<SerialDevice> device = OpenSerialDevice(path, reason, kWriteTimeoutSeconds, &last_refusal_);
+    std::unique_ptr<SerialDevice> device =
+        OpenSerialDevice(path, reason, kWriteTimeoutSeconds, &last_refusal_, holders_);
     if (!device && last_refusal_ == OpenRefusal::Missing) {
         // The adapter may be back under another name (ttyUSB0 as ttyUSB1).
         const auto known = identities_.find(port);
@@ -438,12 +495,14 @@ std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& r
             return nullptr;
         }
         map_.Map(port, moved);
-        device = OpenSerialDevice(moved, reason, kWriteTimeoutSeconds, &last_refusal_);
+        device = OpenSerialDevice(moved, reason, kWriteTimeoutSeconds, &last_refusal_, holders_);
     }
-    if (device)
+    if (device) {
         identities_[port] = AdapterIdentity(map_.PathOf(port), sources_);
-    else if (last_refusal_ == OpenRefusal::Missing)
+        last_warning_ = device->Warning();
+    } else if (last_refusal_ == OpenRefusal::Missing) {
         reason += "; " + PortsHere(ListPorts(sources_));
+    }
     return device;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "comm/adapter_identity.h"
+#include "comm/port_holder.h"
 #include "comm/port_map.h"
 #include "comm/serial_device.h"
 
@@ -23,17 +24,19 @@ inline constexpr double kWriteTimeoutSeconds = 2.0;
 // caller's (SerialPort::Open). On failure returns null and sets `reason`, e.g.
 // "/dev/ttyUSB0: the port is in use by another program", followed by the
 // likely holder where one is found. `refusal`, when given, says how it failed.
+// The device's UUCP lock is taken in the first writable folder of `holders`
+// (a live lock of another process makes the port busy) and removed at close.
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::string& reason,
                                                double write_timeout_seconds = kWriteTimeoutSeconds,
-                                               OpenRefusal* refusal = nullptr);
+                                               OpenRefusal* refusal = nullptr, const HolderSources& holders = {});
 
 // Remembers the identity of each USB adapter it opened: when the adapter's
 // device is gone, a re-open looks for the same adapter under any name and
 // maps the port to it.
 class PosixPortOpener final : public PortOpener {
 public:
-    explicit PosixPortOpener(PortMap map, TtySources sources = {})
-        : map_(std::move(map)), sources_(std::move(sources))
+    explicit PosixPortOpener(PortMap map, TtySources sources = {}, HolderSources holders = {})
+        : map_(std::move(map)), sources_(std::move(sources)), holders_(std::move(holders))
     {
     }
     std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
@@ -47,14 +50,17 @@ public:
         map_.Map(port, path);
         pinned_.insert(port);
     }
+    std::string LastWarning() const override { return last_warning_; }
     PortMap& Map() { return map_; }
 
 private:
     PortMap map_;
     TtySources sources_;
+    HolderSources holders_;
     std::map<int, std::string> identities_;
     std::set<int> pinned_;
     OpenRefusal last_refusal_ = OpenRefusal::None;
+    std::string last_warning_;
 };
 
 }  // namespace varnox

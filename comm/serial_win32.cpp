@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "comm/line_settings_win32.h"
+#include "comm/output_drain.h"
+#include "comm/win32_calls.h"
 
 namespace varnox {
 
@@ -22,6 +24,13 @@ constexpr DWORD kReadCompletionMs = 1000;
 // The driver's own limit on a wait for the first byte; our waits are
 // shorter and cancel it, so it only matters to a driver that ignores that.
 constexpr DWORD kFirstByteTimeoutMs = 10000;
+// A cancelled transfer normally ends at once; a driver that has not ended it
+// after this long (faulty, or its device removed) is not waited for again.
+constexpr DWORD kCancelGraceMs = 500;
+// Some drivers (CH340's) end the wait for a first byte at once with none;
+// the wait then goes on in pauses of this length rather than spin.
+constexpr double kEmptyReadPauseSeconds = 0.005;
+constexpr DWORD kPurgeAll = PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR;
 
 double MonotonicNow()
 {
@@ -67,6 +76,13 @@ std::string SystemText(DWORD error)
     return result + " (error " + std::to_string(error) + ")";
 }
 
+// One overlapped transfer and its bytes, which belong to the driver until
+// the transfer is over.
+struct Transfer {
+    OVERLAPPED overlapped{};
+    std::vector<uint8_t> bytes;
+};
+
 // An event object for overlapped I/O, closed with its owner.
 class OwnedEvent {
 public:
@@ -92,8 +108,8 @@ private:
 // are kept here and count as waiting until they are read.
 class Win32SerialDevice final : public SerialDevice {
 public:
-    Win32SerialDevice(HANDLE handle, std::string device, double write_timeout_seconds)
-        : handle_(handle), name_(DisplayName(device)), write_timeout_seconds_(write_timeout_seconds)
+    Win32SerialDevice(HANDLE handle, std::string device, Win32Calls& calls, double write_timeout_seconds)
+        : handle_(handle), name_(DisplayName(device)), calls_(calls), write_timeout_seconds_(write_timeout_seconds)
     {
     }
     ~Win32SerialDevice() override { Win32SerialDevice::Close(); }
@@ -116,11 +132,15 @@ public:
     bool HeldSettings(DCB& dcb) const
     {
         dcb.DCBlength = sizeof(DCB);
-        return IsOpen() && GetCommState(handle_, &dcb);
+        return IsOpen() && !gone_ && calls_.GetState(handle_, dcb);
     }
 
 private:
     bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+    CommResult Gone(CommFailure kind) const
+    {
+        return Fail(kind, "the device stopped answering (a cancelled transfer did not end)");
+    }
     CommResult Fail(CommFailure kind, const std::string& what, DWORD error) const
     {
         return CommResult::Failed(kind, name_ + ": " + what + ": " + SystemText(error));
@@ -131,14 +151,22 @@ private:
     }
     // Bytes in the driver's input queue; -1 when the device failed.
     long DriverWaiting();
+    // Waits a bounded time for the output queue to empty.
+    void DrainOutput();
     // Reads up to `count` bytes from the driver, waiting at most `ms` for
     // the first; the number read, or -1 on failure.
     long ReadDriver(uint8_t* destination, DWORD count, DWORD ms);
-    // Waits for an overlapped transfer at most `ms`; cancels it when it is late.
-    bool Complete(OVERLAPPED& overlapped, DWORD ms, DWORD& transferred);
+    // A transfer signalled by `done`, its bytes sized `count`.
+    static std::unique_ptr<Transfer> NewTransfer(const OwnedEvent& done, std::size_t count);
+    // Waits for a transfer at most `ms`; cancels it when it is late. False
+    // when it failed or was late; what it moved counts either way.
+    bool Complete(std::unique_ptr<Transfer>& transfer, DWORD ms, DWORD& transferred);
 
     HANDLE handle_;
     std::string name_;
+    Win32Calls& calls_;
+    // A cancel the driver did not honour: the handle is not touched again.
+    bool gone_ = false;
     double write_timeout_seconds_;
     OwnedEvent write_done_;
     OwnedEvent read_done_;
@@ -150,6 +178,8 @@ std::string Win32SerialDevice::Prepare()
 {
     if (!write_done_.valid() || !read_done_.valid())
         return name_ + ": " + SystemText(GetLastError());
+    // Whatever an earlier program left in either queue is not ours.
+    calls_.Purge(handle_, kPurgeAll);
     return {};
 }
 
@@ -157,12 +187,14 @@ CommResult Win32SerialDevice::Configure(const LineDescription& line)
 {
     DCB wanted{};
     wanted.DCBlength = sizeof(DCB);
-    if (!GetCommState(handle_, &wanted))
-        return Fail(CommFailure::LineRefused, "cannot read the line settings", GetLastError());
+    if (gone_)
+        return Gone(CommFailure::LineRefused);
+    if (!calls_.GetState(handle_, wanted))
+        return Fail(CommFailure::LineRefused, "cannot read the line settings", calls_.LastError());
     ApplyLine(line, wanted);
     wanted.DCBlength = sizeof(DCB);
-    if (!SetCommState(handle_, &wanted)) {
-        const DWORD error = GetLastError();
+    if (!calls_.SetState(handle_, wanted)) {
+        const DWORD error = calls_.LastError();
         // Under Wine a COM port can be a pseudo-terminal, which has no
         // parity: Wine then reports the parity as an invalid parameter. As
         // the Linux backend does for pseudo-terminals, the rest is taken;
@@ -170,11 +202,11 @@ CommResult Win32SerialDevice::Configure(const LineDescription& line)
         DCB without_parity = wanted;
         without_parity.Parity = NOPARITY;
         if (!(error == ERROR_INVALID_PARAMETER && wanted.Parity != NOPARITY && RunningUnderWine() &&
-              SetCommState(handle_, &without_parity)))
+              calls_.SetState(handle_, without_parity)))
             return Fail(CommFailure::LineRefused, "cannot apply the line settings", error);
     }
     // Far above our largest write and reply; the driver may keep its own sizes.
-    SetupComm(handle_, kQueueSize, kQueueSize);
+    calls_.SetupQueues(handle_, kQueueSize, kQueueSize);
     // A read returns at once with the bytes waiting, or waits for the first
     // byte when there are none; a write gives up on its own. Our own waits
     // on the overlapped I/O bound both in any case.
@@ -183,27 +215,44 @@ CommResult Win32SerialDevice::Configure(const LineDescription& line)
     timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
     timeouts.ReadTotalTimeoutConstant = kFirstByteTimeoutMs;
     timeouts.WriteTotalTimeoutConstant = WaitMilliseconds(write_timeout_seconds_, MAXDWORD - 1);
-    if (!SetCommTimeouts(handle_, &timeouts))
-        return Fail(CommFailure::LineRefused, "cannot set the port's time-outs", GetLastError());
+    if (!calls_.SetTimeouts(handle_, timeouts))
+        return Fail(CommFailure::LineRefused, "cannot set the port's time-outs", calls_.LastError());
     return CommResult::Done();
 }
 
-bool Win32SerialDevice::Complete(OVERLAPPED& overlapped, DWORD ms, DWORD& transferred)
+std::unique_ptr<Transfer> Win32SerialDevice::NewTransfer(const OwnedEvent& done, std::size_t count)
 {
-    if (WaitForSingleObject(overlapped.hEvent, ms) != WAIT_OBJECT_0) {
-        CancelIoEx(handle_, &overlapped);
-        // The transfer must be over before its OVERLAPPED goes out of scope;
-        // what it moved before the cancel counts.
-        GetOverlappedResult(handle_, &overlapped, &transferred, TRUE);
+    auto transfer = std::make_unique<Transfer>();
+    transfer->overlapped.hEvent = done.get();
+    ResetEvent(done.get());
+    transfer->bytes.resize(count);
+    return transfer;
+}
+
+bool Win32SerialDevice::Complete(std::unique_ptr<Transfer>& transfer, DWORD ms, DWORD& transferred)
+{
+    transferred = 0;
+    OVERLAPPED& overlapped = transfer->overlapped;
+    if (calls_.WaitFor(overlapped.hEvent, ms) == WAIT_OBJECT_0)
+        return calls_.Result(handle_, overlapped, transferred) != 0;
+    calls_.Cancel(handle_, overlapped);
+    if (calls_.WaitFor(overlapped.hEvent, kCancelGraceMs) != WAIT_OBJECT_0) {
+        // The driver still owns the transfer and may yet write to it: its
+        // memory is left to the driver, and the device counts as gone.
+        [[maybe_unused]] Transfer* left_to_driver = transfer.release();
+        gone_ = true;
         return false;
     }
-    return GetOverlappedResult(handle_, &overlapped, &transferred, FALSE) != 0;
+    calls_.Result(handle_, overlapped, transferred);
+    return false;
 }
 
 CommResult Win32SerialDevice::Write(const uint8_t* data, std::size_t count)
 {
     if (!IsOpen())
         return Fail(CommFailure::NotOpen, "the device is closed");
+    if (gone_)
+        return Gone(CommFailure::WriteFailed);
     // Bounded as a whole: a device that takes a byte now and then must not
     // hold the update either.
     const double deadline = MonotonicNow() + write_timeout_seconds_;
@@ -212,16 +261,18 @@ CommResult Win32SerialDevice::Write(const uint8_t* data, std::size_t count)
         if (left <= 0)
             return Fail(CommFailure::WriteFailed, "the device stopped taking data (write timed out)");
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, kQueueSize));
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = write_done_.get();
-        ResetEvent(overlapped.hEvent);
+        std::unique_ptr<Transfer> transfer = NewTransfer(write_done_, 0);
+        transfer->bytes.assign(data, data + chunk);
         DWORD written = 0;
-        if (!WriteFile(handle_, data, chunk, nullptr, &overlapped)) {
-            const DWORD error = GetLastError();
+        if (!calls_.Write(handle_, transfer->bytes.data(), chunk, transfer->overlapped)) {
+            const DWORD error = calls_.LastError();
             if (error != ERROR_IO_PENDING)
                 return Fail(CommFailure::WriteFailed, "write failed", error);
         }
-        if (!Complete(overlapped, WaitMilliseconds(left, MAXDWORD - 1), written) || written == 0)
+        const bool completed = Complete(transfer, WaitMilliseconds(left, MAXDWORD - 1), written);
+        if (gone_)
+            return Gone(CommFailure::WriteFailed);
+        if (!completed || written == 0)
             return Fail(CommFailure::WriteFailed, "the device stopped taking data (write timed out)");
         data += written;
         count -= written;
@@ -231,17 +282,19 @@ CommResult Win32SerialDevice::Write(const uint8_t* data, std::size_t count)
 
 long Win32SerialDevice::ReadDriver(uint8_t* destination, DWORD count, DWORD ms)
 {
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = read_done_.get();
-    ResetEvent(overlapped.hEvent);
+    std::unique_ptr<Transfer> transfer = NewTransfer(read_done_, count);
     DWORD got = 0;
-    if (!ReadFile(handle_, destination, count, nullptr, &overlapped)) {
-        const DWORD error = GetLastError();
+    if (!calls_.Read(handle_, transfer->bytes.data(), count, transfer->overlapped)) {
+        const DWORD error = calls_.LastError();
         if (error != ERROR_IO_PENDING)
             return -1;
     }
     // A wait that ran out is no failure; a byte that came with the cancel counts.
-    Complete(overlapped, ms, got);
+    Complete(transfer, ms, got);
+    if (gone_)
+        return -1;
+    got = std::min(got, count);
+    std::copy_n(transfer->bytes.begin(), got, destination);
     return static_cast<long>(got);
 }
 
@@ -258,8 +311,10 @@ CommResult Win32SerialDevice::Read(uint8_t* destination, std::size_t count, std:
     delivered = from_taken;
     const long waiting = DriverWaiting();
     if (waiting < 0) {
-        return from_taken > 0 ? CommResult::Done()
-                              : Fail(CommFailure::ReadFailed, "cannot count the bytes waiting", GetLastError());
+        if (from_taken > 0)
+            return CommResult::Done();
+        return gone_ ? Gone(CommFailure::ReadFailed)
+                     : Fail(CommFailure::ReadFailed, "cannot count the bytes waiting", calls_.LastError());
     }
     // Only what is waiting, so the driver answers at once.
     const DWORD want =
@@ -268,7 +323,8 @@ CommResult Win32SerialDevice::Read(uint8_t* destination, std::size_t count, std:
         return CommResult::Done();
     const long got = ReadDriver(destination + from_taken, want, kReadCompletionMs);
     if (got < 0 && from_taken == 0)
-        return Fail(CommFailure::ReadFailed, "read failed", GetLastError());
+        return gone_ ? Gone(CommFailure::ReadFailed)
+                     : Fail(CommFailure::ReadFailed, "read failed", calls_.LastError());
     delivered += static_cast<std::size_t>(std::max(got, 0L));
     return CommResult::Done();
 }
@@ -277,12 +333,26 @@ long Win32SerialDevice::DriverWaiting()
 {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!IsOpen() || !ClearCommError(handle_, &errors, &status))
+    if (!IsOpen() || gone_ || !calls_.ClearError(handle_, errors, status))
         return -1;
     // The call clears the flags; keep them for the next TakeErrorFlags.
     error_flags_ |= errors;
     // Kept well below LONG_MAX, so that adding the bytes taken cannot overflow.
     return static_cast<long>(std::min<DWORD>(status.cbInQue, 0x7FFFFFFF - kQueueSize));
+}
+
+void Win32SerialDevice::DrainOutput()
+{
+    DrainOutputQueue(
+        [this] {
+            DWORD errors = 0;
+            COMSTAT status{};
+            if (!calls_.ClearError(handle_, errors, status))
+                return -1L;
+            error_flags_ |= errors;
+            return static_cast<long>(std::min<DWORD>(status.cbOutQue, 0x7FFFFFFF));
+        },
+        [this](double seconds) { calls_.Pause(WaitMilliseconds(seconds, MAXDWORD - 1)); });
 }
 
 long Win32SerialDevice::BytesWaiting()
@@ -330,6 +400,12 @@ WaitResult Win32SerialDevice::WaitForInput(long seen, double timeout_seconds)
         taken_.resize(held + static_cast<std::size_t>(std::max(got, 0L) + std::max(next, 0L)));
         if (got < 0 || next < 0)
             return taken_.size() > static_cast<std::size_t>(seen) ? WaitResult::MoreInput : WaitResult::Gone;
+        // Nothing came, yet there is time left: the driver gave up early.
+        if (got == in_driver && next == 0) {
+            const double rest = deadline - MonotonicNow();
+            if (rest > 0)
+                calls_.Pause(WaitMilliseconds(std::min(rest, kEmptyReadPauseSeconds), MAXDWORD - 1));
+        }
     }
 }
 
@@ -337,8 +413,14 @@ CommResult Win32SerialDevice::Close()
 {
     if (!IsOpen())
         return CommResult::Done();
-    if (!CloseHandle(handle_))
-        return Fail(CommFailure::CloseRefused, "cannot close the device", GetLastError());
+    // Closing a handle whose transfer the driver would not end may wait for
+    // that driver too: a device gone that way keeps its handle.
+    if (!gone_) {
+        DrainOutput();
+        calls_.Purge(handle_, kPurgeAll);
+        if (!calls_.Close(handle_))
+            return Fail(CommFailure::CloseRefused, "cannot close the device", calls_.LastError());
+    }
     handle_ = INVALID_HANDLE_VALUE;
     taken_.clear();
     return CommResult::Done();
@@ -382,7 +464,13 @@ std::unique_ptr<SerialDevice> OpenWin32SerialDevice(const std::string& device, s
         reason = Win32OpenFailureText(device, GetLastError());
         return nullptr;
     }
-    auto opened = std::make_unique<Win32SerialDevice>(handle, device, write_timeout_seconds);
+    return AdoptWin32SerialDevice(handle, device, SystemWin32Calls(), reason, write_timeout_seconds);
+}
+
+std::unique_ptr<SerialDevice> AdoptWin32SerialDevice(HANDLE handle, const std::string& device, Win32Calls& calls,
+                                                     std::string& reason, double write_timeout_seconds)
+{
+    auto opened = std::make_unique<Win32SerialDevice>(handle, device, calls, write_timeout_seconds);
     reason = opened->Prepare();
     if (!reason.empty())
         return nullptr;

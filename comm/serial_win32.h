@@ -28,6 +28,14 @@ std::string Win32OpenFailureText(const std::string& device, unsigned long error)
 std::unique_ptr<SerialDevice> OpenWin32SerialDevice(const std::string& device, std::string& reason,
                                                     double write_timeout_seconds = kWin32WriteTimeoutSeconds);
 
+class Win32Calls;
+
+// The device for a handle already open for overlapped I/O, making its calls
+// through `calls` (the tests' fake of the system); null with `reason` on failure.
+std::unique_ptr<SerialDevice> AdoptWin32SerialDevice(HANDLE handle, const std::string& device, Win32Calls& calls,
+                                                     std::string& reason,
+                                                     double write_timeout_seconds = kWin32WriteTimeoutSeconds);
+
 // The line settings the driver holds now for an open device of this backend;
 // nullopt for another kind of device or when the driver does not say.
 std::optional<DCB> DriverLineSettings(SerialDevice& device);

@@ -30,6 +30,7 @@ public:
     WaitResult WaitForInput(long seen, double timeout_seconds) override;
     CommResult Close() override;
     void DiscardBegins() override;
+    std::string Warning() const override { return inner_->Warning(); }
 
 private:
     // Notes the device gone once: what follows fails the same way until a re-open.
@@ -52,6 +53,8 @@ public:
     std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
     OpenRefusal LastRefusal() const override { return inner_.LastRefusal(); }
     std::string DeviceName(int port) const override { return inner_.DeviceName(port); }
+    std::string LastWarning() const override { return inner_.LastWarning(); }
+    void Learn(const std::vector<PortInfo>& ports) override { inner_.Learn(ports); }
 
 private:
     PortOpener& inner_;

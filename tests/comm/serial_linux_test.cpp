@@ -59,10 +59,14 @@ private:
     std::string path_;
 };
 
+// No lock files here (tests/comm/uucp_lock_test.cpp has them): the
+// holder named is the process with the device open.
+const HolderSources kNoLocks{"/proc", {}};
+
 class PtyPortTest : public ::testing::Test {
 protected:
     PtyPair pty;
-    PosixPortOpener opener{PortMap{}};
+    PosixPortOpener opener{PortMap{}, TtySources{}, kNoLocks};
     SteadyClock clock;
     SerialPort comm{3};
 
@@ -160,7 +164,7 @@ TEST_F(PtyPortTest, PortHeldByAnotherProcessIsBusy)
         ::close(ready[0]);
         ::close(release[1]);
         std::string reason;
-        auto device = OpenSerialDevice(pty.SlavePath(), reason);
+        auto device = OpenSerialDevice(pty.SlavePath(), reason, kWriteTimeoutSeconds, nullptr, kNoLocks);
         const char status = device ? 'y' : 'n';
         (void)!::write(ready[1], &status, 1);
         char ignored;
@@ -323,6 +327,18 @@ TEST_F(PtyPortTest, WaitReportsAPeerThatHungUp)
     EXPECT_FALSE(comm.IsOpen());
 }
 
+// What the far end sent before the open belongs to an earlier program.
+TEST_F(PtyPortTest, InputLeftBeforeTheOpenIsDropped)
+{
+    ASSERT_TRUE(pty.Write({1, 2, 3}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::string reason;
+    const std::unique_ptr<SerialDevice> device = OpenSerialDevice(pty.SlavePath(), reason);
+    ASSERT_TRUE(device) << reason;
+    EXPECT_EQ(device->BytesWaiting(), 0);
+    EXPECT_EQ(device->Warning(), "");  // a pseudo-terminal has no driver to warn about
+}
+
 TEST_F(PtyPortTest, WriteToALineThatStoppedDrainingFails)
 {
     QuickWriteOpener quick(pty.SlavePath());
@@ -340,6 +356,10 @@ TEST_F(PtyPortTest, WriteToALineThatStoppedDrainingFails)
     EXPECT_EQ(sent.kind, CommFailure::WriteFailed);
     EXPECT_EQ(sent.text, "General error 0");  // a pty has no error counters
     EXPECT_EQ(sent.system, pty.SlavePath() + ": the device stopped taking data (write timed out)");
+    // What is still queued holds the close for half a second at most.
+    const auto closing = std::chrono::steady_clock::now();
+    EXPECT_TRUE(comm.Close().ok());
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::milliseconds(700));
 }
 
 }  // namespace

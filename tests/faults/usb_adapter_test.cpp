@@ -34,7 +34,8 @@ struct FakeSerialDriver {
     int set_error = 0;      // errno for TIOCSSERIAL, 0 to accept
     int flags = 0;          // the driver's current flags
     int custom_divisor = 0;
-    bool keeps_divisor = false;  // a driver that ignores a request to clear it
+    bool keeps_divisor = false;                  // a driver that ignores a request to clear it
+    int closing_wait = ASYNC_CLOSING_WAIT_NONE;  // in 10 ms units
     std::vector<int> set_calls;
 };
 
@@ -65,6 +66,7 @@ extern "C" int ioctl(int fd, unsigned long request, ...)
             *serial = serial_struct{};
             serial->flags = g_driver.flags;
             serial->custom_divisor = g_driver.custom_divisor;
+            serial->closing_wait = static_cast<unsigned short>(g_driver.closing_wait);
             return 0;
         }
         g_driver.set_calls.push_back(serial->flags);
@@ -73,6 +75,7 @@ extern "C" int ioctl(int fd, unsigned long request, ...)
             return -1;
         }
         g_driver.flags = serial->flags;
+        g_driver.closing_wait = serial->closing_wait;
         if (!g_driver.keeps_divisor)
             g_driver.custom_divisor = serial->custom_divisor;
         return 0;
@@ -141,6 +144,20 @@ TEST_F(UsbAdapter, AnAdapterThatRefusesStillServes)
         EXPECT_EQ(pty.Read(1, 1000), std::vector<uint8_t>{0x5A}) << "refusal " << refusal;
         comm.Close();
     }
+}
+
+// The driver's 30 s closing wait would let a stuck adapter hold close().
+TEST_F(UsbAdapter, TheClosingWaitIsTurnedOff)
+{
+    g_driver.flags = ASYNC_SKIP_TEST;
+    g_driver.closing_wait = 3000;
+    PosixPortOpener opener(Map());
+    ASSERT_TRUE(comm.Open(opener).ok());
+    EXPECT_EQ(g_driver.closing_wait, ASYNC_CLOSING_WAIT_NONE);
+    EXPECT_EQ(g_driver.flags, ASYNC_SKIP_TEST | ASYNC_LOW_LATENCY);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(comm.Close().ok());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
 }
 
 TEST_F(UsbAdapter, ADriverWithoutSerialSettingsIsNotAsked)

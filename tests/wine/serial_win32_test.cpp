@@ -53,8 +53,8 @@ DCB DeviceDcb()
     dcb.ByteSize = 7;
     dcb.Parity = ODDPARITY;
     dcb.StopBits = TWOSTOPBITS;
-    dcb.XonChar = 0x11;
-    dcb.XoffChar = 0x13;
+    dcb.XonChar = 'Q';
+    dcb.XoffChar = 'S';
     dcb.ErrorChar = '?';
     dcb.EofChar = 0x1A;
     dcb.EvtChar = '!';
@@ -67,7 +67,7 @@ DCB PanelLineOn(DCB dcb, const LineDescription& line = kPanelLine)
     return dcb;
 }
 
-TEST(DcbMappingTest, PanelLineOverwritesOnlyItsFields)
+TEST(DcbMappingTest, PanelLineSetsTheLineAndTheSpecialCharacters)
 {
     const DCB dcb = PanelLineOn(DeviceDcb());
     EXPECT_EQ(dcb.BaudRate, 38400u);
@@ -90,14 +90,14 @@ TEST(DcbMappingTest, PanelLineOverwritesOnlyItsFields)
     EXPECT_EQ(dcb.fNull, 0u);
     EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_DISABLE));
     EXPECT_EQ(dcb.fAbortOnError, 0u);
-    // Limits and special characters stay as the device had them.
-    EXPECT_EQ(dcb.XonLim, 11);
-    EXPECT_EQ(dcb.XoffLim, 22);
+    // Limits and special characters are ours, not what the device had.
+    EXPECT_EQ(dcb.XonLim, 2048);
+    EXPECT_EQ(dcb.XoffLim, 512);
     EXPECT_EQ(dcb.XonChar, 0x11);
     EXPECT_EQ(dcb.XoffChar, 0x13);
-    EXPECT_EQ(dcb.ErrorChar, '?');
-    EXPECT_EQ(dcb.EofChar, 0x1A);
-    EXPECT_EQ(dcb.EvtChar, '!');
+    EXPECT_EQ(dcb.ErrorChar, 0);
+    EXPECT_EQ(dcb.EofChar, 0);
+    EXPECT_EQ(dcb.EvtChar, 0);
 }
 
 TEST(DcbMappingTest, EveryValueOfTheLine)
