@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/cli/tool_runs.h"
+#include "tests/support/expected_logs.h"
 
 namespace varnox::testing {
 namespace {
@@ -17,29 +18,7 @@ TEST(EndToEnd, WholeUpdateOfTheLargestImage)
     const ChildResult run = RunTool({panel.Port()}, 800.0);
     EXPECT_FALSE(run.timed_out);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, Joined({"UPDATING PROCESS STARTED",
-                               name,
-                               "",
-                               "UPDATING EEPROM MEMORY",
-                               "",
-                               "PLEASE WAIT...",
-                               "DOWNLOADING microKernel",
-                               "PLEASE WAIT...",
-                               "ERASING FLASH...",
-                               "Writing Flash ",
-                               "PLEASE WAIT...",
-                               "",
-                               "FLASH AGGIORNATA.. RIAVVIO CENTRALE",
-                               "FLASH UPDATED... PANEL RESTART",
-                               "",
-                               "ATTENDERE , PLEASE WAIT",
-                               "",
-                               "Aggiornamento Terminato",
-                               "programming END",
-                               "",
-                               "",
-                               "CENTRALE VERIFICATA: " + name,
-                               "PANEL VERIFIED: " + name}));
+    EXPECT_EQ(run.out, Joined(CompletedLog(name)));
     EXPECT_EQ(run.err, "");
 
     // The panel restarted after the end packet and holds the image.

@@ -23,11 +23,9 @@ PanelConfig PromptPanel(IdentityBytes identity, std::vector<PanelFault> faults =
 }
 
 // The completed log with the read-back's lines after the EEPROM phase's opening.
-std::vector<std::string> VerifiedLog(const std::string& name, std::vector<std::string> readback)
+std::vector<std::string> VerifiedLog(const std::string& name, const std::vector<std::string>& readback)
 {
-    std::vector<std::string> log = CompletedLog(name);
-    log.insert(log.begin() + 6, readback.begin(), readback.end());
-    return log;
+    return WithReadBack(CompletedLog(name), readback);
 }
 
 void ExpectPanelHoldsTheImage(const SimulatedUpdate& run)

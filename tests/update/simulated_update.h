@@ -11,6 +11,7 @@
 #include "sim/sim_device.h"
 #include "sim/sim_panel.h"
 #include "tests/support/engine_for_tests.h"
+#include "tests/support/expected_logs.h"
 #include "tests/support/recording_window.h"
 #include "update/update_engine.h"
 
@@ -88,34 +89,6 @@ struct SimulatedUpdate {
     RecordingWindow window;
     UpdateEngine engine{opener, clock, window};
 };
-
-// The log of a completed update of the panel named `name`.
-inline std::vector<std::string> CompletedLog(const std::string& name)
-{
-    return {"UPDATING PROCESS STARTED",
-            name,
-            "",
-            "UPDATING EEPROM MEMORY",
-            "",
-            "PLEASE WAIT...",
-            "DOWNLOADING microKernel",
-            "PLEASE WAIT...",
-            "ERASING FLASH...",
-            "Writing Flash ",
-            "PLEASE WAIT...",
-            "",
-            "FLASH AGGIORNATA.. RIAVVIO CENTRALE",
-            "FLASH UPDATED... PANEL RESTART",
-            "",
-            "ATTENDERE , PLEASE WAIT",
-            "",
-            "Aggiornamento Terminato",
-            "programming END",
-            "",
-            "",
-            "CENTRALE VERIFICATA: " + name,
-            "PANEL VERIFIED: " + name};
-}
 
 // The opening lines every run that reaches the EEPROM phase writes.
 inline std::vector<std::string> OpeningLines(const std::string& name)
