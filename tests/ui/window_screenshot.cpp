@@ -30,9 +30,9 @@ int main(int argc, char** argv)
     }
     const QString output = QString::fromLocal8Bit(argv[2]);
 
-    varnox::PortMap ports;
-    ports.Map(1, argv[1]);
-    varnox::PosixPortOpener opener(ports);
+    varnox::PosixPortOpener opener{varnox::PortMap{}};
+    // Pinned: the menu's re-probe maps the ports it finds, and COM1 must stay the panel.
+    opener.Pin(1, argv[1]);
     varnox::SteadyClock clock;
     varnox::ModalBoxPresenter boxes;
     varnox::MainWindow form(opener, clock, boxes);
