@@ -11,7 +11,7 @@
 
 #include "cli/status_line.h"
 #include "core/clock.h"
-#include "core/window_ops.h"
+#include "update/window_ops.h"
 
 namespace varnox {
 

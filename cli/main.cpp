@@ -18,11 +18,11 @@
 #include "cli/stop_events.h"
 #include "comm/port_list.h"
 #include "comm/port_map.h"
-#include "comm/traced_device.h"
+#include "trace/traced_device.h"
 #ifdef _WIN32
-#include "comm/serial_win32.h"
+#include "comm/win32/serial_win32.h"
 #else
-#include "comm/serial_linux.h"
+#include "comm/linux/serial_linux.h"
 #endif
 #include "firmware/image_provenance.h"
 #include "update/exit_status.h"

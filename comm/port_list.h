@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "comm/adapter_identity.h"
+#include "comm/linux/adapter_identity.h"
 #include "comm/port_map.h"
 
 namespace varnox {

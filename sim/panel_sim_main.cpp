@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "comm/wire_transcript.h"
 #include "core/clock.h"
 #include "firmware/image_provenance.h"
 #include "sim/firmware_lookup.h"
@@ -16,6 +15,7 @@
 #include "sim/port_announcer.h"
 #include "sim/pty_server.h"
 #include "sim/sim_panel.h"
+#include "trace/wire_transcript.h"
 
 namespace {
 

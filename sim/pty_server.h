@@ -9,10 +9,10 @@
 #include <csignal>
 #include <string>
 
-#include "comm/wire_transcript.h"
 #include "core/clock.h"
 #include "sim/port_announcer.h"
 #include "sim/sim_panel.h"
+#include "trace/wire_transcript.h"
 
 namespace varnox {
 

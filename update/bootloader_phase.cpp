@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "comm/time_stamp.h"
+#include "core/time_stamp.h"
 #include "update/loader_sequence.h"
 #include "update/reply_wait.h"
 #include "update/update_engine.h"

@@ -7,7 +7,7 @@
 
 #include "comm/serial_port.h"
 #include "core/clock.h"
-#include "core/window_ops.h"
+#include "update/window_ops.h"
 
 namespace varnox {
 

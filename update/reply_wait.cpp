@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "comm/time_stamp.h"
+#include "core/time_stamp.h"
 
 namespace varnox {
 

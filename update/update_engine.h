@@ -13,15 +13,15 @@
 #include <string>
 
 #include "core/clock.h"
-#include "core/keep_awake.h"
-#include "core/window_ops.h"
 #include "firmware/catalogue.h"
+#include "power/keep_awake.h"
 #include "protocol/loader_packets.h"
 #include "protocol/memory_requests.h"
 #include "record/run_record.h"
 #include "update/panel_port.h"
 #include "update/run_options.h"
 #include "update/step_result.h"
+#include "update/window_ops.h"
 
 namespace varnox {
 

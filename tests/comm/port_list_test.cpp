@@ -10,7 +10,7 @@
 
 #include "comm/port_list.h"
 #ifndef _WIN32
-#include "comm/serial_linux.h"
+#include "comm/linux/serial_linux.h"
 #endif
 
 namespace varnox::testing {

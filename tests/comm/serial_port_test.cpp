@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "comm/serial_port.h"
-#include "comm/time_stamp.h"
 #include "core/clock.h"
+#include "core/time_stamp.h"
 #include "tests/comm/fake_device.h"
 
 namespace varnox {

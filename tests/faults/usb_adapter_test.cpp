@@ -19,8 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include "comm/linux/serial_linux.h"
 #include "comm/port_map.h"
-#include "comm/serial_linux.h"
 #include "comm/serial_port.h"
 #include "tests/support/pty_pair.h"
 

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "comm/linux/serial_linux.h"
 #include "comm/port_map.h"
-#include "comm/serial_linux.h"
 #include "comm/serial_port.h"
 #include "core/clock.h"
 #include "protocol/memory_requests.h"

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "comm/serial_linux.h"
+#include "comm/linux/serial_linux.h"
 #include "comm/serial_port.h"
 #include "firmware/catalogue.h"
 #include "panel_test_support.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/window_ops.h"
+#include "update/window_ops.h"
 
 namespace varnox::testing {
 

@@ -15,8 +15,8 @@
 
 #include <cstdio>
 
+#include "comm/linux/serial_linux.h"
 #include "comm/port_map.h"
-#include "comm/serial_linux.h"
 #include "core/clock.h"
 #include "ui/qt/box_presenter.h"
 #include "ui/qt/main_window.h"

@@ -16,8 +16,8 @@
 #include <QtTest>
 
 #include "button_look.h"
+#include "comm/linux/serial_linux.h"
 #include "comm/port_map.h"
-#include "comm/serial_linux.h"
 #include "firmware/language_selector.h"
 #include "recording_boxes.h"
 #include "sim/sim_device.h"

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "comm/line_settings_win32.h"
 #include "comm/port_list.h"
 #include "comm/serial_port.h"
-#include "comm/serial_win32.h"
+#include "comm/win32/line_settings_win32.h"
+#include "comm/win32/serial_win32.h"
 #include "core/clock.h"
 
 namespace varnox {

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "comm/serial_win32.h"
-#include "comm/win32_calls.h"
+#include "comm/win32/serial_win32.h"
+#include "comm/win32/win32_calls.h"
 
 namespace varnox {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "core/window_ops.h"
 #include "ui/core/port_probe.h"
+#include "update/window_ops.h"
 
 namespace varnox {
 

@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
-#include "core/window_ops.h"
 #include "ui/core/main_window_view.h"
 #include "ui/core/operation_queue.h"
+#include "update/window_ops.h"
 
 namespace varnox {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "comm/linux/serial_linux.h"
 #include "comm/port_map.h"
-#include "comm/serial_linux.h"
-#include "comm/traced_device.h"
 #include "core/clock.h"
+#include "trace/traced_device.h"
 #include "ui/core/command_line.h"
 #include "ui/qt/box_presenter.h"
 #include "ui/qt/main_window.h"

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "comm/port_map.h"
-#include "comm/serial_win32.h"
-#include "comm/traced_device.h"
+#include "comm/win32/serial_win32.h"
 #include "core/clock.h"
+#include "trace/traced_device.h"
 #include "ui/core/command_line.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/wide_text.h"

@@ -1,0 +1,85 @@
+#pragma once
+// Decorators that write a port's traffic into a PortTrace: the opener notes
+// each open (a second open of the same port as a re-open) and wraps the device
+// it hands out; the device notes every byte written and read, the discards of
+// stale input, a device gone, and the close. Bytes and results pass unchanged.
+
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "comm/serial_device.h"
+#include "trace/port_trace.h"
+
+namespace varnox {
+
+class TracedDevice final : public SerialDevice {
+public:
+    // `trace` must outlive the device.
+    TracedDevice(std::unique_ptr<SerialDevice> inner, PortTrace& trace);
+    ~TracedDevice() override;
+    TracedDevice(const TracedDevice&) = delete;
+    TracedDevice& operator=(const TracedDevice&) = delete;
+
+    CommResult Configure(const LineDescription& line) override;
+    CommResult Write(const uint8_t* data, std::size_t count) override;
+    CommResult Read(uint8_t* destination, std::size_t count, std::size_t& delivered) override;
+    long BytesWaiting() override;
+    uint32_t TakeErrorFlags() override { return inner_->TakeErrorFlags(); }
+    WaitResult WaitForInput(long seen, double timeout_seconds) override;
+    CommResult Close() override;
+    void DiscardBegins() override;
+    std::string Warning() const override { return inner_->Warning(); }
+
+private:
+    // Notes the device gone once: what follows fails the same way until a re-open.
+    void Gone(const std::string& how);
+
+    std::unique_ptr<SerialDevice> inner_;
+    PortTrace& trace_;
+    bool closed_ = false;
+    bool gone_ = false;
+    // Between DiscardBegins() and the discard's end; `discard_noted_` once a byte was dropped.
+    bool discarding_ = false;
+    bool discard_noted_ = false;
+};
+
+class TracedPortOpener final : public PortOpener {
+public:
+    // `inner` and `trace` must outlive the opener and every device it opens.
+    TracedPortOpener(PortOpener& inner, PortTrace& trace) : inner_(inner), trace_(trace) {}
+
+    std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
+    OpenRefusal LastRefusal() const override { return inner_.LastRefusal(); }
+    std::string DeviceName(int port) const override { return inner_.DeviceName(port); }
+    std::string LastWarning() const override { return inner_.LastWarning(); }
+    void Learn(const std::vector<PortInfo>& ports) override { inner_.Learn(ports); }
+
+private:
+    PortOpener& inner_;
+    PortTrace& trace_;
+    std::mutex mutex_;
+    std::set<int> opened_;  // ports opened before in this trace
+};
+
+// What a program opens its ports through: its own opener, or that opener
+// traced once Start() was given a file.
+class PortTracing {
+public:
+    // `inner` and `clock` must outlive this.
+    PortTracing(PortOpener& inner, Clock& clock) : inner_(inner), trace_(clock), traced_(inner, trace_) {}
+
+    // Starts the trace into `path`; an empty path keeps the ports untraced.
+    // False with the reason when the file cannot be created.
+    bool Start(const std::string& path, std::string& error);
+    PortOpener& Opener() { return tracing_ ? static_cast<PortOpener&>(traced_) : inner_; }
+
+private:
+    PortOpener& inner_;
+    PortTrace trace_;
+    TracedPortOpener traced_;
+    bool tracing_ = false;
+};
+
+}  // namespace varnox
