@@ -57,6 +57,30 @@ struct FailedAttempts {
     bool operator==(const FailedAttempts&) const = default;
 };
 
+// One kind of failure within a phase: how often, and the last words the system
+// or the line gave for it (empty where there were none).
+struct FailureCount {
+    std::string Kind;  // e.g. "no-answer", "bad-checksum", "write-failed", "gone", "framing", "parity", "overrun"
+    int Count = 0;
+    std::string LastText;
+
+    bool operator==(const FailureCount&) const = default;
+};
+
+// One phase of a run as it went: when it started and ended, when attempts
+// failed and when the adapter came back, in seconds since the run's start on
+// the run's own (monotonic) clock, and what failed, by kind.
+struct PhaseRecord {
+    std::string Name;  // "identity", "eeprom", "handshake", "microkernel", "flash", "verification"
+    double Start = 0;
+    double End = 0;
+    std::vector<double> FailedAt;
+    std::vector<double> ReconnectedAt;
+    std::vector<FailureCount> Failures;
+
+    bool operator==(const PhaseRecord&) const = default;
+};
+
 struct RunRecord {
     // Kept to the second in the file.
     std::chrono::system_clock::time_point Start{};
@@ -74,6 +98,8 @@ struct RunRecord {
     std::string Verification = run_verification::kNotRun;
     std::optional<IdentityBytes> IdentityAfter;
     int ExitStatus = 0;
+    std::string Technician;           // as given in the window; empty: not given
+    std::vector<PhaseRecord> Phases;  // in the order the run went through them; empty in older lines
 
     bool operator==(const RunRecord&) const = default;
 };
