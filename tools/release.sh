@@ -15,15 +15,8 @@ jobs=${VARNOX_JOBS:-$(nproc)}
 dist=$PWD/dist
 
 # --- Linux: the Debian package ---------------------------------------------
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)"
-cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 linux=build/release
-cmake -S . -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNOX_WERROR=ON -DVARNOX_BUILD_TESTS=OFF \
-  -DCMAKE_C_FLAGS="$cflags" -DCMAKE_CXX_FLAGS="$cxxflags" \
-  -DCMAKE_C_FLAGS_RELEASE="-DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-DNDEBUG" \
-  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
-cmake --build "$linux" -j "$jobs"
+VARNOX_JOBS=$jobs bash tools/release_build.sh "$linux"
 
 rm -rf "$dist"
 mkdir -p "$dist"
