@@ -19,14 +19,14 @@ namespace varnox {
 namespace {
 
 constexpr const char* kStyle = R"(
-@page { size: A4; margin: 14mm 15mm; }
+@page { size: A4; margin: 12mm 15mm; }
 html { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 body { font-family: "DejaVu Sans", Arial, Helvetica, sans-serif; font-size: 9pt; line-height: 1.25;
        color: #000; margin: 0; }
 @media screen { body { max-width: 180mm; margin: 10mm auto; } }
 h1 { font-size: 15pt; margin: 0; }
-.sub { margin: 1mm 0 3mm; color: #333; }
-h2 { font-size: 10.5pt; margin: 4mm 0 1.5mm; padding-bottom: 0.5mm; border-bottom: 0.5pt solid #000; }
+.sub { margin: 1mm 0 3mm; color: #333; max-height: 1.25em; overflow: hidden; }
+h2 { font-size: 10.5pt; margin: 3mm 0 1.5mm; padding-bottom: 0.5mm; border-bottom: 0.5pt solid #000; }
 .verdict { display: flex; justify-content: space-between; align-items: center; padding: 2.5mm 4mm;
            border-radius: 1.5mm; color: #fff; font-weight: bold; font-size: 11.5pt; }
 .verdict .exit { font-size: 9.5pt; font-weight: normal; white-space: nowrap; margin-left: 4mm; }
@@ -36,14 +36,16 @@ table { border-collapse: collapse; width: 100%; }
 .columns { display: flex; gap: 8mm; } .columns > div { flex: 1; min-width: 0; }
 .facts th { width: 27mm; padding: 0.5mm 2mm 0.5mm 0; text-align: left; vertical-align: top; font-weight: normal;
             color: #333; }
+.columns > div:last-child .facts th { width: 37mm; }
 .facts td { padding: 0.5mm 0; overflow-wrap: anywhere; }
-/* A cell holds at most two lines (three for failures), so that even an edited record prints on one page. */
-.clip { max-height: 2.5em; overflow: hidden; } .clip3 { max-height: 3.75em; overflow: hidden; }
+/* A cell holds at most two lines, so that even an edited record prints on one page. */
+.clip { max-height: 2.5em; overflow: hidden; }
 .mono { font-family: "DejaVu Sans Mono", Consolas, monospace; }
 .phases th, .phases td { padding: 0.7mm 1.5mm; border-bottom: 0.3pt solid #999; text-align: left;
                          vertical-align: top; overflow-wrap: anywhere; }
-.phases th { background: #eee; } .phases td:first-child { white-space: nowrap; }
-.phases .num { text-align: right; white-space: nowrap; }
+.phases { table-layout: fixed; } .phases th { background: #eee; }
+.phases td:first-child { white-space: nowrap; overflow: hidden; text-overflow: ellipsis; }
+.phases .num { text-align: right; white-space: nowrap; overflow: hidden; } .phases th { font-size: 8.5pt; overflow-wrap: normal; } .phases th.num { white-space: normal; }
 .timeline { display: block; width: 100%; height: auto; margin-top: 2mm; }
 .timeline text { font-size: 11px; font-family: inherit; }
 .timeline .label { text-anchor: end; } .timeline .tick { text-anchor: middle; }
@@ -52,7 +54,7 @@ table { border-collapse: collapse; width: 100%; }
 .back { fill: #fff; stroke: #1b6e35; stroke-width: 2; }
 .axis { stroke: #000; stroke-width: 0.8; }
 .note { color: #333; font-style: italic; margin: 1mm 0; }
-.signature { display: flex; gap: 8mm; margin-top: 9mm; }
+.signature { display: flex; gap: 8mm; margin-top: 5mm; }
 .signature div { flex: 1; padding-top: 1mm; border-top: 0.5pt solid #000; font-size: 8.5pt; color: #333; }
 table, svg, .signature { break-inside: avoid; }
 )";
@@ -121,7 +123,6 @@ std::string FactsSections(const RunRecord& record)
 {
     const double lasted = std::chrono::duration<double>(record.End - record.Start).count();
     const std::string run =
-        Row("Program", HtmlText(record.Program) + " " + HtmlText(record.Version)) +
         Row("Started", When(record.Start)) + Row("Ended", When(record.End)) + Row("Duration", Lasting(lasted)) +
         Row("Technician", record.Technician.empty() ? "not recorded" : HtmlText(record.Technician)) +
         Row("Port", HtmlText(record.Port)) +
@@ -141,7 +142,7 @@ std::string FactsSections(const RunRecord& record)
                     HtmlText(record.Image->Name) +
                         (record.Image->StandIn ? ", <b>stand-in</b> (a generated test image, not for a real panel)"
                                                : ", real")) +
-                Row("SHA-256", "<span class=\"mono\">" + HtmlText(record.Image->Sha256, 80) + "</span>");
+                Row("SHA-256", "<span class=\"mono\">" + HtmlText(record.Image->Sha256, 64) + "</span>");
     }
     return "<div class=\"columns\">\n<div><h2>Run</h2>\n<table class=\"facts\">\n" + run +
            "</table></div>\n<div><h2>Panel</h2>\n<table class=\"facts\">\n" + panel +
@@ -172,7 +173,9 @@ std::string PhasesSection(const RunRecord& record)
                "<p class=\"note\">This record keeps no phase times: it was written by an earlier version, "
                "or the run ended before its first phase.</p>\n";
     html +=
-        "<table class=\"phases\">\n<tr><th>Phase</th><th class=\"num\">Start</th><th class=\"num\">Duration</th>"
+        "<table class=\"phases\">\n<colgroup><col style=\"width: 35mm\"><col style=\"width: 18mm\">"
+        "<col style=\"width: 20mm\"><col style=\"width: 17mm\"><col style=\"width: 17mm\"><col></colgroup>\n"
+        "<tr><th>Phase</th><th class=\"num\">Start</th><th class=\"num\">Duration</th>"
         "<th class=\"num\">Failed attempts</th><th class=\"num\">Adapter back</th><th>Failures (last words)</th>"
         "</tr>\n";
     const std::size_t shown = std::min(record.Phases.size(), kMostPhasesShown);
@@ -181,7 +184,7 @@ std::string PhasesSection(const RunRecord& record)
         html += "<tr><td>" + HtmlText(PhaseTitle(phase.Name), 24) + "</td><td class=\"num\">" +
                 Lasting(phase.Start) + "</td><td class=\"num\">" + Lasting(phase.End - phase.Start) +
                 "</td><td class=\"num\">" + std::to_string(phase.FailedAt.size()) + "</td><td class=\"num\">" +
-                std::to_string(phase.ReconnectedAt.size()) + "</td><td><div class=\"clip3\">" +
+                std::to_string(phase.ReconnectedAt.size()) + "</td><td><div class=\"clip\">" +
                 FailuresText(phase.Failures) + "</div></td></tr>\n";
     }
     html += "</table>\n";
@@ -203,7 +206,7 @@ std::string RunReportHtml(const RunRecord& record)
            "</style>\n</head>\n<body>\n<h1>Firmware update report</h1>\n<p class=\"sub\">Varnox fire-alarm "
            "control "
            "panel &middot; " +
-           HtmlText(record.Program, 40) + " " + HtmlText(record.Version, 40) + "</p>\n<div class=\"verdict " +
+           HtmlText(record.Program, 30) + " " + HtmlText(record.Version, 30) + "</p>\n<div class=\"verdict " +
            ColourClass(verdict.Colour) + "\"><span>" + HtmlText(verdict.Text) +
            "</span><span class=\"exit\">exit status " + std::to_string(record.ExitStatus) + "</span></div>\n" +
            FactsSections(record) + PhasesSection(record) +

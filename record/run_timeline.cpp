@@ -10,10 +10,10 @@ namespace varnox {
 namespace {
 
 // Drawing units; the page scales the whole to its width.
-constexpr double kWidth = 720;
+constexpr double kWidth = 760;
 constexpr double kPlotLeft = 150;
-constexpr double kPlotRight = 706;
-constexpr double kRowHeight = 21;
+constexpr double kPlotRight = 746;
+constexpr double kRowHeight = 18;
 constexpr double kTop = 6;
 // Marks beyond these come only from a pathological record and would add nothing to the drawing.
 constexpr std::size_t kMostMarks = 400;

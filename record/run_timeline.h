@@ -13,7 +13,7 @@ namespace varnox {
 
 // More phases than a run goes through come only from an edited record; the
 // report shows this many, so that it still fits its one page.
-inline constexpr std::size_t kMostPhasesShown = 10;
+inline constexpr std::size_t kMostPhasesShown = 8;
 
 // "EEPROM", "Loader handshake", ...; a name this version does not know, as it stands.
 std::string PhaseTitle(std::string_view name);
