@@ -5,6 +5,7 @@
 
 #include "record/run_report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -200,17 +201,18 @@ std::string PhasesSection(const RunRecord& record)
 std::string RunReportHtml(const RunRecord& record)
 {
     const RunVerdict verdict = VerdictOf(record);
-    return std::string(
-               "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Update report ") +
-           ReadableUtc(record.Start) + " UTC, " + HtmlText(record.Port, 60) + "</title>\n<style>" + kStyle +
-           "</style>\n</head>\n<body>\n<h1>Firmware update report</h1>\n<p class=\"sub\">Varnox fire-alarm "
-           "control "
-           "panel &middot; " +
-           HtmlText(record.Program, 30) + " " + HtmlText(record.Version, 30) + "</p>\n<div class=\"verdict " +
-           ColourClass(verdict.Colour) + "\"><span>" + HtmlText(verdict.Text) +
-           "</span><span class=\"exit\">exit status " + std::to_string(record.ExitStatus) + "</span></div>\n" +
-           FactsSections(record) + PhasesSection(record) +
-           "<div class=\"signature\"><div>Technician (name)</div><div>Signature</div><div>Date</div></div>\n"
+    const std::string head =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Update report " +
+        ReadableUtc(record.Start) + " UTC, " + HtmlText(record.Port, 60) + "</title>\n<style>" + kStyle +
+        "</style>\n</head>\n";
+    const std::string top =
+        "<h1>Firmware update report</h1>\n<p class=\"sub\">Varnox fire-alarm control panel &middot; " +
+        HtmlText(record.Program, 30) + " " + HtmlText(record.Version, 30) + "</p>\n" + "<div class=\"verdict " +
+        ColourClass(verdict.Colour) + "\"><span>" + HtmlText(verdict.Text) +
+        "</span><span class=\"exit\">exit status " + std::to_string(record.ExitStatus) + "</span></div>\n";
+    const std::string signature =
+        "<div class=\"signature\"><div>Technician (name)</div><div>Signature</div><div>Date</div></div>\n";
+    return head + "<body>\n" + top + FactsSections(record) + PhasesSection(record) + signature +
            "</body>\n</html>\n";
 }
 

@@ -1,15 +1,10 @@
 #!/usr/bin/env bash
-# The run report as a browser prints it: headless Chromium prints each sample
-# to PDF, which must be one A4 page holding the panel's firmware name, the
-# image's SHA-256 and the verdict. Exit 77 (skipped) only where Chromium is
-# not installed (tools/setup.sh --test installs it).
+# The run report as a browser prints it: each sample one A4 page, holding the firmware name, the
+# SHA-256 and the verdict. Skipped (77) only without Chromium, which tools/setup.sh --test installs.
 set -euo pipefail
 writer=$1
 chromium=$(command -v chromium || command -v chromium-browser || true)
-if [[ -z $chromium ]]; then
-  echo "chromium not installed: skipped"
-  exit 77
-fi
+[[ -n $chromium ]] || { echo "chromium not installed: skipped"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$writer" "$work"
@@ -17,10 +12,8 @@ trap 'rm -rf "$work"' EXIT
 for name in sample crowded; do
   # As root Chromium needs --no-sandbox; its own profile keeps it off the user's.
   timeout 120 "$chromium" --headless --no-sandbox --disable-gpu --user-data-dir="$work/profile" \
-    --no-pdf-header-footer --print-to-pdf="$work/$name.pdf" "file://$work/$name.html" >/dev/null 2>&1 || {
-    echo "$name: chromium did not print the report"
-    exit 1
-  }
+    --no-pdf-header-footer --print-to-pdf="$work/$name.pdf" "file://$work/$name.html" >/dev/null 2>&1 \
+    || { echo "$name: chromium did not print the report"; exit 1; }
   info=$(pdfinfo "$work/$name.pdf")
   grep -Eq '^Pages: +1$' <<<"$info" || { echo "$name: not one page:"; echo "$info"; exit 1; }
   grep -Eq '^Page size: .*\(A4\)$' <<<"$info" || { echo "$name: not A4:"; echo "$info"; exit 1; }
