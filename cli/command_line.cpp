@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "comm/port_map.h"
@@ -45,6 +46,40 @@ CommandLine Usage(std::string error)
     return line;
 }
 
+// --report FILE [N], with --record FILE before or after.
+CommandLine ParseReport(const std::vector<std::string>& args)
+{
+    CommandLine line = Only(CommandLine::Action::Report);
+    std::vector<std::string> values;
+    for (std::size_t index = 0; index < args.size(); ++index) {
+        const std::string& arg = args[index];
+        if (arg == "--report")
+            continue;
+        if (arg == "--record" || arg.rfind("--record=", 0) == 0) {
+            line.history_file = arg == "--record" ? (index + 1 < args.size() ? args[++index] : "") : arg.substr(9);
+            if (line.history_file.empty())
+                return Usage("--record needs a FILE");
+            continue;
+        }
+        if (arg.size() > 1 && arg[0] == '-')
+            return Usage("--report takes a FILE, a run number and --record FILE, not " + arg);
+        values.push_back(arg);
+    }
+    if (values.empty() || values[0].empty())
+        return Usage("--report needs a FILE");
+    if (values.size() > 2)
+        return Usage("--report takes one FILE and at most one run number");
+    line.report_file = values[0];
+    if (values.size() == 2) {
+        const std::string& number = values[1];
+        if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(number) == 0)
+            return Usage("not a run number: " + number + " (1 is the oldest run --history shows)");
+        line.report_run = std::stoi(number);
+    }
+    return line;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, const char* const* argv)
@@ -64,6 +99,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
             line.history_file = args[1];
         return line;
     }
+    if (std::find(args.begin(), args.end(), "--report") != args.end())
+        return ParseReport(args);
 
     // Run options may stand before or after the one port.
     CommandLine line;
@@ -122,6 +159,9 @@ std::string UsageText(const std::string& program)
            " --history [FILE]\n"
            "       " +
            program +
+           " --report FILE [N] [--record RECORD]\n"
+           "       " +
+           program +
            " --list-ports\n"
            "       " +
            program +
@@ -155,7 +195,12 @@ std::string UsageText(const std::string& program)
            "--identify reads the panel's identity, prints it with the firmware name\n"
            "that fits and the image that would be written, and writes nothing: exit\n"
            "status 0 when an update could start, 1 otherwise.\n"
-           "--history prints the run record (or FILE) as a table, newest last.\n"
+           "--history prints the run record (or FILE) as a table, newest last, each\n"
+           "run with its number.\n"
+           "--report writes the report of the last run in the run record (or RECORD),\n"
+           "or of run N as --history numbers them, to FILE: one HTML page to print on\n"
+           "A4 for the panel's maintenance register. Exit status 1 when there is no\n"
+           "such run or the record cannot be read, 0 when FILE is written.\n"
            "--list-ports lists the serial ports of this machine without opening any:\n"
            "the COMn that reaches each, its device, driver, USB vendor:product, maker,\n"
            "product, serial and by-id path.\n"

@@ -1,6 +1,6 @@
 #pragma once
 // The console tool's command line: one port (to update or, with --identify,
-// to identify), --history, --list-ports, --help or --version.
+// to identify), --history, --report, --list-ports, --help or --version.
 
 #include <string>
 
@@ -9,15 +9,18 @@
 namespace varnox {
 
 struct CommandLine {
-    enum class Action { Run, Identify, History, ListPorts, Help, Version, UsageError };
+    enum class Action { Run, Identify, History, Report, ListPorts, Help, Version, UsageError };
     Action action = Action::UsageError;
     // Run: either a device path (anything containing '/')...
     std::string device_path;
     // ...or the number n of COMn (or \\.\COMn), 1..256, mapped to a real port.
     int port_number = 0;
     RunOptions run;
-    // History: the record file given; empty for the per-user one.
+    // History, Report: the record file given; empty for the per-user one.
     std::string history_file;
+    // Report: where the report goes, and which run (as --history numbers them; 0 the last).
+    std::string report_file;
+    int report_run = 0;
     // UsageError: what was wrong.
     std::string error;
 };

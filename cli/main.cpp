@@ -15,6 +15,7 @@
 #include "cli/history_report.h"
 #include "cli/identify_report.h"
 #include "cli/interruptible_clock.h"
+#include "cli/report_command.h"
 #include "cli/stop_events.h"
 #include "comm/port_list.h"
 #include "comm/port_map.h"
@@ -94,6 +95,12 @@ int main(int argc, char** argv)
         WriteAll(STDOUT_FILENO, history.Out);
         WriteAll(STDERR_FILENO, history.Err);
         return history.ExitStatus;
+    }
+    if (line.action == CommandLine::Action::Report) {
+        const ReportAnswer report = WriteRunReport(line.history_file, line.report_run, line.report_file);
+        WriteAll(STDOUT_FILENO, report.Out);
+        WriteAll(STDERR_FILENO, report.Err);
+        return report.ExitStatus;
     }
 
 #ifdef _WIN32

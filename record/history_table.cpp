@@ -10,10 +10,10 @@ namespace varnox {
 
 namespace {
 
-constexpr size_t kColumns = 7;
+constexpr size_t kColumns = 8;
 using Row = std::array<std::string, kColumns>;
 
-const Row kHeader = {"start (UTC)", "port", "firmware before", "image", "ending", "verification", "exit"};
+const Row kHeader = {"run", "start (UTC)", "port", "firmware before", "image", "ending", "verification", "exit"};
 
 // Width on screen: UTF-8 continuation bytes take no column.
 size_t Width(const std::string& text)
@@ -21,12 +21,14 @@ size_t Width(const std::string& text)
     return size_t(std::count_if(text.begin(), text.end(), [](char c) { return (uint8_t(c) & 0xC0) != 0x80; }));
 }
 
-Row RowOf(const RunRecord& run)
+// `number`: 1 for the oldest, the number --report takes.
+Row RowOf(size_t number, const RunRecord& run)
 {
     std::string image = "-";
     if (run.Image)
         image = run.Image->Name + (run.Image->StandIn ? " (stand-in)" : "");
-    return {ReadableUtc(run.Start),
+    return {std::to_string(number),
+            ReadableUtc(run.Start),
             run.Port,
             run.FirmwareBefore.value_or("-"),
             image,
@@ -60,7 +62,7 @@ std::string HistoryTable(const RecordLog& log)
     std::vector<Row> rows;
     rows.reserve(log.Records.size());
     for (const RunRecord& run : log.Records)
-        rows.push_back(RowOf(run));
+        rows.push_back(RowOf(rows.size() + 1, run));
 
     std::array<size_t, kColumns> widths{};
     Row rule;

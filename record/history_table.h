@@ -7,7 +7,8 @@
 
 namespace varnox {
 
-// One row per run in the log's order (the file's: newest last), times in UTC,
+// One row per run in the log's order (the file's: newest last), numbered from
+// 1 (the numbers varnox-patch-cli --report takes), times in UTC,
 // "-" for what a run never reached, columns as wide as their widest entry;
 // a footer counts the runs and the unreadable lines passed over.
 std::string HistoryTable(const RecordLog& log);

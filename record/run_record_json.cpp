@@ -143,6 +143,8 @@ RunRecord ReadRecord(const Json& line)
     if (const Json* identity = OptionalField(line, "identity_after"))
         record.IdentityAfter = ParseIdentity(Text(*identity));
     record.ExitStatus = Integer(Field(line, "exit_status"));
+    if (const Json* technician = OptionalField(line, "technician"))
+        record.Technician = Text(*technician);
     return record;
 }
 
@@ -177,6 +179,8 @@ std::string RecordToJsonLine(const RunRecord& record)
     if (record.IdentityAfter)
         line["identity_after"] = IdentityText(*record.IdentityAfter);
     line["exit_status"] = record.ExitStatus;
+    if (!record.Technician.empty())
+        line["technician"] = record.Technician;
     // A device path need not be UTF-8; its odd bytes become U+FFFD rather than
     // an exception that would lose the whole record.
     return line.dump(-1, ' ', false, Json::error_handler_t::replace);

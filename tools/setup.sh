@@ -4,7 +4,8 @@
 #   tools/setup.sh              building and running the Linux programs
 #   tools/setup.sh --test       ... and running the tests (GoogleTest, clang for
 #                               the fuzz targets, Xvfb and Wine for the window
-#                               and Windows tests, the package checks)
+#                               and Windows tests, the package checks, Chromium
+#                               and poppler for the printed run report)
 #   tools/setup.sh --windows    ... and cross-building the Windows programs, the
 #                               installer and the zip
 #
@@ -22,6 +23,7 @@ TEST=(
   xvfb xauth xdotool imagemagick
   wine64 wine fonts-wine
   lintian desktop-file-utils man-db file unzip
+  chromium poppler-utils
 )
 # googletest: the Wine tests' helpers are part of the cross build.
 WINDOWS=(
@@ -33,7 +35,7 @@ while (($#)); do
   case "$1" in
     --test) PACKAGES+=("${TEST[@]}") ;;
     --windows) PACKAGES+=("${WINDOWS[@]}") ;;
-    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "setup: unknown option $1" >&2; exit 2 ;;
   esac
   shift

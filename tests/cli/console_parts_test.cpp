@@ -71,6 +71,17 @@ TEST(CommandLineTest, IdentifyHistoryAndTheRecordOptions)
     EXPECT_EQ(Parse({"--history", "a", "b"}).action, CommandLine::Action::UsageError);
     EXPECT_EQ(Parse({"COM1", "--history"}).action, CommandLine::Action::UsageError);
 
+    EXPECT_EQ(Parse({"--record", "old.jsonl", "--report", "r.html", "12"}).report_run, 12);
+    for (auto args : std::vector<std::vector<const char*>>{{"--report"},
+                                                           {"--report", "r.html", "0"},
+                                                           {"--report", "r.html", "2x"},
+                                                           {"--report", "r.html", "1234567890"},
+                                                           {"--report", "r.html", "1", "2"},
+                                                           {"--report", "r.html", "--fast"},
+                                                           {"--report", "r.html", "--record"},
+                                                           {"COM1", "--report", "r.html"}})
+        EXPECT_EQ(Parse(args).action, CommandLine::Action::UsageError) << args.back();
+
     const CommandLine recorded = Parse({"--record", "runs.jsonl", "COM1"});
     EXPECT_EQ(recorded.run.RecordFile, "runs.jsonl");
     EXPECT_FALSE(recorded.run.NoRecord);

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -151,7 +153,15 @@ TEST(ToolContract, IdentifyWritesNothingAndSaysWhetherAnUpdateCouldStart)
     EXPECT_LT(allowed.wall_seconds + refused.wall_seconds, 4.0);
 }
 
-TEST(ToolContract, RunsAreRecordedAndShownByHistory)
+std::string FileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(ToolContract, RunsAreRecordedAndShownByHistoryAndReport)
 {
     const std::string record = kToolEnvironment.state_home + "/history-test/runs.jsonl";
     PanelProgram panel(kSimPath, {"--identity", "00000B210000"});
@@ -168,6 +178,23 @@ TEST(ToolContract, RunsAreRecordedAndShownByHistory)
     ASSERT_NE(unread, std::string::npos) << history.out;
     EXPECT_LT(refused, unread);
     EXPECT_NE(history.out.find("2 runs; no unreadable lines"), std::string::npos) << history.out;
+    EXPECT_NE(history.out.find("\n2    "), std::string::npos) << history.out;
+
+    // --report: the last run, a run by its number, one the record does not hold, a file that cannot be written.
+    const std::string report = kToolEnvironment.state_home + "/history-test/report.html";
+    const ChildResult last = RunTool({"--report", report, "--record", record});
+    EXPECT_EQ(last.status, 0) << last.err;
+    EXPECT_EQ(last.out, "report of run 2 written to " + report + "\n");
+    EXPECT_NE(FileText(report).find("identity-read-failed"), std::string::npos);
+    EXPECT_EQ(RunTool({"--record=" + record, "--report", report, "1"}).status, 0);
+    EXPECT_NE(FileText(report).find("00 00 0B 21 00 00"), std::string::npos);  // the refused release
+    const ChildResult none = RunTool({"--report", report, "3", "--record", record});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "report not written: no run 3 in " + record + ", which holds runs 1 to 2\n");
+    const ChildResult unwritable = RunTool({"--report", "/proc/varnox/report.html", "--record", record});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.err.rfind("report not written: cannot open /proc/varnox/report.html: ", 0), 0u)
+        << unwritable.err;
 
     // The per-user record lies under XDG_STATE_HOME (other tests of this program add to it too).
     EXPECT_EQ(RunTool({panel.Port()}).status, 1);

@@ -7,7 +7,7 @@
 namespace varnox {
 namespace {
 
-TEST(HistoryTable, OneRowPerRunOldestFirstColumnsFitCharacters)
+TEST(HistoryTable, OneNumberedRowPerRunOldestFirstColumnsFitCharacters)
 {
     RunRecord rejected = test::IdentityReadFailedRun();
     rejected.Start = test::Utc(2025, 4, 1, 7, 5, 0);
@@ -20,18 +20,19 @@ TEST(HistoryTable, OneRowPerRunOldestFirstColumnsFitCharacters)
     RecordLog log;
     log.Records = {test::CompletedRun(), test::IdentityReadFailedRun(), rejected};
     log.SkippedLines = 2;
-    EXPECT_EQ(HistoryTable(log),
-              "start (UTC)          port        firmware before      image                           ending       "
-              "         verification  exit\n"
-              "-------------------  ----------  -------------------  ------------------------------  "
-              "--------------------  ------------  ----\n"
-              "2025-03-14 09:26:53  COM1        FWKA1AVRXGAA0I_2x04  FWKA1AVRXGAA0I_2x04 (stand-in)  completed    "
-              "         verified      0\n"
-              "2025-03-15 23:59:58  /dev/ttyS0  -                    -                               "
-              "identity-read-failed  not-run       1\n"
-              "2025-04-01 07:05:00  caf\xc3\xa9        FWKA1AVRXGAA0I_2x04  FWKA1AVRXGAA0I_2x04             "
-              "flash-failed          no-answer     1\n"
-              "3 runs; 2 unreadable lines skipped\n");
+    EXPECT_EQ(
+        HistoryTable(log),
+        "run  start (UTC)          port        firmware before      image                           ending       "
+        "         verification  exit\n"
+        "---  -------------------  ----------  -------------------  ------------------------------  "
+        "--------------------  ------------  ----\n"
+        "1    2025-03-14 09:26:53  COM1        FWKA1AVRXGAA0I_2x04  FWKA1AVRXGAA0I_2x04 (stand-in)  completed    "
+        "         verified      0\n"
+        "2    2025-03-15 23:59:58  /dev/ttyS0  -                    -                               "
+        "identity-read-failed  not-run       1\n"
+        "3    2025-04-01 07:05:00  caf\xc3\xa9        FWKA1AVRXGAA0I_2x04  FWKA1AVRXGAA0I_2x04             "
+        "flash-failed          no-answer     1\n"
+        "3 runs; 2 unreadable lines skipped\n");
 }
 
 TEST(HistoryTable, EmptyLogKeepsHeaderAndSaysSo)
@@ -39,8 +40,8 @@ TEST(HistoryTable, EmptyLogKeepsHeaderAndSaysSo)
     RecordLog log;
     log.SkippedLines = 1;
     EXPECT_EQ(HistoryTable(log),
-              "start (UTC)  port  firmware before  image  ending  verification  exit\n"
-              "-----------  ----  ---------------  -----  ------  ------------  ----\n"
+              "run  start (UTC)  port  firmware before  image  ending  verification  exit\n"
+              "---  -----------  ----  ---------------  -----  ------  ------------  ----\n"
               "0 runs; 1 unreadable line skipped\n");
 }
 

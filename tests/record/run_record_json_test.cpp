@@ -29,14 +29,18 @@ TEST(RunRecordJson, WholeRunIsOneLineInReadingOrder)
 
 TEST(RunRecordJson, RoundTripsWholeAndEarlyEndingRuns)
 {
-    for (const RunRecord& run : {CompletedRun(), IdentityReadFailedRun()})
+    RunRecord named = CompletedRun();
+    named.Technician = "Giulia Bianchi";
+    for (const RunRecord& run : {CompletedRun(), IdentityReadFailedRun(), named})
         EXPECT_EQ(RecordFromJsonLine(RecordToJsonLine(run)), run);
+    EXPECT_NE(RecordToJsonLine(named).find(R"(,"technician":"Giulia Bianchi")"), std::string::npos);
 }
 
 TEST(RunRecordJson, EarlyEndingLeavesUnreachedFieldsOut)
 {
     const auto json = nlohmann::json::parse(RecordToJsonLine(IdentityReadFailedRun()));
-    for (const char* absent : {"adapter", "identity_before", "firmware_before", "image", "identity_after"})
+    for (const char* absent :
+         {"adapter", "identity_before", "firmware_before", "image", "identity_after", "technician"})
         EXPECT_FALSE(json.contains(absent)) << absent;
     EXPECT_EQ(json.at("verification"), "not-run");
     EXPECT_EQ(json.at("failed_attempts").at("eeprom"), 0);
@@ -82,6 +86,7 @@ TEST(RunRecordJson, LinesThatAreNoRecordAreRefused)
              with("identity_after", "00-00-00-1F-03-0G"),
              with("image", "FWKA1AVRXGAA0I_2x04"),
              with("image", {{"name", "x"}, {"sha256", "y"}}),
+             with("technician", 7),
          }) {
         EXPECT_FALSE(RecordFromJsonLine(line)) << line;
     }

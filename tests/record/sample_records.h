@@ -1,6 +1,6 @@
 #pragma once
-// Records the tests of the run record share: a whole run and one that ended
-// at the identity read.
+// Records the tests of the run record share: a whole run (also with its
+// phases, as this version records them) and one that ended at the identity read.
 
 #include <chrono>
 
@@ -33,6 +33,28 @@ inline RunRecord CompletedRun()
     run.Verification = run_verification::kVerified;
     run.IdentityAfter = IdentityBytes{0x00, 0x00, 0x00, 0x20, 0x03, 0x02};
     run.ExitStatus = 0;
+    return run;
+}
+
+// The whole run with its phases: a line lost twice in the EEPROM phase, the
+// adapter unplugged and back, checksums refused in the flash.
+inline RunRecord CompletedRunWithPhases()
+{
+    RunRecord run = CompletedRun();
+    run.Technician = "Giulia Bianchi";
+    run.Phases = {
+        {"identity", 0.0, 1.2, {}, {}, {}},
+        {"eeprom",
+         1.2,
+         95.0,
+         {20.5, 21.7, 33.0},
+         {40.0},
+         {{"no-answer", 2, "no answer within 2000 ms"}, {"gone", 1, "read: No such device"}}},
+        {"handshake", 95.0, 97.5, {}, {}, {}},
+        {"microkernel", 97.5, 120.0, {105.2}, {}, {{"no-answer", 1, ""}}},
+        {"flash", 120.0, 358.0, {200.1, 201.3, 202.6}, {}, {{"bad-checksum", 3, "checksum 5A, expected A5"}}},
+        {"verification", 358.0, 367.5, {}, {}, {}},
+    };
     return run;
 }
 
