@@ -167,6 +167,7 @@ private:
     Win32Calls& calls_;
     // A cancel the driver did not honour: the handle is not touched again.
     bool gone_ = false;
+    bool fine_timer_ = false;  // our 1 ms timer period is in force
     double write_timeout_seconds_;
     OwnedEvent write_done_;
     OwnedEvent read_done_;
@@ -178,6 +179,10 @@ std::string Win32SerialDevice::Prepare()
 {
     if (!write_done_.valid() || !read_done_.valid())
         return name_ + ": " + SystemText(GetLastError());
+    // For as long as a port is open, that is for a run: fast mode's guard of
+    // three character times is under a millisecond.
+    calls_.FineTimer(true);
+    fine_timer_ = true;
     // Whatever an earlier program left in either queue is not ours.
     calls_.Purge(handle_, kPurgeAll);
     return {};
@@ -423,6 +428,9 @@ CommResult Win32SerialDevice::Close()
     }
     handle_ = INVALID_HANDLE_VALUE;
     taken_.clear();
+    if (fine_timer_)
+        calls_.FineTimer(false);
+    fine_timer_ = false;
     return CommResult::Done();
 }
 

@@ -1,5 +1,7 @@
 #include "comm/win32/win32_calls.h"
 
+#include <timeapi.h>
+
 namespace varnox {
 
 namespace {
@@ -32,6 +34,7 @@ public:
     BOOL Close(HANDLE handle) override { return CloseHandle(handle); }
     DWORD LastError() override { return GetLastError(); }
     void Pause(DWORD ms) override { Sleep(ms); }
+    void FineTimer(bool on) override { on ? timeBeginPeriod(1) : timeEndPeriod(1); }
 };
 
 }  // namespace

@@ -25,6 +25,9 @@ public:
     virtual BOOL Close(HANDLE handle) = 0;
     virtual DWORD LastError() = 0;
     virtual void Pause(DWORD ms) = 0;
+    // Asks for (or gives back) a 1 ms timer period, so that waits of a
+    // millisecond or two do not each cost a whole timer tick (15.6 ms).
+    virtual void FineTimer(bool on) = 0;
 };
 
 // The system's own calls.

@@ -36,6 +36,7 @@ public:
     int pauses = 0;
     int closes = 0;
     int purges = 0;
+    int fine_timer = 0;        // 1 ms timer periods asked for and not given back
     int byte_after_reads = 0;  // the driver's queue holds a byte after this many reads (0: never)
     DWORD out_queue = 0;       // bytes the driver never sends
 
@@ -78,6 +79,7 @@ public:
     }
     BOOL Close(HANDLE) override { return ++calls, ++closes, TRUE; }
     DWORD LastError() override { return last_error_; }
+    void FineTimer(bool on) override { fine_timer += on ? 1 : -1; }
     void Pause(DWORD ms) override
     {
         ++calls;
@@ -136,6 +138,7 @@ TEST_F(FakeDriverTest, ACancelTheDriverNeverEndsLeavesTheDeviceGone)
     EXPECT_TRUE(device->Close().ok());
     EXPECT_EQ(calls.calls, calls_when_gone);
     EXPECT_EQ(calls.closes, 0);
+    EXPECT_EQ(calls.fine_timer, 0);  // given back all the same
 }
 
 TEST_F(FakeDriverTest, AWriteTheDriverNeverEndsIsBoundedToo)
@@ -190,6 +193,7 @@ TEST_F(FakeDriverTest, QueuesArePurgedAtOpenAndAStuckOutputHoldsTheCloseBriefly)
     auto device = Open(calls);
     ASSERT_TRUE(device);
     EXPECT_EQ(calls.purges, 1);
+    EXPECT_EQ(calls.fine_timer, 1);  // a 1 ms timer period while open
     const double start = Now();
     EXPECT_TRUE(device->Close().ok());
     const double waited = Now() - start;
@@ -197,6 +201,7 @@ TEST_F(FakeDriverTest, QueuesArePurgedAtOpenAndAStuckOutputHoldsTheCloseBriefly)
     EXPECT_LT(waited, 0.7);
     EXPECT_EQ(calls.purges, 2);
     EXPECT_EQ(calls.closes, 1);
+    EXPECT_EQ(calls.fine_timer, 0);
 
     FakeCalls drained(Driver::EmptyAtOnce);
     auto quick = Open(drained);

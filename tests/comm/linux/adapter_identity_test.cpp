@@ -56,9 +56,9 @@ TEST_F(AdapterIdentityTest, SerialOrUsbPortNamesTheAdapter)
     Adapter("ttyUSB1", "1-1.3", "");
     fs::create_directories(root / "class" / "tty" / "ttyS0");
     EXPECT_EQ(AdapterIdentity(Dev("ttyUSB0"), sources), "usb:0403:6001:A50285BI");
-    EXPECT_EQ(AdapterIdentity(Dev("ttyUSB1"), sources), "usb-port:1-1.3");
+    EXPECT_EQ(AdapterIdentity(Dev("ttyUSB1"), sources), "usb-port:0403:6001:1-1.3");
     EXPECT_EQ(AdapterIdentity(Dev("ttyS0"), sources), "");
-    EXPECT_EQ(FindAdapter("usb-port:1-1.3", sources), Dev("ttyUSB1"));
+    EXPECT_EQ(FindAdapter("usb-port:0403:6001:1-1.3", sources), Dev("ttyUSB1"));
     EXPECT_EQ(FindAdapter("usb:0403:6001:OTHER", sources), "");
     EXPECT_EQ(FindAdapter("", sources), "");
 }
