@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const long pid = static_cast<long>(word % 1000000000u);
     char line[16];
     const int length = std::snprintf(line, sizeof line, "%10ld\n", pid);
-    Expect(varnox::ParseLockPid(line, static_cast<std::size_t>(length)) == pid, "'" + std::string(line) + "' misread");
+    Expect(varnox::ParseLockPid(line, static_cast<std::size_t>(length)) == pid,
+           "'" + std::string(line) + "' misread");
 
     const fs::path lock = Folder() / "LCK..ttyFUZZ";
     fs::remove_all(lock);

@@ -108,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         if (identity.empty())
             continue;
         if (!port.Serial.empty())
-            Expect(identity == "usb:" + port.UsbId + ":" + port.Serial, "identity " + identity + " is not the listing's");
+            Expect(identity == "usb:" + port.UsbId + ":" + port.Serial,
+                   "identity " + identity + " is not the listing's");
         const std::string found = varnox::FindAdapter(identity, sources);
         Expect(!found.empty() && varnox::AdapterIdentity(found, sources) == identity,
                "identity " + identity + " leads to '" + found + "'");
