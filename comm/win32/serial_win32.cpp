@@ -419,12 +419,16 @@ CommResult Win32SerialDevice::Close()
     if (!IsOpen())
         return CommResult::Done();
     // Closing a handle whose transfer the driver would not end may wait for
-    // that driver too: a device gone that way keeps its handle.
+    // that driver too, so a device gone that way is closed aside. It must be
+    // closed: while any handle is open Windows cannot finish removing the
+    // device, and the same adapter plugged in again would not come back.
     if (!gone_) {
         DrainOutput();
         calls_.Purge(handle_, kPurgeAll);
         if (!calls_.Close(handle_))
             return Fail(CommFailure::CloseRefused, "cannot close the device", calls_.LastError());
+    } else {
+        calls_.CloseAside(handle_);
     }
     handle_ = INVALID_HANDLE_VALUE;
     taken_.clear();

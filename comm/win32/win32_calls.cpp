@@ -2,6 +2,8 @@
 
 #include <timeapi.h>
 
+#include <thread>
+
 namespace varnox {
 
 namespace {
@@ -32,6 +34,10 @@ public:
         return GetOverlappedResult(handle, &overlapped, &transferred, FALSE);
     }
     BOOL Close(HANDLE handle) override { return CloseHandle(handle); }
+    void CloseAside(HANDLE handle) override
+    {
+        std::thread([handle] { CloseHandle(handle); }).detach();
+    }
     DWORD LastError() override { return GetLastError(); }
     void Pause(DWORD ms) override { Sleep(ms); }
     void FineTimer(bool on) override { on ? timeBeginPeriod(1) : timeEndPeriod(1); }
