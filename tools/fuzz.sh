@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Fuzzes the frame codec, the memory requests and the bootloader phase with
+# Fuzzes the frame codec, the memory requests, the bootloader phase, the lock
+# file reader and the port list's sysfs reading with
 # libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer, each for a
 # bounded time, starting from the seed corpus in tests/fuzz/corpus/<target>/.
 # Fails when a target crashes, leaks, times out or breaks an expectation; the
@@ -14,8 +15,10 @@ seconds=${FUZZ_SECONDS:-60}
 build=${FUZZ_BUILD:-build/fuzz}
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(fuzz_cobs fuzz_memory_requests fuzz_bootloader_replies)
+  targets=(fuzz_cobs fuzz_memory_requests fuzz_bootloader_replies fuzz_lock_file fuzz_sysfs_attributes)
 fi
+# Targets that work through files saturate early: less time, unless asked.
+declare -A short=([fuzz_lock_file]=20 [fuzz_sysfs_attributes]=30)
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVARNOX_FUZZ=ON -DVARNOX_SANITIZE=ON -DVARNOX_BUILD_UI=OFF >/dev/null
@@ -31,10 +34,12 @@ for target in "${targets[@]}"; do
   # New inputs go to a scratch folder; the seeds in the repository stay as they are.
   work="$build/corpus/$target"
   mkdir -p "$work"
-  echo "fuzz: $target for ${seconds}s"
+  target_seconds=$seconds
+  [[ -n ${FUZZ_SECONDS:-} || -z ${short[$target]:-} ]] || target_seconds=${short[$target]}
+  echo "fuzz: $target for ${target_seconds}s"
   # shellcheck disable=SC2086
   if ! "$build/bin/$target" "$work" "tests/fuzz/corpus/$target" ${extra[$target]:-} \
-      -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
+      -max_total_time="$target_seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$build/crashes/$target-" 2>"$build/$target.log"; then
     echo "fuzz: $target FAILED, see $build/$target.log and $build/crashes/" >&2
     tail -n 40 "$build/$target.log" >&2

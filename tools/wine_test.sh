@@ -15,6 +15,9 @@
 #   cli-no-panel   varnox-patch-cli.exe with a panel that never answers
 #   cli-release    varnox-patch-cli.exe with a panel of release 33
 #   cli-update     a whole update of the smallest image (about 2 minutes)
+#   cli-reconnect  the same, with the panel's adapter gone for 5 s in the
+#                  EEPROM phase and again in the flash phase: COM3 follows it
+#                  through the panel's link, the tool waits and carries on
 #   window         varnox-patch.exe under Xvfb: start-up, port menu, an early
 #                  ending; then a run under way: refused close, screenshot
 #   window-dpi     varnox-patch.exe on a 144-dpi screen (150 %): scaled 1.5
@@ -272,6 +275,27 @@ test_cli_update() {
     [[ $status == 0 ]] || fail "update: a panel does not hold the image (varnox-panel-sim status $status)"
   done
   grep -h . "$work"/update-*-panel.err >&2 || true
+}
+
+# While the adapter is away COM3's link leads nowhere, or to a terminal that
+# is gone: the re-opens fail or open a device that refuses its line, and each
+# counts as "not back yet" until it is back.
+test_cli_reconnect() {
+  rm -f "$com_link"  # the panel keeps the link itself, moved as its adapter returns
+  start_peer reconnect-panel "$linux_bin/varnox-panel-sim" --as "$smallest_image" --verify "$smallest_image" \
+    --link "$com_link" --return-after 5000 --fault pull-return:write-eeprom:300 --fault pull-return:flash:100
+  local panel=${pids[-2]} status=0
+  (unset DISPLAY; export VARNOX_ALLOW_STAND_IN=1; exec wine "$win_bin/varnox-patch-cli.exe" --no-record COM3) \
+    >"$work/windows.out" 2>"$work/windows.err" </dev/null || status=$?
+  [[ $status == 0 ]] || { cat "$work/windows.out" "$work/windows.err" >&2; fail "reconnect: exit status $status"; }
+  [[ $(grep -cx "PORTA SERIALE RICOLLEGATA , SERIAL PORT RECONNECTED" "$work/windows.out") == 2 ]] ||
+    { cat "$work/windows.out" >&2; fail "reconnect: not reconnected once in each phase"; }
+  ! grep -q "Impossibile accedere alla porta seriale" "$work/windows.err" || fail "reconnect: the port box was shown"
+  grep -qx "PANEL VERIFIED: $smallest_image" "$work/windows.out" || fail "reconnect: the panel was not verified"
+  status=0
+  kill -TERM "$panel" 2>/dev/null || true
+  wait "$panel" || status=$?
+  [[ $status == 0 ]] || fail "reconnect: the panel does not hold the image (varnox-panel-sim status $status)"
 }
 
 # --- the window ----------------------------------------------------------
@@ -691,6 +715,7 @@ for test in "${tests[@]}"; do
     cli-no-panel) require_prepared; test_cli_no_panel ;;
     cli-release) require_prepared; test_cli_release ;;
     cli-update) require_prepared; test_cli_update ;;
+    cli-reconnect) require_prepared; test_cli_reconnect ;;
     window) require_prepared; test_window ;;
     window-dpi) require_prepared; test_window_dpi ;;
     resources) require_prepared; test_resources ;;

@@ -1,7 +1,12 @@
 #include "comm/linux/adapter_identity.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 namespace varnox {
@@ -17,19 +22,37 @@ std::string IdentityOfTty(const std::string& name, const TtySources& sources)
     if (usb.empty())
         return {};
     const fs::path at(usb);
+    const std::string model = SysfsLine(at / "idVendor") + ":" + SysfsLine(at / "idProduct");
     const std::string serial = SysfsLine(at / "serial");
     if (serial.empty())
-        return "usb-port:" + at.filename().string();
-    return "usb:" + SysfsLine(at / "idVendor") + ":" + SysfsLine(at / "idProduct") + ":" + serial;
+        return "usb-port:" + model + ":" + at.filename().string();
+    return "usb:" + model + ":" + serial;
 }
 
 }  // namespace
 
 std::string SysfsLine(const std::string& file)
 {
-    std::ifstream in(file);
+    // O_NONBLOCK: a FIFO planted in a tree that is not sysfs must not hold us.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return {};
     std::string line;
-    std::getline(in, line);
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        char bytes[kSysfsAttributeLimit];
+        std::size_t count = 0;
+        while (count < sizeof bytes) {
+            const ssize_t got = ::read(fd, bytes + count, sizeof bytes - count);
+            if (got > 0)
+                count += static_cast<std::size_t>(got);
+            else if (got == 0 || errno != EINTR)
+                break;
+        }
+        line.assign(bytes, count);
+        line.resize(std::min(line.find('\n'), line.size()));
+    }
+    ::close(fd);
     return line;
 }
 

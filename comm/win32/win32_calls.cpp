@@ -1,5 +1,9 @@
 #include "comm/win32/win32_calls.h"
 
+#include <timeapi.h>
+
+#include <thread>
+
 namespace varnox {
 
 namespace {
@@ -30,8 +34,13 @@ public:
         return GetOverlappedResult(handle, &overlapped, &transferred, FALSE);
     }
     BOOL Close(HANDLE handle) override { return CloseHandle(handle); }
+    void CloseAside(HANDLE handle) override
+    {
+        std::thread([handle] { CloseHandle(handle); }).detach();
+    }
     DWORD LastError() override { return GetLastError(); }
     void Pause(DWORD ms) override { Sleep(ms); }
+    void FineTimer(bool on) override { on ? timeBeginPeriod(1) : timeEndPeriod(1); }
 };
 
 }  // namespace

@@ -23,8 +23,14 @@ public:
     virtual BOOL Cancel(HANDLE handle, OVERLAPPED& overlapped) = 0;
     virtual BOOL Result(HANDLE handle, OVERLAPPED& overlapped, DWORD& transferred) = 0;
     virtual BOOL Close(HANDLE handle) = 0;
+    // Closes a handle whose driver did not end a cancelled transfer, on a
+    // thread of its own, since that driver may hold the close too.
+    virtual void CloseAside(HANDLE handle) = 0;
     virtual DWORD LastError() = 0;
     virtual void Pause(DWORD ms) = 0;
+    // Asks for (or gives back) a 1 ms timer period, so that waits of a
+    // millisecond or two do not each cost a whole timer tick (15.6 ms).
+    virtual void FineTimer(bool on) = 0;
 };
 
 // The system's own calls.

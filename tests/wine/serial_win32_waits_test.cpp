@@ -36,6 +36,8 @@ public:
     int pauses = 0;
     int closes = 0;
     int purges = 0;
+    int fine_timer = 0;  // 1 ms timer periods asked for and not given back
+    int closed_aside = 0;
     int byte_after_reads = 0;  // the driver's queue holds a byte after this many reads (0: never)
     DWORD out_queue = 0;       // bytes the driver never sends
 
@@ -77,7 +79,9 @@ public:
         return driver_ == Driver::EmptyAtOnce;
     }
     BOOL Close(HANDLE) override { return ++calls, ++closes, TRUE; }
+    void CloseAside(HANDLE) override { ++closed_aside; }
     DWORD LastError() override { return last_error_; }
+    void FineTimer(bool on) override { fine_timer += on ? 1 : -1; }
     void Pause(DWORD ms) override
     {
         ++calls;
@@ -110,7 +114,8 @@ protected:
     }
 };
 
-// After the cancel, half a second and no more; then the handle is left alone.
+// After the cancel, half a second and no more; then the handle is left alone
+// until it is closed aside.
 TEST_F(FakeDriverTest, ACancelTheDriverNeverEndsLeavesTheDeviceGone)
 {
     FakeCalls calls(Driver::NeverEnds);
@@ -136,6 +141,8 @@ TEST_F(FakeDriverTest, ACancelTheDriverNeverEndsLeavesTheDeviceGone)
     EXPECT_TRUE(device->Close().ok());
     EXPECT_EQ(calls.calls, calls_when_gone);
     EXPECT_EQ(calls.closes, 0);
+    EXPECT_EQ(calls.closed_aside, 1);  // else the device could not be removed, nor come back
+    EXPECT_EQ(calls.fine_timer, 0);    // given back all the same
 }
 
 TEST_F(FakeDriverTest, AWriteTheDriverNeverEndsIsBoundedToo)
@@ -190,6 +197,7 @@ TEST_F(FakeDriverTest, QueuesArePurgedAtOpenAndAStuckOutputHoldsTheCloseBriefly)
     auto device = Open(calls);
     ASSERT_TRUE(device);
     EXPECT_EQ(calls.purges, 1);
+    EXPECT_EQ(calls.fine_timer, 1);  // a 1 ms timer period while open
     const double start = Now();
     EXPECT_TRUE(device->Close().ok());
     const double waited = Now() - start;
@@ -197,6 +205,7 @@ TEST_F(FakeDriverTest, QueuesArePurgedAtOpenAndAStuckOutputHoldsTheCloseBriefly)
     EXPECT_LT(waited, 0.7);
     EXPECT_EQ(calls.purges, 2);
     EXPECT_EQ(calls.closes, 1);
+    EXPECT_EQ(calls.fine_timer, 0);
 
     FakeCalls drained(Driver::EmptyAtOnce);
     auto quick = Open(drained);
