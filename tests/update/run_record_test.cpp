@@ -228,7 +228,7 @@ public:
     {
         ++releases;
         released_on = std::this_thread::get_id();
-        port_open_at_release = engine_.Port.IsOpen();
+        port_open_at_release = engine_.PortIsOpen();
     }
     bool Held() const { return takes == 1 && releases == 0; }
 
@@ -264,7 +264,7 @@ TEST(KeepAwake, HeldForTheRunOnItsThreadAndReleasedWhateverTheEnding)
         int pauses_held = 0;
         run.clock.port_open = [&] {
             pauses_held += fake.Held() ? 1 : 0;
-            return run.engine.Port.IsOpen();
+            return run.engine.PortIsOpen();
         };
         std::thread::id worker;
         std::thread runner([&] {
