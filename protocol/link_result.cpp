@@ -38,7 +38,7 @@ std::string FailureKind(const LinkResult& result)
 
 std::string FailureWords(const LinkResult& result)
 {
-    return result.port.system.empty() ? LinkFailureText(result.failure) : result.port.system;
+    return result.port.system;
 }
 
 }  // namespace varnox

@@ -49,7 +49,7 @@ struct LinkResult {
 // first: "write-failed", "gone", "framing", "parity", "overrun", "break",
 // then "no-answer", "bad-data", "bad-checksum", "count-too-large".
 std::string FailureKind(const LinkResult& result);
-// The system's words for it, or the failure's own text where the system said nothing.
+// The system's words for it; empty where the system said nothing.
 std::string FailureWords(const LinkResult& result);
 
 }  // namespace varnox

@@ -30,8 +30,8 @@ LinkResult ExchangeLoaderPacket(SerialPort& port, Clock& clock, const LoaderPack
 
     // Only the rule's bytes are taken; anything beyond goes with the next discard.
     const auto wanted = static_cast<long>(ack.Bytes);
-    if (!InputWanted{wanted, ack.Exactly}.SatisfiedBy(AwaitInput(
-            port, clock, {wanted, ack.Exactly}, InputDeadline::AfterStamp(stamp, ack.TimeoutSeconds))))
+    if (!InputWanted{wanted, ack.Exactly}.SatisfiedBy(
+            AwaitInput(port, clock, {wanted, ack.Exactly}, InputDeadline::AfterStamp(stamp, ack.TimeoutSeconds))))
         return Failed(port, LinkFailure::NoAnswer, sent);
     uint8_t reply[kFlashPacketLength] = {};
     const Received received = port.Receive(reply, ack.Bytes);

@@ -1,6 +1,7 @@
 #include "update/phase_log.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace varnox {
 
@@ -19,6 +20,11 @@ void PhaseLog::End()
     if (PhaseRecord* phase = Current())
         phase->End = Seconds();
     open_ = false;
+}
+
+double PhaseLog::Seconds() const
+{
+    return std::round((clock_.Now() - origin_) * 1000.0) / 1000.0;
 }
 
 PhaseRecord* PhaseLog::Current()

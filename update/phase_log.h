@@ -41,7 +41,8 @@ public:
     const std::vector<PhaseRecord>& Phases() const { return phases_; }
 
 private:
-    double Seconds() const { return clock_.Now() - origin_; }
+    // To the millisecond, as the record keeps them.
+    double Seconds() const;
     PhaseRecord* Current();
 
     Clock& clock_;

@@ -18,7 +18,10 @@ struct EndingRow {
 const std::vector<EndingRow>& Endings()
 {
     static const std::vector<EndingRow> rows = {
-        {UpdateEnding::IdentityReadFailed, run_ending::kIdentityReadFailed, kExitPanelUnchanged, {{"", nullptr, ""}}},
+        {UpdateEnding::IdentityReadFailed,
+         run_ending::kIdentityReadFailed,
+         kExitPanelUnchanged,
+         {{"", nullptr, ""}}},
         {UpdateEnding::ReleaseRejected,
          run_ending::kReleaseRejected,
          kExitPanelUnchanged,

@@ -20,8 +20,14 @@ constexpr int kInitialGaugeMaximum = 1500;
 
 UpdateRun::UpdateRun(PanelPort& port, Clock& clock, WindowOps& window, const RunOptions& options,
                      const std::atomic<bool>& stop)
-    : Port(port), Time(clock), Started(clock.Now()), Window(window), Options(options),
-      Requests(port.Serial(), clock), Phases(clock, Started), stop_(stop)
+    : Port(port),
+      Time(clock),
+      Started(clock.Now()),
+      Window(window),
+      Options(options),
+      Requests(port.Serial(), clock),
+      Phases(clock, Started),
+      stop_(stop)
 {
     Requests.Pacing = options.Fast ? ReplyPacing::Fast : ReplyPacing::Fixed;
 }
@@ -53,7 +59,8 @@ std::optional<UpdateEnding> UpdateRun::ReadIdentity(int number)
     IdentityRead = true;
 
     PanelIdentity identity;
-    const StepResult read = Exchanged(Requests.ReadMemory(kIdentityAddress, identity.Bytes.data(), kIdentityLength));
+    const StepResult read =
+        Exchanged(Requests.ReadMemory(kIdentityAddress, identity.Bytes.data(), kIdentityLength));
     if (read.failed()) {
         AttemptFailed(read, "identity read");
         ending_text_ = read.text;
@@ -144,10 +151,9 @@ StepResult UpdateRun::Exchanged(const LinkResult& result)
 
 void UpdateRun::AttemptFailed(const StepResult& step, const std::string& what)
 {
-    if (step.link.failed())
-        Phases.Failed(FailureKind(step.link), what + ": " + FailureWords(step.link));
-    else
-        Phases.Failed(step.kind == StepFailure::Differs ? "differs" : "no-answer", what + ": " + step.text);
+    const std::string words = step.link.failed() ? FailureWords(step.link) : step.text;
+    Phases.Failed(step.link.failed() ? FailureKind(step.link) : "differs",
+                  words.empty() ? what : what + ": " + words);
 }
 
 void UpdateRun::RestorePort()
