@@ -71,10 +71,7 @@ StepResult EepromPhase::DownloadEeprom()
     window.SetGaugeMaximum(static_cast<int>(end - kEepromImageStart));
     retries_ = 0;
     for (uint32_t offset = kEepromImageStart; offset <= end; offset += kEepromChunkLength) {
-        window.SetGaugeProgress(static_cast<int>(offset - kEepromImageStart));
-        window.RepaintGauge();
-        window.PumpMessages();
-
+        ShowProgress(offset);
         const StepResult chunk =
             Attempts("chunk at " + EepromAddressText(offset), [&] { return WriteChunk(offset); });
         if (chunk.failed())
@@ -82,6 +79,13 @@ StepResult EepromPhase::DownloadEeprom()
         window.SetFieldText(Field::Address, EepromAddressText(offset));
     }
     return StepResult::Done();
+}
+
+void EepromPhase::ShowProgress(uint32_t offset)
+{
+    run_.Window.SetGaugeProgress(static_cast<int>(offset - kEepromImageStart));
+    run_.Window.RepaintGauge();
+    run_.Window.PumpMessages();
 }
 
 StepResult EepromPhase::WriteChunk(uint32_t offset)

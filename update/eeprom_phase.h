@@ -32,6 +32,11 @@ public:
 private:
     // One WriteEeprom of the chunk at image offset `offset`.
     StepResult WriteChunk(uint32_t offset);
+    // The chunk written again and read back; Differs with the first image
+    // offset that still differs in `first_difference`.
+    StepResult RewriteChunk(uint32_t offset, uint32_t& first_difference);
+    // The gauge at image offset `offset`, shown at once.
+    void ShowProgress(uint32_t offset);
     // Up to 6 attempts of `exchange`; after each failed one the failure is
     // counted and shown, and a port whose adapter went away is brought back
     // when another attempt follows. `what` names the exchange for the log of failures.

@@ -35,17 +35,12 @@ StepResult EepromPhase::VerifyEeprom()
     // The gauge runs over the range again, read by read.
     window.SetGaugeProgress(0);
     window.SetGaugeMaximum(static_cast<int>(end - kEepromImageStart));
-    auto show = [&window](uint32_t offset) {
-        window.SetGaugeProgress(static_cast<int>(offset - kEepromImageStart));
-        window.RepaintGauge();
-        window.PumpMessages();
-    };
 
     std::vector<Difference> differences;
     uint8_t back[kReadBackLength];
     uint8_t written[kReadBackLength];
     for (uint32_t offset = kEepromImageStart; offset < end; offset += kReadBackLength) {
-        show(offset);
+        ShowProgress(offset);
         const auto count = static_cast<uint8_t>(std::min(kReadBackLength, end - offset));
         const StepResult read = Attempts("read-back at " + EepromAddressText(offset), [&] {
             return run_.Exchanged(run_.Requests.ReadEeprom(EepromWireAddress(offset), back, count));
@@ -68,23 +63,9 @@ StepResult EepromPhase::VerifyEeprom()
     }
 
     for (Difference& difference : differences) {
-        show(difference.Chunk);
-        const StepResult mended = Attempts("chunk again at " + EepromAddressText(difference.Chunk), [&] {
-            const StepResult write = WriteChunk(difference.Chunk);
-            if (write.failed())
-                return write;
-            uint8_t stored[kEepromChunkLength];
-            const StepResult read = run_.Exchanged(run_.Requests.ReadEeprom(
-                EepromWireAddress(difference.Chunk), stored, static_cast<uint8_t>(kEepromChunkLength)));
-            if (read.failed())
-                return read;
-            // The chunk still holds what the write sent.
-            const uint8_t* differs = std::mismatch(stored, stored + kEepromChunkLength, chunk_.begin()).first;
-            if (differs == stored + kEepromChunkLength)
-                return StepResult::Done();
-            difference.First = difference.Chunk + static_cast<uint32_t>(differs - stored);
-            return StepResult::Failed(StepFailure::Differs, "differs at " + EepromAddressText(difference.First));
-        });
+        ShowProgress(difference.Chunk);
+        const StepResult mended = Attempts("chunk again at " + EepromAddressText(difference.Chunk),
+                                           [&] { return RewriteChunk(difference.Chunk, difference.First); });
         if (mended.failed()) {
             if (mended.kind == StepFailure::Stopped)
                 return mended;
@@ -99,6 +80,23 @@ StepResult EepromPhase::VerifyEeprom()
         window.LogLine(kEepromRewritten + std::to_string(differences.size()));
     window.LogLine(kEepromVerified);
     return StepResult::Done();
+}
+
+StepResult EepromPhase::RewriteChunk(uint32_t offset, uint32_t& first_difference)
+{
+    if (const StepResult write = WriteChunk(offset); write.failed())
+        return write;
+    uint8_t stored[kEepromChunkLength];
+    const StepResult read = run_.Exchanged(
+        run_.Requests.ReadEeprom(EepromWireAddress(offset), stored, static_cast<uint8_t>(kEepromChunkLength)));
+    if (read.failed())
+        return read;
+    // The chunk still holds what the write sent.
+    const uint8_t* differs = std::mismatch(stored, stored + kEepromChunkLength, chunk_.begin()).first;
+    if (differs == stored + kEepromChunkLength)
+        return StepResult::Done();
+    first_difference = offset + static_cast<uint32_t>(differs - stored);
+    return StepResult::Failed(StepFailure::Differs, "differs at " + EepromAddressText(first_difference));
 }
 
 }  // namespace varnox
