@@ -1,7 +1,9 @@
 #pragma once
-// How an operation on a serial port ended: a kind, the port's own error text
-// and the system's words, captured where the failure happened.
+// How an operation on a serial port ended: a kind, the port's own error text,
+// the system's words and the line's error flags, captured where the failure
+// happened.
 
+#include <cstdint>
 #include <string>
 
 namespace varnox {
@@ -18,11 +20,13 @@ enum class CommFailure {
 
 struct CommResult {
     CommFailure kind = CommFailure::None;
-    // The port's own error text ("Device identifier is invalid or unsupported",
-    // "Receive Framing error "); empty where it has none.
+    // The port's own error text ("Device identifier is invalid or unsupported");
+    // empty where it has none.
     std::string text;
     // What the system said, e.g. "/dev/ttyUSB0: the port is in use by another program".
     std::string system;
+    // The line's error flags (CommErrorFlag) taken at a failed transfer.
+    uint32_t line_errors = 0;
 
     bool ok() const { return kind == CommFailure::None; }
     bool failed() const { return kind != CommFailure::None; }
@@ -30,7 +34,7 @@ struct CommResult {
     static CommResult Done() { return {}; }
     static CommResult Failed(CommFailure kind, std::string system, std::string text = {})
     {
-        return {kind, std::move(text), std::move(system)};
+        return {kind, std::move(text), std::move(system), 0};
     }
 };
 

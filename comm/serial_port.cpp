@@ -12,35 +12,19 @@ namespace {
 constexpr double kDiscardTimeLimitSeconds = 1.0;
 constexpr long kDiscardByteLimit = 64 * 1024;
 
-struct LineErrorRow {
-    uint16_t flags;
-    const char* text;
-};
-
-constexpr LineErrorRow kLineErrorTexts[] = {
-    {0x0001, "Receive Queue overflow "},
-    {0x0002, "Receive Overrun Error "},
-    {0x0004, "Receive Parity Error "},
-    {0x0008, "Receive Framing error "},
-    {0x0010, "Break Detected "},
-    {0x0100, "TX Queue is full "},
-    {0x0200, "LPTx Timeout "},
-    {0x0400, "LPTx I/O Error "},
-    {0x0800, "LPTx Device not selected "},
-    {0x1000, "LPTx Out-Of-Paper "},
-    {0x8000, "Requested mode unsupported "},
-};
-
 }  // namespace
 
-std::string LineErrorText(uint32_t flags)
+const char* LineErrorKind(uint32_t flags)
 {
-    const auto low = static_cast<uint16_t>(flags & 0xFFFF);
-    for (const LineErrorRow& row : kLineErrorTexts) {
-        if (row.flags == low)
-            return row.text;
-    }
-    return "General error " + std::to_string(low);
+    if (flags & kRxFraming)
+        return "framing";
+    if (flags & kRxParity)
+        return "parity";
+    if (flags & (kRxOverrun | kRxQueueOverflow))
+        return "overrun";
+    if (flags & kBreak)
+        return "break";
+    return "";
 }
 
 CommResult SerialPort::Open(PortOpener& opener)
@@ -76,15 +60,16 @@ CommResult SerialPort::Close()
 
 CommResult SerialPort::TransferFailure(CommFailure kind, const CommResult& device_result)
 {
-    const uint32_t flags = device_ ? device_->TakeErrorFlags() : 0;
-    return CommResult::Failed(kind, device_result.system, LineErrorText(flags));
+    CommResult failed = CommResult::Failed(kind, device_result.system);
+    failed.line_errors = TakeLineErrors();
+    return failed;
 }
 
 CommResult SerialPort::Send(const uint8_t* bytes, std::size_t count)
 {
     // A closed port has no error flags to report.
     if (!device_)
-        return CommResult::Failed(CommFailure::NotOpen, "the port is closed", LineErrorText(0));
+        return CommResult::Failed(CommFailure::NotOpen, "the port is closed");
     if (CommResult written = device_->Write(bytes, count); written.failed()) {
         needs_reopen_ = true;
         return TransferFailure(CommFailure::WriteFailed, written);

@@ -20,9 +20,9 @@ inline constexpr LineDescription kPanelLine{38400, 8, Parity::Even, StopBits::On
 inline constexpr const char* kOpenFailedText = "Device identifier is invalid or unsupported";
 inline constexpr const char* kCloseFailedText = "can't close the comm !!";
 
-// The port's error text for communication error flags: chosen by the exact
-// flag value; a combination of flags is a general error.
-std::string LineErrorText(uint32_t flags);
+// The one word for a line's error flags, the most telling first: "framing",
+// "parity", "overrun" (the receiver's or its queue's), "break"; empty for none.
+const char* LineErrorKind(uint32_t flags);
 
 // What a read delivered, and how it ended.
 struct Received {
@@ -55,9 +55,11 @@ public:
     CommResult Send(const uint8_t* bytes, std::size_t count);
     // Takes at most `count` waiting bytes; nothing on a closed port.
     Received Receive(uint8_t* destination, std::size_t count);
-    // Received bytes waiting; 0 when closed or when the device failed. The
-    // error flags stay with the device for the next failure's text.
+    // Received bytes waiting; 0 when closed or when the device failed.
     long BytesWaiting();
+    // The line's error flags gathered since they were last taken (a failed
+    // transfer takes them into its result); 0 when closed.
+    uint32_t TakeLineErrors() { return device_ ? device_->TakeErrorFlags() : 0; }
     // Discards what is waiting; bounded (1 s or 64 KiB) so a chattering line cannot hold it.
     void DiscardInput(Clock& clock);
     // Waits (without burning the CPU) until more than `seen` bytes are waiting

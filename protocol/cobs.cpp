@@ -51,7 +51,7 @@ bool CobsCheck(const TPacketBuffer& buffer)
 LinkResult CobsDecode(TPacketBuffer& buffer)
 {
     if (!CobsCheck(buffer))
-        return {LinkFailure::BadData};
+        return LinkResult::Failed(LinkFailure::BadData);
 
     buffer.Length = 0;
     uint8_t k = 0;

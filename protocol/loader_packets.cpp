@@ -28,9 +28,21 @@ TPacketBuffer HandshakeFrame()
     return frame;
 }
 
+LoaderPacket HandshakePacket()
+{
+    const TPacketBuffer frame = HandshakeFrame();
+    LoaderPacket packet;
+    std::memcpy(packet.Bytes.data(), frame.Bytes, frame.Length);
+    packet.Length = frame.Length;
+    packet.ExpectedSum = kHandshakeAccepted;
+    packet.Ack = kHandshakeAck;
+    return packet;
+}
+
 LoaderPacket MicroKernelPacket(uint16_t address, const uint8_t* data)
 {
     LoaderPacket packet;
+    packet.Ack = kKernelAck;
     packet.Bytes[0] = static_cast<uint8_t>(address >> 8);
     packet.Bytes[1] = static_cast<uint8_t>(address & 0xFF);
     std::memcpy(packet.Bytes.data() + 2, data, kKernelDataLength);
@@ -49,6 +61,7 @@ LoaderPacket ClosingPacket(const uint8_t* data)
 LoaderPacket FlashPacket(uint32_t address, const uint8_t* data)
 {
     LoaderPacket packet;
+    packet.Ack = kFlashAck;
     packet.Bytes[0] = 0;
     packet.Bytes[1] = static_cast<uint8_t>(address >> 16);
     packet.Bytes[2] = static_cast<uint8_t>(address >> 8);

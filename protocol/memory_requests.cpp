@@ -9,12 +9,6 @@
 namespace varnox {
 namespace {
 
-constexpr LinkResult kDone{};
-constexpr LinkResult Failed(LinkFailure failure)
-{
-    return {failure};
-}
-
 // A read is looked at once; a write's acknowledgement up to three times.
 constexpr int kReadLooks[] = {kReadReplyPauseMs};
 constexpr int kAckLooks[] = {kAckFirstLookMs, kAckSecondLookMs, kAckThirdLookMs};
@@ -47,7 +41,7 @@ LinkResult MemoryRequests::ReadEeprom(uint16_t address, uint8_t* destination, ui
 LinkResult MemoryRequests::Read(uint8_t code, uint16_t address, uint8_t* destination, uint8_t count)
 {
     if (count > kMaxRequestCount)
-        return Failed(LinkFailure::CountTooLarge);
+        return LinkResult::Failed(LinkFailure::CountTooLarge);
 
     BuildHeader(code, address, count);
     PacketBuffer.Length = 5;
@@ -75,13 +69,13 @@ LinkResult MemoryRequests::Read(uint8_t code, uint16_t address, uint8_t* destina
 
     if (count > 0)
         std::memcpy(destination, &PacketBuffer.Bytes[5], count);
-    return kDone;
+    return {};
 }
 
 LinkResult MemoryRequests::WriteMemory(uint16_t address, const uint8_t* data, uint8_t count, uint8_t selector)
 {
     if (count > kMaxRequestCount)
-        return Failed(LinkFailure::CountTooLarge);
+        return LinkResult::Failed(LinkFailure::CountTooLarge);
 
     BuildHeader(selector == kSelectEeprom ? kWriteEeprom : kWriteMemory, address, count);
     if (count > 0)
@@ -111,7 +105,7 @@ LinkResult MemoryRequests::WriteMemory(uint16_t address, const uint8_t* data, ui
     const auto checked = static_cast<uint8_t>(PacketBuffer.Length - 1);
     if (Crc8(PacketBuffer, 0, checked) != PacketBuffer.Bytes[4])
         return Failed(LinkFailure::BadChecksum);
-    return kDone;
+    return {};
 }
 
 void MemoryRequests::BuildHeader(uint8_t code, uint16_t address, uint8_t count)
@@ -128,7 +122,17 @@ void MemoryRequests::SendFrame()
     // Stale input would be taken for the start of the reply. A closed port
     // sends nothing, and the request fails for want of an answer.
     port_.DiscardInput(clock_);
-    port_.Send(PacketBuffer.Bytes, PacketBuffer.Length);
+    // A failed send is not the end: whatever the reply wait finds decides,
+    // and the failure says why.
+    port_call_ = port_.Send(PacketBuffer.Bytes, PacketBuffer.Length);
+}
+
+LinkResult MemoryRequests::Failed(LinkFailure failure)
+{
+    LinkResult result = LinkResult::Failed(failure, port_call_);
+    result.line_errors = port_.TakeLineErrors();
+    result.gone = port_.NeedsReopen();
+    return result;
 }
 
 LinkResult MemoryRequests::TakeReply(int waiting, int threshold)
@@ -140,12 +144,16 @@ LinkResult MemoryRequests::TakeReply(int waiting, int threshold)
     }
 
     // Judge what the read delivered, not what was announced.
-    const long got = std::min<long>(
-        static_cast<long>(port_.Receive(PacketBuffer.Bytes, static_cast<std::size_t>(waiting)).count), waiting);
+    const Received received = port_.Receive(PacketBuffer.Bytes, static_cast<std::size_t>(waiting));
+    if (received.result.failed() && port_call_.ok())
+        port_call_ = received.result;
+    const long got = std::min<long>(static_cast<long>(received.count), waiting);
     if (got < threshold)
         return Failed(LinkFailure::NoAnswer);
     PacketBuffer.Length = static_cast<uint8_t>(got);
-    return CobsDecode(PacketBuffer);
+    if (const LinkResult decoded = CobsDecode(PacketBuffer); decoded.failed())
+        return Failed(decoded.failure);
+    return {};
 }
 
 }  // namespace varnox

@@ -82,8 +82,12 @@ private:
     void SendFrame();
     // Takes the `waiting` bytes as the reply frame and unstuffs it into PacketBuffer.
     LinkResult TakeReply(int waiting, int threshold);
+    // The exchange's failure with what the port knows of it.
+    LinkResult Failed(LinkFailure failure);
 
     SerialPort& port_;
+    // The send (then the read) of the exchange under way that failed, if one did.
+    CommResult port_call_;
     Clock& clock_;
 };
 

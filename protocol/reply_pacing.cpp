@@ -1,7 +1,8 @@
 #include "protocol/reply_pacing.h"
 
 #include <algorithm>
-#include <cmath>
+
+#include "protocol/input_wait.h"
 
 namespace varnox {
 
@@ -10,23 +11,6 @@ namespace {
 int Waiting(SerialPort& port)
 {
     return static_cast<int>(std::max(0L, port.BytesWaiting()));
-}
-
-// Sleeps on the port until `bytes` are waiting or the clock reaches `deadline`;
-// returns what is waiting then.
-int WaitForBytes(SerialPort& port, Clock& clock, int bytes, double deadline)
-{
-    for (;;) {
-        const int waiting = Waiting(port);
-        const double left = deadline - clock.Now();
-        if (waiting >= bytes || left <= 0)
-            return waiting;
-        const WaitResult result = port.WaitForInput(clock, waiting, left);
-        // A vanished device wakes every wait at once, and a wait that let no
-        // time pass would do the same: sleep out the deadline instead of spinning.
-        if (result == WaitResult::Gone || (result == WaitResult::TimedOut && clock.Now() < deadline))
-            clock.Pause(static_cast<int>(std::ceil((deadline - clock.Now()) * 1000.0)));
-    }
 }
 
 int FixedLooks(SerialPort& port, Clock& clock, const ReplyLooks& looks)
@@ -50,7 +34,7 @@ int FastLooks(SerialPort& port, Clock& clock, const ReplyLooks& looks)
     int waiting = 0;
     for (const int pause : looks.PausesMs) {
         mark += pause / 1000.0;
-        waiting = WaitForBytes(port, clock, looks.FrameLength, mark);
+        waiting = static_cast<int>(AwaitInput(port, clock, {looks.FrameLength}, InputDeadline::At(mark)));
         if (waiting >= looks.FrameLength) {
             // A stray byte right behind the reply must still make it bad data.
             port.WaitForInput(clock, waiting, kGuardCharacters * CharacterSeconds(port.Line));

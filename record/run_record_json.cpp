@@ -1,6 +1,8 @@
 #include "record/run_record_json.h"
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
@@ -108,6 +110,105 @@ std::chrono::system_clock::time_point Time(const Json& value)
     return *time;
 }
 
+double Number(const Json& value)
+{
+    if (!value.is_number())
+        throw Unreadable{};
+    return value.get<double>();
+}
+
+// Seconds since the run's start, kept to the millisecond.
+double Milliseconds(double seconds)
+{
+    return std::round(seconds * 1000.0) / 1000.0;
+}
+
+Json Times(const std::vector<double>& seconds)
+{
+    Json times = Json::array();
+    for (const double t : seconds)
+        times.push_back(Milliseconds(t));
+    return times;
+}
+
+std::vector<double> ReadTimes(const Json& phase, const char* key)
+{
+    std::vector<double> times;
+    if (const Json* list = OptionalField(phase, key)) {
+        if (!list->is_array())
+            throw Unreadable{};
+        for (const Json& t : *list)
+            times.push_back(Number(t));
+    }
+    return times;
+}
+
+// "phases": [{"name", "start", "end", "failed_at", "reconnected_at"}, ...] and
+// "failures": {phase name: [{"kind", "count", "last"}, ...]}, phases without failures left out.
+void WritePhases(Json& line, const std::vector<PhaseRecord>& phases)
+{
+    if (phases.empty())
+        return;
+    Json failures = Json::object();
+    for (const PhaseRecord& phase : phases) {
+        for (const FailureCount& failure : phase.Failures)
+            failures[phase.Name].push_back(
+                {{"kind", failure.Kind}, {"count", failure.Count}, {"last", failure.LastText}});
+    }
+    if (!failures.empty())
+        line["failures"] = failures;
+    Json list = Json::array();
+    for (const PhaseRecord& phase : phases) {
+        list.push_back({{"name", phase.Name},
+                        {"start", Milliseconds(phase.Start)},
+                        {"end", Milliseconds(phase.End)},
+                        {"failed_at", Times(phase.FailedAt)},
+                        {"reconnected_at", Times(phase.ReconnectedAt)}});
+    }
+    line["phases"] = list;
+}
+
+void ReadPhases(const Json& line, RunRecord& record)
+{
+    if (const Json* phases = OptionalField(line, "phases")) {
+        if (!phases->is_array())
+            throw Unreadable{};
+        for (const Json& phase : *phases) {
+            if (!phase.is_object())
+                throw Unreadable{};
+            PhaseRecord read;
+            read.Name = Text(Field(phase, "name"));
+            read.Start = Number(Field(phase, "start"));
+            read.End = Number(Field(phase, "end"));
+            read.FailedAt = ReadTimes(phase, "failed_at");
+            read.ReconnectedAt = ReadTimes(phase, "reconnected_at");
+            record.Phases.push_back(std::move(read));
+        }
+    }
+    const Json* failures = OptionalField(line, "failures");
+    if (!failures)
+        return;
+    if (!failures->is_object())
+        throw Unreadable{};
+    for (const auto& [name, list] : failures->items()) {
+        if (!list.is_array())
+            throw Unreadable{};
+        // Beside the phase of that name; a phase the list does not give still keeps its failures.
+        auto phase = std::find_if(record.Phases.begin(), record.Phases.end(),
+                                  [&name](const PhaseRecord& p) { return p.Name == name; });
+        if (phase == record.Phases.end()) {
+            record.Phases.push_back(PhaseRecord{name, 0, 0, {}, {}, {}});
+            phase = record.Phases.end() - 1;
+        }
+        for (const Json& failure : list) {
+            if (!failure.is_object())
+                throw Unreadable{};
+            phase->Failures.push_back(FailureCount{Text(Field(failure, "kind")), Integer(Field(failure, "count")),
+                                                   Text(Field(failure, "last"))});
+        }
+    }
+}
+
 RunRecord ReadRecord(const Json& line)
 {
     if (!line.is_object() || Integer(Field(line, "record")) < 1)
@@ -145,6 +246,7 @@ RunRecord ReadRecord(const Json& line)
     record.ExitStatus = Integer(Field(line, "exit_status"));
     if (const Json* technician = OptionalField(line, "technician"))
         record.Technician = Text(*technician);
+    ReadPhases(line, record);
     return record;
 }
 
@@ -181,6 +283,7 @@ std::string RecordToJsonLine(const RunRecord& record)
     line["exit_status"] = record.ExitStatus;
     if (!record.Technician.empty())
         line["technician"] = record.Technician;
+    WritePhases(line, record.Phases);
     // A device path need not be UTF-8; its odd bytes become U+FFFD rather than
     // an exception that would lose the whole record.
     return line.dump(-1, ' ', false, Json::error_handler_t::replace);

@@ -1,5 +1,9 @@
 #include "trace/traced_device.h"
 
+#include <cstdio>
+
+#include "comm/serial_port.h"
+
 namespace varnox {
 namespace {
 
@@ -64,6 +68,18 @@ long TracedDevice::BytesWaiting()
     if (waiting <= 0)
         discarding_ = false;  // the discard ends on an empty queue
     return waiting;
+}
+
+uint32_t TracedDevice::TakeErrorFlags()
+{
+    const uint32_t flags = inner_->TakeErrorFlags();
+    if (flags != 0) {
+        char text[64];
+        const char* kind = LineErrorKind(flags);
+        std::snprintf(text, sizeof text, "line error: %s (flags 0x%04X)", *kind ? kind : "other", unsigned(flags));
+        trace_.Event(text);
+    }
+    return flags;
 }
 
 WaitResult TracedDevice::WaitForInput(long seen, double timeout_seconds)

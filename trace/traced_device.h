@@ -2,7 +2,8 @@
 // Decorators that write a port's traffic into a PortTrace: the opener notes
 // each open (a second open of the same port as a re-open) and wraps the device
 // it hands out; the device notes every byte written and read, the discards of
-// stale input, a device gone, and the close. Bytes and results pass unchanged.
+// stale input, the line's errors when they are taken at a failure, a device
+// gone, and the close. Bytes and results pass unchanged.
 
 #include <memory>
 #include <mutex>
@@ -26,7 +27,7 @@ public:
     CommResult Write(const uint8_t* data, std::size_t count) override;
     CommResult Read(uint8_t* destination, std::size_t count, std::size_t& delivered) override;
     long BytesWaiting() override;
-    uint32_t TakeErrorFlags() override { return inner_->TakeErrorFlags(); }
+    uint32_t TakeErrorFlags() override;
     WaitResult WaitForInput(long seen, double timeout_seconds) override;
     CommResult Close() override;
     void DiscardBegins() override;

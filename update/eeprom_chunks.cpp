@@ -21,4 +21,9 @@ void EepromBytesAt(const WorkingImage& image, uint32_t offset, uint8_t* destinat
         std::memcpy(destination, image.ImageBuffer.data() + offset, std::min(length, size - offset));
 }
 
+std::string EepromAddressText(uint32_t offset)
+{
+    return std::to_string(offset - kEepromImageOffset);
+}
+
 }  // namespace varnox

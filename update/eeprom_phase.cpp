@@ -1,11 +1,8 @@
-// The EEPROM phase: the word at 0x2820, the byte at 15, and the EEPROM part of
-// the working image in 20-byte chunks.
+#include "update/eeprom_phase.h"
 
 #include <string>
 
-#include "update/eeprom_chunks.h"
-#include "update/update_engine.h"
-#include "update/update_texts.h"
+#include "update/update_run.h"
 
 namespace varnox {
 
@@ -23,29 +20,28 @@ constexpr uint8_t kAddress15Value = 0xFF;
 
 }  // namespace
 
-StepResult UpdateEngine::ExchangeResult(LinkResult result)
+StepResult EepromPhase::Run()
 {
-    if (result.ok())
-        return StepResult::Done();
-    // Nothing was sent for a request that cannot be framed, so the port then
-    // stays as it was.
-    if (result.failure != LinkFailure::CountTooLarge)
-        Port.AfterFailedExchange();
-    return StepResult::Failed(StepFailure::LinkFailed, result.text());
+    // The word and byte 15 get one attempt each; the download counts its own.
+    const auto once = [this](StepResult step, const char* what) {
+        if (step.kind == StepFailure::LinkFailed)
+            run_.AttemptFailed(step, what);
+        return step;
+    };
+    if (StepResult word = once(NormalizeEepromWord(), "word at 0x2820"); word.failed())
+        return word;
+    if (StepResult byte = once(WriteAddress15(), "byte 15"); byte.failed())
+        return byte;
+    if (StepResult download = DownloadEeprom(); download.failed())
+        return download;
+    return run_.Options.ReadsEepromBack() ? VerifyEeprom() : StepResult::Done();
 }
 
-void UpdateEngine::RestorePort()
-{
-    if (Port.Restore(stop_) != PortRestore::Reopened)
-        return;
-    ++LastRecord.Reopens;
-    window_.LogLine(kPortReconnected);
-}
-
-StepResult UpdateEngine::NormalizeEepromWord()
+StepResult EepromPhase::NormalizeEepromWord()
 {
     uint8_t stored[2] = {};
-    const StepResult read = ExchangeResult(Requests.ReadEeprom(kNormalizedWordAddress, stored, sizeof stored));
+    const StepResult read =
+        run_.Exchanged(run_.Requests.ReadEeprom(kNormalizedWordAddress, stored, sizeof stored));
     if (read.failed())
         return read;
     uint16_t word = static_cast<uint16_t>(stored[0] | stored[1] << 8);
@@ -53,73 +49,73 @@ StepResult UpdateEngine::NormalizeEepromWord()
         word = kWordReplacement;
     // Written back even when unchanged.
     const uint8_t written[2] = {static_cast<uint8_t>(word & 0xFF), static_cast<uint8_t>(word >> 8)};
-    return ExchangeResult(Requests.WriteEeprom(kNormalizedWordAddress, written, sizeof written));
+    return run_.Exchanged(run_.Requests.WriteEeprom(kNormalizedWordAddress, written, sizeof written));
 }
 
-StepResult UpdateEngine::WriteAddress15()
+StepResult EepromPhase::WriteAddress15()
 {
     const uint8_t value = kAddress15Value;
-    return ExchangeResult(Requests.WriteEeprom(kAddress15, &value, 1));
+    return run_.Exchanged(run_.Requests.WriteEeprom(kAddress15, &value, 1));
 }
 
-StepResult UpdateEngine::DownloadEeprom()
+StepResult EepromPhase::DownloadEeprom()
 {
-    const uint32_t end = Image.ImageEnd;
+    WindowOps& window = run_.Window;
+    const uint32_t end = run_.Image.ImageEnd;
     // Without an EEPROM part in the working image there is nothing sound to
     // write; say so rather than report an empty download as done.
-    if (end < kEepromImageStart || end >= Image.ImageBuffer.size())
+    if (end < kEepromImageStart || end >= run_.Image.ImageBuffer.size())
         return StepResult::Failed(StepFailure::NoImagePart);
 
-    window_.SetGaugeProgress(0);
-    window_.SetGaugeMaximum(static_cast<int>(end - kEepromImageStart));
-    // Counts every failed attempt of this download (and of a read-back after
-    // it), never reset between chunks.
-    eeprom_retries_ = 0;
+    window.SetGaugeProgress(0);
+    window.SetGaugeMaximum(static_cast<int>(end - kEepromImageStart));
+    retries_ = 0;
     for (uint32_t offset = kEepromImageStart; offset <= end; offset += kEepromChunkLength) {
-        window_.SetGaugeProgress(static_cast<int>(offset - kEepromImageStart));
-        window_.RepaintGauge();
-        window_.PumpMessages();
-
-        const StepResult chunk = EepromAttempts([&] { return WriteEepromChunk(offset); });
+        ShowProgress(offset);
+        const StepResult chunk =
+            Attempts("chunk at " + EepromAddressText(offset), [&] { return WriteChunk(offset); });
         if (chunk.failed())
             return chunk;
-        window_.SetFieldText(Field::Address, std::to_string(offset - kEepromImageOffset));
+        window.SetFieldText(Field::Address, EepromAddressText(offset));
     }
     return StepResult::Done();
 }
 
-StepResult UpdateEngine::WriteEepromChunk(uint32_t offset)
+void EepromPhase::ShowProgress(uint32_t offset)
 {
-    // The last chunk is sent whole, with what the buffer holds past ImageEnd.
-    EepromBytesAt(Image, offset, BlockBuffer, kEepromChunkLength);
-    // The wire address is the low 16 bits of the offset: 0x24000 goes out as 0x4000.
-    return ExchangeResult(Requests.WriteEeprom(static_cast<uint16_t>(offset & 0xFFFF), BlockBuffer,
-                                               static_cast<uint8_t>(kEepromChunkLength)));
+    run_.Window.SetGaugeProgress(static_cast<int>(offset - kEepromImageStart));
+    run_.Window.RepaintGauge();
+    run_.Window.PumpMessages();
 }
 
-StepResult UpdateEngine::EepromAttempts(const std::function<StepResult()>& exchange)
+StepResult EepromPhase::WriteChunk(uint32_t offset)
+{
+    // The last chunk is sent whole, with what the buffer holds past ImageEnd.
+    EepromBytesAt(run_.Image, offset, chunk_.data(), chunk_.size());
+    // The wire address is the low 16 bits of the offset: 0x24000 goes out as 0x4000.
+    return run_.Exchanged(
+        run_.Requests.WriteEeprom(EepromWireAddress(offset), chunk_.data(), static_cast<uint8_t>(chunk_.size())));
+}
+
+StepResult EepromPhase::Attempts(const std::string& what, const std::function<StepResult()>& exchange)
 {
     StepResult result = StepResult::Done();
-    for (int attempt = 0; attempt < kEepromChunkAttempts; ++attempt) {
-        if (StopRequested())
+    for (int attempt = 1; attempt <= kEepromChunkAttempts; ++attempt) {
+        if (run_.Stopped())
             return StepResult::Failed(StepFailure::Stopped);
         result = exchange();
         if (result.ok())
             break;
-        RetryEepromExchange(attempt + 1 < kEepromChunkAttempts);
+        run_.AttemptFailed(
+            result, what + ", attempt " + std::to_string(attempt) + " of " + std::to_string(kEepromChunkAttempts));
+        ++retries_;
+        run_.Window.SetFieldText(Field::ErrorCounter, std::to_string(retries_));
+        run_.Window.PumpMessages();
+        // An adapter that dropped out is waited for; the same exchange goes again.
+        if (attempt < kEepromChunkAttempts)
+            run_.RestorePort();
     }
     return result;
-}
-
-void UpdateEngine::RetryEepromExchange(bool another_attempt)
-{
-    ++LastRecord.Failed.Eeprom;
-    ++eeprom_retries_;
-    window_.SetFieldText(Field::ErrorCounter, std::to_string(eeprom_retries_));
-    window_.PumpMessages();
-    // An adapter that dropped out is waited for; the same exchange goes again.
-    if (another_attempt)
-        RestorePort();
 }
 
 }  // namespace varnox

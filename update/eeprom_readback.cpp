@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "update/eeprom_chunks.h"
-#include "update/update_engine.h"
+#include "update/eeprom_phase.h"
+#include "update/update_run.h"
 #include "update/update_texts.h"
 
 namespace varnox {
@@ -25,45 +25,32 @@ struct Difference {
     uint32_t First;
 };
 
-std::string EepromAddressText(uint32_t offset)
-{
-    return std::to_string(offset - kEepromImageOffset);
-}
-
-uint16_t WireAddress(uint32_t offset)
-{
-    return static_cast<uint16_t>(offset & 0xFFFF);
-}
-
 }  // namespace
 
-StepResult UpdateEngine::VerifyEeprom()
+StepResult EepromPhase::VerifyEeprom()
 {
-    window_.LogLine(kVerifyingEeprom);
-    const uint32_t end = EepromWrittenEnd(Image);
+    WindowOps& window = run_.Window;
+    window.LogLine(kVerifyingEeprom);
+    const uint32_t end = EepromWrittenEnd(run_.Image);
     // The gauge runs over the range again, read by read.
-    window_.SetGaugeProgress(0);
-    window_.SetGaugeMaximum(static_cast<int>(end - kEepromImageStart));
-    auto show = [this](uint32_t offset) {
-        window_.SetGaugeProgress(static_cast<int>(offset - kEepromImageStart));
-        window_.RepaintGauge();
-        window_.PumpMessages();
-    };
+    window.SetGaugeProgress(0);
+    window.SetGaugeMaximum(static_cast<int>(end - kEepromImageStart));
 
     std::vector<Difference> differences;
     uint8_t back[kReadBackLength];
     uint8_t written[kReadBackLength];
     for (uint32_t offset = kEepromImageStart; offset < end; offset += kReadBackLength) {
-        show(offset);
+        ShowProgress(offset);
         const auto count = static_cast<uint8_t>(std::min(kReadBackLength, end - offset));
-        const StepResult read =
-            EepromAttempts([&] { return ExchangeResult(Requests.ReadEeprom(WireAddress(offset), back, count)); });
+        const StepResult read = Attempts("read-back at " + EepromAddressText(offset), [&] {
+            return run_.Exchanged(run_.Requests.ReadEeprom(EepromWireAddress(offset), back, count));
+        });
         if (read.failed()) {
             if (read.kind != StepFailure::Stopped)
-                window_.LogLine(read.text);
+                window.LogLine(read.text);
             return read;
         }
-        EepromBytesAt(Image, offset, written, count);
+        EepromBytesAt(run_.Image, offset, written, count);
         for (uint32_t i = 0; i < count; ++i) {
             if (back[i] == written[i])
                 continue;
@@ -72,41 +59,44 @@ StepResult UpdateEngine::VerifyEeprom()
             if (differences.empty() || differences.back().Chunk != chunk)
                 differences.push_back({chunk, at});
         }
-        window_.SetFieldText(Field::Address, EepromAddressText(offset));
+        window.SetFieldText(Field::Address, EepromAddressText(offset));
     }
 
     for (Difference& difference : differences) {
-        show(difference.Chunk);
-        const StepResult mended = EepromAttempts([&] {
-            const StepResult write = WriteEepromChunk(difference.Chunk);
-            if (write.failed())
-                return write;
-            uint8_t stored[kEepromChunkLength];
-            const StepResult read = ExchangeResult(Requests.ReadEeprom(WireAddress(difference.Chunk), stored,
-                                                                       static_cast<uint8_t>(kEepromChunkLength)));
-            if (read.failed())
-                return read;
-            // BlockBuffer still holds what the write sent.
-            const uint8_t* differs = std::mismatch(stored, stored + kEepromChunkLength, BlockBuffer).first;
-            if (differs == stored + kEepromChunkLength)
-                return StepResult::Done();
-            difference.First = difference.Chunk + static_cast<uint32_t>(differs - stored);
-            return StepResult::Failed(StepFailure::Differs);
-        });
+        ShowProgress(difference.Chunk);
+        const StepResult mended = Attempts("chunk again at " + EepromAddressText(difference.Chunk),
+                                           [&] { return RewriteChunk(difference.Chunk, difference.First); });
         if (mended.failed()) {
             if (mended.kind == StepFailure::Stopped)
                 return mended;
             const std::string line = kEepromDiffers + EepromAddressText(difference.First);
-            window_.LogLine(line);
+            window.LogLine(line);
             return StepResult::Failed(StepFailure::Differs, line);
         }
-        window_.SetFieldText(Field::Address, EepromAddressText(difference.Chunk));
+        window.SetFieldText(Field::Address, EepromAddressText(difference.Chunk));
     }
 
     if (!differences.empty())
-        window_.LogLine(kEepromRewritten + std::to_string(differences.size()));
-    window_.LogLine(kEepromVerified);
+        window.LogLine(kEepromRewritten + std::to_string(differences.size()));
+    window.LogLine(kEepromVerified);
     return StepResult::Done();
+}
+
+StepResult EepromPhase::RewriteChunk(uint32_t offset, uint32_t& first_difference)
+{
+    if (const StepResult write = WriteChunk(offset); write.failed())
+        return write;
+    uint8_t stored[kEepromChunkLength];
+    const StepResult read = run_.Exchanged(
+        run_.Requests.ReadEeprom(EepromWireAddress(offset), stored, static_cast<uint8_t>(kEepromChunkLength)));
+    if (read.failed())
+        return read;
+    // The chunk still holds what the write sent.
+    const uint8_t* differs = std::mismatch(stored, stored + kEepromChunkLength, chunk_.begin()).first;
+    if (differs == stored + kEepromChunkLength)
+        return StepResult::Done();
+    first_difference = offset + static_cast<uint32_t>(differs - stored);
+    return StepResult::Failed(StepFailure::Differs, "differs at " + EepromAddressText(first_difference));
 }
 
 }  // namespace varnox

@@ -1,14 +1,13 @@
 #pragma once
-// The loader phase's sequence: the waits, time-outs and attempts around the
-// loader's packets (protocol/loader_packets.h), and what is sent from where.
+// The loader phase's sequence: what is sent from where, and the waits and
+// attempts around the loader's packets (their replies' rules are in
+// protocol/loader_packets.h).
 
 #include <cstddef>
 #include <cstdint>
 
 namespace varnox {
 
-inline constexpr int kHandshakePauseMs = 50;
-inline constexpr double kHandshakeTimeout = 0.2;
 // Three handshakes must succeed; a fourth is sent and its answer ignored.
 inline constexpr int kRequiredHandshakes = 3;
 
@@ -16,10 +15,8 @@ inline constexpr int kRequiredHandshakes = 3;
 inline constexpr uint16_t kMicroKernelStart = 0x400;
 inline constexpr std::size_t kMicroKernelCopied = 2047;  // addresses 0x400..0xBFE
 inline constexpr int kMicroKernelLastOffset = 1500;      // packets for k = 0, 64, ... while k <= 1500
-inline constexpr double kKernelTimeout = 0.2;
 inline constexpr int kBeforeClosingPauseMs = 50;
 
-inline constexpr double kFlashTimeout = 0.8;
 inline constexpr int kFlashGaugeMaximum = 0x13FFF;
 
 inline constexpr int kPacketAttempts = 4;

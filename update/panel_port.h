@@ -55,7 +55,7 @@ public:
 
     // The record the requests and the loader exchanges talk through.
     SerialPort& Serial() { return serial_; }
-    PortOpener& Opener() { return opener_; }
+    PortOpener& Opener() const { return opener_; }
 
 private:
     // Opens until it works, the refusal is not one worth waiting out (a busy

@@ -1,8 +1,11 @@
 #pragma once
-// How a step of the update ended: a kind, and the text behind it where there
-// is one (a failed request's text, as the log shows it).
+// How a step of the update ended: a kind, the text behind it where there is
+// one (a failed request's text, as the log shows it), and the exchange that
+// failed, with why.
 
 #include <string>
+
+#include "protocol/link_result.h"
 
 namespace varnox {
 
@@ -18,12 +21,14 @@ enum class StepFailure {
 struct StepResult {
     StepFailure kind = StepFailure::None;
     std::string text;
+    LinkResult link;  // the failed exchange of a LinkFailed or NotAcknowledged step
 
     bool ok() const { return kind == StepFailure::None; }
     bool failed() const { return kind != StepFailure::None; }
 
     static StepResult Done() { return {}; }
-    static StepResult Failed(StepFailure kind, std::string text = {}) { return {kind, std::move(text)}; }
+    static StepResult Failed(StepFailure kind, std::string text = {}) { return {kind, std::move(text), {}}; }
+    static StepResult Failed(StepFailure kind, LinkResult link) { return {kind, link.text(), std::move(link)}; }
 };
 
 }  // namespace varnox

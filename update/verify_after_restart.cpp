@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "firmware/panel_identity.h"
-#include "update/update_engine.h"
+#include "update/update_run.h"
 #include "update/update_texts.h"
 
 namespace varnox {
@@ -17,42 +17,50 @@ constexpr double kVerifyIntervalSeconds = 1.0;
 
 }  // namespace
 
-Verification UpdateEngine::VerifyAfterRestart()
+Verification VerifyAfterRestart(UpdateRun& run)
 {
     IdentityBytes expected{};
-    std::copy_n(Image.ImageBuffer.begin() + kIdentityAddress, kIdentityLength, expected.begin());
+    std::copy_n(run.Image.ImageBuffer.begin() + kIdentityAddress, kIdentityLength, expected.begin());
 
-    SerialPort& port = Port.Serial();
-    const double start = clock_.Now();
+    run.Phases.Begin(phase::kVerification);
+    SerialPort& port = run.Port.Serial();
+    const double start = run.Time.Now();
     std::optional<IdentityBytes> answer;
     for (int attempt = 0; attempt < kVerifyAttempts && !answer; ++attempt) {
         const double due = start + attempt * kVerifyIntervalSeconds;
-        if (const double early = due - clock_.Now(); early > 0)
-            clock_.Pause(static_cast<int>(early * 1000 + 0.5));
-        if (StopRequested())
+        if (const double early = due - run.Time.Now(); early > 0)
+            run.Time.Pause(static_cast<int>(early * 1000 + 0.5));
+        if (run.Stopped())
             return Verification::NotRun;
         // The port stays open between attempts: the restart's noise goes with the discard.
-        port.DiscardInput(clock_);
+        port.DiscardInput(run.Time);
         IdentityBytes read{};
-        if (Requests.ReadMemory(kIdentityAddress, read.data(), kIdentityLength).ok())
+        if (const LinkResult result = run.Requests.ReadMemory(kIdentityAddress, read.data(), kIdentityLength);
+            result.ok())
             answer = read;
+        else
+            run.AttemptFailed(
+                StepResult::Failed(StepFailure::LinkFailed, result),
+                "identity read " + std::to_string(attempt + 1) + " of " + std::to_string(kVerifyAttempts));
     }
+    run.Phases.End();
 
-    window_.LogLine("");
+    WindowOps& window = run.Window;
+    window.LogLine("");
     if (!answer) {
-        window_.LogLine(kNoAnswerAfterRestartItalian);
-        window_.LogLine(kNoAnswerAfterRestartEnglish);
+        window.LogLine(kNoAnswerAfterRestartItalian);
+        window.LogLine(kNoAnswerAfterRestartEnglish);
         return Verification::NoAnswer;
     }
-    LastRecord.IdentityAfter = *answer;
+    run.IdentityAfter = *answer;
     if (*answer != expected) {
-        window_.LogLine(kOtherFirmwareItalian);
-        window_.LogLine(kOtherFirmwareEnglish);
+        window.LogLine(kOtherFirmwareItalian);
+        window.LogLine(kOtherFirmwareEnglish);
         return Verification::OtherFirmware;
     }
-    const std::string name = LastRecord.FirmwareBefore.value_or("");
-    window_.LogLine(kVerifiedItalian + name);
-    window_.LogLine(kVerifiedEnglish + name);
+    const std::string name = run.Firmware.value_or("");
+    window.LogLine(kVerifiedItalian + name);
+    window.LogLine(kVerifiedEnglish + name);
     return Verification::Verified;
 }
 

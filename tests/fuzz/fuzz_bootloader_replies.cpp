@@ -19,6 +19,7 @@
 #include "firmware/catalogue.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/fuzz_input.h"
+#include "tests/support/phase_run.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/scripted_device.h"
 #include "update/update_engine.h"
@@ -315,16 +316,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     testing::ScriptedLine line(clock);
     testing::ScriptedOpener opener(line);
     testing::RecordingWindow window;
-    UpdateEngine engine(opener, clock, window);
-    engine.Image.SelectFirmwareImage(kImage);
-    Expect(engine.Image.ImageEnd != 0, "no working image");
-    Expect(engine.Port.Open(1).ok(), "the scripted port did not open");
+    testing::PhaseRun phases(opener, clock, window);
+    phases.run.Image.SelectFirmwareImage(kImage);
+    Expect(phases.run.Image.ImageEnd != 0, "no working image");
+    Expect(phases.port.Open(1).ok(), "the scripted port did not open");
 
     Loader loader(in, clock);
     line.SetResponder([&](const ByteVector& written) { return loader.Answer(written); });
 
     const double start = clock.Now();
-    const UpdateEnding ending = engine.RunBootloaderPhase();
+    const UpdateEnding ending = LoaderPhase(phases.run).Run();
     const double finished = clock.Now();
 
     const auto writes = line.Writes();
@@ -373,7 +374,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             walk.Due(walk.lo + 8.0, walk.hi + 8.0);
         log.push_back("Writing Flash ");
         log.push_back("PLEASE WAIT...");
-        for (const Expected& e : FlashPackets(engine.Image.ImageBuffer)) {
+        for (const Expected& e : FlashPackets(phases.run.Image.ImageBuffer)) {
             if (!walk.Exchange(e, 4, "flash packet " + std::to_string(e.flash_address))) {
                 predicted = UpdateEnding::FlashFailed;
                 box = "ATTENZIONE: errore irreversibile di programmazione firmware";

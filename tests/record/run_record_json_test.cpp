@@ -15,16 +15,23 @@ using test::IdentityReadFailedRun;
 
 TEST(RunRecordJson, WholeRunIsOneLineInReadingOrder)
 {
-    EXPECT_EQ(RecordToJsonLine(CompletedRun()),
-              R"({"record":1,"start":"2025-03-14T09:26:53Z","end":"2025-03-14T09:33:01Z",)"
-              R"("program":"varnox-patch-cli","version":"2.04","port":"COM1",)"
-              R"("adapter":"/dev/ttyUSB0 0403:6001 FT232R A50285BI",)"
-              R"("identity_before":"00 00 00 1F 03 02","firmware_before":"FWKA1AVRXGAA0I_2x04",)"
-              R"("image":{"name":"FWKA1AVRXGAA0I_2x04",)"
-              R"("sha256":"9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08","stand_in":true},)"
-              R"("failed_attempts":{"eeprom":2,"handshake":0,"microkernel":1,"flash":3},"reopens":1,)"
-              R"("ending":"completed","verification":"verified","identity_after":"00 00 00 20 03 02",)"
-              R"("exit_status":0})");
+    EXPECT_EQ(
+        RecordToJsonLine(CompletedRun()),
+        R"({"record":1,"start":"2025-03-14T09:26:53Z","end":"2025-03-14T09:33:01Z",)"
+        R"("program":"varnox-patch-cli","version":"2.04","port":"COM1",)"
+        R"("adapter":"/dev/ttyUSB0 0403:6001 FT232R A50285BI",)"
+        R"("identity_before":"00 00 00 1F 03 02","firmware_before":"FWKA1AVRXGAA0I_2x04",)"
+        R"("image":{"name":"FWKA1AVRXGAA0I_2x04",)"
+        R"("sha256":"9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08","stand_in":true},)"
+        R"("failed_attempts":{"eeprom":2,"handshake":0,"microkernel":1,"flash":3},"reopens":1,)"
+        R"("ending":"completed","verification":"verified","identity_after":"00 00 00 20 03 02",)"
+        R"("exit_status":0,"failures":{"eeprom":[{"kind":"no-answer","count":1,)"
+        R"("last":"chunk at 16384, attempt 1 of 6: Errore Lettura da centrale : No Answer"},)"
+        R"({"kind":"gone","count":1,"last":"chunk at 16404, attempt 1 of 6: /dev/ttyUSB0: Input/output error"}],)"
+        R"("flash":[{"kind":"parity","count":3,"last":"flash packet 0x24000, attempt 3 of 4"}]},)"
+        R"("phases":[{"name":"identity","start":0.012,"end":0.3,"failed_at":[],"reconnected_at":[]},)"
+        R"({"name":"eeprom","start":0.3,"end":352.5,"failed_at":[12.25,20.001],"reconnected_at":[30.125]},)"
+        R"({"name":"flash","start":361.2,"end":368.0,"failed_at":[362.5,363.0,363.5],"reconnected_at":[]}]})");
 }
 
 TEST(RunRecordJson, RoundTripsWholeAndEarlyEndingRuns)
@@ -39,8 +46,8 @@ TEST(RunRecordJson, RoundTripsWholeAndEarlyEndingRuns)
 TEST(RunRecordJson, EarlyEndingLeavesUnreachedFieldsOut)
 {
     const auto json = nlohmann::json::parse(RecordToJsonLine(IdentityReadFailedRun()));
-    for (const char* absent :
-         {"adapter", "identity_before", "firmware_before", "image", "identity_after", "technician"})
+    for (const char* absent : {"adapter", "identity_before", "firmware_before", "image", "identity_after",
+                               "technician", "failures", "phases"})
         EXPECT_FALSE(json.contains(absent)) << absent;
     EXPECT_EQ(json.at("verification"), "not-run");
     EXPECT_EQ(json.at("failed_attempts").at("eeprom"), 0);
@@ -87,6 +94,9 @@ TEST(RunRecordJson, LinesThatAreNoRecordAreRefused)
              with("image", "FWKA1AVRXGAA0I_2x04"),
              with("image", {{"name", "x"}, {"sha256", "y"}}),
              with("technician", 7),
+             with("phases", "eeprom"),
+             with("phases", {{{"name", "eeprom"}, {"start", "0.3"}, {"end", 1.0}}}),
+             with("failures", {{"eeprom", {{{"kind", "gone"}, {"count", 1}}}}}),
          }) {
         EXPECT_FALSE(RecordFromJsonLine(line)) << line;
     }

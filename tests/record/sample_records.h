@@ -33,6 +33,22 @@ inline RunRecord CompletedRun()
     run.Verification = run_verification::kVerified;
     run.IdentityAfter = IdentityBytes{0x00, 0x00, 0x00, 0x20, 0x03, 0x02};
     run.ExitStatus = 0;
+    run.Phases = {
+        {"identity", 0.012, 0.3, {}, {}, {}},
+        {"eeprom",
+         0.3,
+         352.5,
+         {12.25, 20.001},
+         {30.125},
+         {{"no-answer", 1, "chunk at 16384, attempt 1 of 6: Errore Lettura da centrale : No Answer"},
+          {"gone", 1, "chunk at 16404, attempt 1 of 6: /dev/ttyUSB0: Input/output error"}}},
+        {"flash",
+         361.2,
+         368.0,
+         {362.5, 363.0, 363.5},
+         {},
+         {{"parity", 3, "flash packet 0x24000, attempt 3 of 4"}}},
+    };
     return run;
 }
 

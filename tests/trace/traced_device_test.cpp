@@ -12,6 +12,7 @@
 #include "protocol/memory_requests.h"
 #include "sim/sim_device.h"
 #include "tests/sim/panel_test_support.h"
+#include "tests/support/scripted_device.h"
 #include "trace/traced_device.h"
 
 namespace varnox {
@@ -121,6 +122,29 @@ TEST_F(TracedLink, DeviceGoneIsNotedOnceWithWhatTheSystemSaid)
                            "    0.000000 # gone: write failed: Input/output error",
                            "    0.000000 # close",
                        }));
+}
+
+// A reply garbled on the line: the request fails with the line's own word for
+// why, and the trace has the line error where the port took it.
+TEST_F(TracedLink, LineErrorOfAFailedRequestReachesTheTraceAndTheResult)
+{
+    testing::ScriptedLine line(clock);
+    testing::ScriptedOpener scripted(line);
+    TracedPortOpener traced(scripted, trace);
+    SerialPort port(1, kPanelLine);
+    ASSERT_TRUE(port.Open(traced).ok());
+    line.ReplyToNextWrite(
+        testing::At(0.010, {0x06, 0x01, 0x06, 0xFE, 0xD0, 0x97, 0x01, 0x03, 0x0B, 0x20, 0x01, 0x02, 0x00, 0x00}));
+    line.RaiseErrorFlags(kRxParity);
+    MemoryRequests requests(port, clock);
+    uint8_t identity[6] = {};
+    const LinkResult read = requests.ReadMemory(0xFED0, identity, 6);
+    EXPECT_EQ(read.failure, LinkFailure::BadChecksum);
+    EXPECT_EQ(FailureKind(read), "parity");
+
+    const std::vector<std::string> lines = Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.back(), "    0.250000 # line error: parity (flags 0x0004)");
 }
 
 }  // namespace

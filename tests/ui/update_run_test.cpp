@@ -165,7 +165,7 @@ private slots:
         QVERIFY(form.ErrorCounter->text().isEmpty());  // no failed attempt
 
         // The last EEPROM chunk's address: the image's EEPROM part in 20-byte chunks.
-        const uint32_t image_end = form.Engine().Image.ImageEnd;
+        const uint32_t image_end = form.Engine().LastImage().ImageEnd;
         const uint32_t last_chunk = 0x24000 + (image_end - 0x24000) / 20 * 20;
         QCOMPARE(form.Address->text(), QString::number(last_chunk - 0x20000));
 
@@ -183,7 +183,7 @@ private slots:
         QVERIFY(!bench.opener.Held());  // port closed
 
         // The panel holds the image, and was sent exactly one end packet.
-        const auto& image = form.Engine().Image.ImageBuffer;
+        const auto& image = form.Engine().LastImage().ImageBuffer;
         const ImageComparison comparison =
             CompareWithImage(bench.panel.Memory(), {image.data(), std::size_t{image_end} + 1});
         QVERIFY2(comparison.Equal, comparison.FirstMismatch.c_str());

@@ -6,9 +6,9 @@
 #include <numeric>
 
 #include "firmware/catalogue.h"
+#include "tests/support/phase_run.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/scripted_device.h"
-#include "update/update_engine.h"
 
 namespace varnox::testing {
 namespace {
@@ -41,8 +41,8 @@ class LoaderLine : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        engine.Image.SelectFirmwareImage("FWKAELVRXGAA0I_2x04");
-        ASSERT_TRUE(engine.Port.Open(1).ok());
+        phases.run.Image.SelectFirmwareImage("FWKAELVRXGAA0I_2x04");
+        ASSERT_TRUE(phases.port.Open(1).ok());
     }
     std::vector<ReceivedWrite> WritesOf(std::size_t length) const
     {
@@ -57,13 +57,14 @@ protected:
     ScriptedLine line{clock};
     ScriptedOpener opener{line};
     RecordingWindow window;
-    UpdateEngine engine{opener, clock, window};
+    PhaseRun phases{opener, clock, window};
+    LoaderPhase loader{phases.run};
 };
 
 TEST_F(LoaderLine, WholePhaseSendsTheSpecifiedPackets)
 {
     line.SetResponder(GoodLoader);
-    EXPECT_EQ(engine.RunBootloaderPhase(), UpdateEnding::Completed);
+    EXPECT_EQ(loader.Run(), UpdateEnding::Completed);
 
     const auto writes = line.Writes();
     ASSERT_EQ(writes.size(), 4u + 25u + 528u + 1u);
@@ -100,7 +101,7 @@ TEST_F(LoaderLine, WholePhaseSendsTheSpecifiedPackets)
 TEST_F(LoaderLine, HandshakeTakesSixBytesOfALongerReply)
 {
     line.ReplyToNextWrite(At(0.010, {0x06, 0xB7, 1, 2, 3, 4, 5}));
-    EXPECT_TRUE(engine.BootHandshake().ok());
+    EXPECT_TRUE(loader.BootHandshake().ok());
     EXPECT_EQ(line.Waiting(), 1);
 }
 
@@ -108,25 +109,25 @@ TEST_F(LoaderLine, HandshakeReplyAtTheLimitIsInTimeAndOneMillisecondLaterIsNot)
 {
     // 50 ms pause, then 0.2 s.
     line.ReplyToNextWrite(At(0.250, {0x06, 0xB7, 1, 2, 3, 4}));
-    EXPECT_TRUE(engine.BootHandshake().ok());
+    EXPECT_TRUE(loader.BootHandshake().ok());
 
     line.ReplyToNextWrite(At(0.252, {0x06, 0xB7, 1, 2, 3, 4}));
     const double start = clock.Now();
-    EXPECT_TRUE(engine.BootHandshake().failed());
+    EXPECT_TRUE(loader.BootHandshake().failed());
     EXPECT_NEAR(clock.Now() - start, 0.251, 1e-6);
 }
 
 TEST_F(LoaderLine, HandshakeWithWrongSecondByteFails)
 {
     line.ReplyToNextWrite(At(0.010, {0x06, 0x48, 1, 2, 3, 4}));
-    EXPECT_TRUE(engine.BootHandshake().failed());
+    EXPECT_TRUE(loader.BootHandshake().failed());
 }
 
 TEST_F(LoaderLine, KernelAcknowledgementWithAnotherByteRunsIntoTheTimeout)
 {
     line.ReplyToNextWrite(At(0.005, {0x04, 0x04}));  // a double acknowledgement
     line.SetResponder(GoodLoader);
-    EXPECT_TRUE(engine.DownloadMicroKernel().ok());
+    EXPECT_TRUE(loader.DownloadMicroKernel().ok());
 
     const auto packets = WritesOf(66);
     ASSERT_EQ(packets.size(), 26u);
@@ -139,7 +140,7 @@ TEST_F(LoaderLine, FlashPacketUnansweredFourTimesShowsTheBox)
 {
     for (int i = 0; i < 4; ++i)
         line.ReplyToNextWrite(Never());
-    EXPECT_EQ(engine.WriteFlash().kind, StepFailure::NotAcknowledged);
+    EXPECT_EQ(loader.WriteFlash().kind, StepFailure::NotAcknowledged);
 
     const auto packets = WritesOf(132);
     ASSERT_EQ(packets.size(), 4u);
@@ -155,7 +156,7 @@ TEST_F(LoaderLine, FlashReplyIsJudgedOnItsFirstFourBytes)
     line.SetResponder([](const std::vector<uint8_t>& written) {
         return At(0.02, {0x00, 0x00, 0x00, Sum(written), 0x77});
     });
-    EXPECT_TRUE(engine.WriteFlash().ok());
+    EXPECT_TRUE(loader.WriteFlash().ok());
     EXPECT_EQ(WritesOf(132).size(), 528u);
 }
 

@@ -19,9 +19,9 @@ TEST_P(NormalizeWord, WritesTheWordBackOrItsReplacement)
     PanelConfig config = PanelWith(kIdentity192536);
     config.EepromWord = GetParam().stored;
     SimulatedUpdate run(config);
-    ASSERT_TRUE(run.engine.Port.Open(1).ok());
+    ASSERT_TRUE(run.phases.port.Open(1).ok());
 
-    EXPECT_TRUE(run.engine.NormalizeEepromWord().ok());
+    EXPECT_TRUE(EepromPhase(run.phases.run).NormalizeEepromWord().ok());
     const auto& eeprom = run.panel.Memory().Eeprom;
     EXPECT_EQ(eeprom[0x2820] | eeprom[0x2821] << 8, GetParam().written);
     // Written back even when unchanged.
@@ -40,23 +40,23 @@ INSTANTIATE_TEST_SUITE_P(Window, NormalizeWord,
 TEST(EepromPhase, AddressFifteenGetsFF)
 {
     SimulatedUpdate run(PanelWith(kIdentity192536));
-    ASSERT_TRUE(run.engine.Port.Open(1).ok());
-    EXPECT_TRUE(run.engine.WriteAddress15().ok());
+    ASSERT_TRUE(run.phases.port.Open(1).ok());
+    EXPECT_TRUE(EepromPhase(run.phases.run).WriteAddress15().ok());
     EXPECT_EQ(run.panel.Memory().Eeprom[15], 0xFF);
 }
 
 TEST(EepromPhase, FirstChunkGoesToWireAddress4000)
 {
     SimulatedUpdate run(PanelWith(kIdentity192536));
-    run.engine.Image.SelectFirmwareImage("FWKA1AVRXGAA0I_2x04");
-    ASSERT_TRUE(run.engine.Port.Open(1).ok());
-    ASSERT_TRUE(run.engine.DownloadEeprom().ok());
+    run.phases.run.Image.SelectFirmwareImage("FWKA1AVRXGAA0I_2x04");
+    ASSERT_TRUE(run.phases.port.Open(1).ok());
+    ASSERT_TRUE(EepromPhase(run.phases.run).DownloadEeprom().ok());
     const auto chunks = run.Addresses(RequestKind::WriteEeprom, 20);
     ASSERT_EQ(chunks.size(), 2254u);
     EXPECT_EQ(chunks[0], 0x4000u);
     EXPECT_EQ(chunks[1], 0x4014u);
     for (uint32_t a = 0x4000; a < 0x4014; ++a)
-        EXPECT_EQ(run.panel.Memory().Eeprom[a], run.engine.Image.ImageBuffer[0x20000 + a]);
+        EXPECT_EQ(run.panel.Memory().Eeprom[a], run.phases.run.Image.ImageBuffer[0x20000 + a]);
     EXPECT_EQ(run.window.gauge_maximum, 0x2F017 - 0x24000);
     EXPECT_EQ(run.window.gauge_progress, 0x2F004 - 0x24000);
 }
@@ -97,8 +97,8 @@ TEST(EepromPhase, FailuresOfSeveralChunksAddUpAndTheBadDataReplyIsRetried)
 TEST(EepromPhase, DownloadWithoutAnImageIsAFailure)
 {
     SimulatedUpdate run;
-    ASSERT_TRUE(run.engine.Port.Open(1).ok());
-    EXPECT_EQ(run.engine.DownloadEeprom().kind, StepFailure::NoImagePart);
+    ASSERT_TRUE(run.phases.port.Open(1).ok());
+    EXPECT_EQ(EepromPhase(run.phases.run).DownloadEeprom().kind, StepFailure::NoImagePart);
     EXPECT_EQ(run.Count(RequestKind::WriteEeprom), 0u);
 }
 
@@ -107,12 +107,12 @@ TEST(EepromPhase, DownloadWithoutAnImageIsAFailure)
 TEST(EepromPhase, AFailedRequestKeepsThePortAndCarriesItsText)
 {
     SimulatedUpdate run(PanelWith(kIdentity192536, {Fault(PanelFaultType::BadCobs, RequestKind::WriteEeprom, 1)}));
-    ASSERT_TRUE(run.engine.Port.Open(1).ok());
-    const StepResult word = run.engine.NormalizeEepromWord();
+    ASSERT_TRUE(run.phases.port.Open(1).ok());
+    const StepResult word = EepromPhase(run.phases.run).NormalizeEepromWord();
     EXPECT_EQ(word.kind, StepFailure::LinkFailed);
     EXPECT_EQ(word.text, kBadDataText);
-    EXPECT_TRUE(run.engine.Port.IsOpen());
-    EXPECT_EQ(run.engine.Port.Serial().BytesWaiting(), 0);
+    EXPECT_TRUE(run.phases.port.IsOpen());
+    EXPECT_EQ(run.phases.port.Serial().BytesWaiting(), 0);
     EXPECT_EQ(run.opener.Opens(), 1);
 }
 

@@ -38,7 +38,7 @@ TEST(EarlyEndings, NoPanelOnThePort)
     EXPECT_EQ(run.window.gauge_progress, 0);
     EXPECT_EQ(run.window.gauge_maximum, 1500);
     EXPECT_TRUE(run.window.button_enabled);
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
 }
 
 TEST(EarlyEndings, PanelThatDoesNotAnswerShowsTheLinkError)
@@ -47,7 +47,7 @@ TEST(EarlyEndings, PanelThatDoesNotAnswerShowsTheLinkError)
     EXPECT_EQ(run.engine.Run(), UpdateEnding::IdentityReadFailed);
     EXPECT_EQ(run.window.log, (Lines{"", "Errore Lettura da centrale : BAD CKSUM", ""}));
     EXPECT_TRUE(run.window.boxes.empty());
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
 }
 
 TEST(EarlyEndings, Release33IsRefusedBeforeAnythingIsWritten)
@@ -60,7 +60,7 @@ TEST(EarlyEndings, Release33IsRefusedBeforeAnythingIsWritten)
     EXPECT_EQ(run.panel.Requests().size(), 1u);
     EXPECT_TRUE(run.window.gauge_visible);
     EXPECT_TRUE(run.window.button_enabled);
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
 }
 
 TEST(EarlyEndings, NameNotInTheCatalogueWaitsThreeSecondsWithThePortOpen)
@@ -76,7 +76,7 @@ TEST(EarlyEndings, NameNotInTheCatalogueWaitsThreeSecondsWithThePortOpen)
     EXPECT_EQ(run.clock.pauses.back().milliseconds, 3000);
     EXPECT_TRUE(run.clock.pauses.back().port_open);
     EXPECT_GE(run.sim_clock.Now() - start, 3.25);  // the read, then the wait
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
     EXPECT_EQ(run.window.panel_type, "FWKA1AVRXGAA0I_2x04");
     EXPECT_EQ(run.panel.Requests().size(), 1u);
     EXPECT_TRUE(run.window.gauge_visible);
@@ -89,7 +89,7 @@ void ExpectEepromFailureShown(SimulatedUpdate& run)
     EXPECT_TRUE(run.window.boxes.empty());
     EXPECT_FALSE(run.window.button_enabled);
     EXPECT_FALSE(run.window.gauge_visible);
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
     EXPECT_EQ(run.Count(RequestKind::Handshake), 0u);
 }
 
@@ -132,7 +132,7 @@ TEST(BootloaderEndings, FirstHandshakeFailingSendsNoSecond)
     EXPECT_TRUE(run.window.boxes.empty());
     EXPECT_TRUE(run.window.button_enabled);
     EXPECT_FALSE(run.window.gauge_visible);
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
 }
 
 TEST(BootloaderEndings, FourthHandshakeAnswerIsIgnored)
@@ -156,7 +156,7 @@ TEST(BootloaderEndings, MicroKernelAckWrongFourTimes)
     EXPECT_EQ(run.Count(RequestKind::MicroKernel), 4u);
     EXPECT_TRUE(run.window.button_enabled);
     EXPECT_FALSE(run.window.gauge_visible);
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
 }
 
 TEST(BootloaderEndings, ClosingPacketFailingShowsTheSameBox)
@@ -187,7 +187,7 @@ TEST(BootloaderEndings, FlashBlockFailingFourTimes)
     EXPECT_EQ(run.Count(RequestKind::End), 0u);
     EXPECT_TRUE(run.window.button_enabled);
     EXPECT_FALSE(run.window.gauge_visible);
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
 }
 
 // After a reply with a wrong sum, the next attempts still expect the block's

@@ -30,7 +30,7 @@ std::vector<std::string> VerifiedLog(const std::string& name, const std::vector<
 
 void ExpectPanelHoldsTheImage(const SimulatedUpdate& run)
 {
-    const WorkingImage& image = run.engine.Image;
+    const WorkingImage& image = run.engine.LastImage();
     const ImageComparison comparison =
         CompareWithImage(run.panel.Memory(), {image.ImageBuffer.data(), image.ImageEnd + 1});
     EXPECT_TRUE(comparison.Equal) << comparison.FirstMismatch;

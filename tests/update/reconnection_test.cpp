@@ -18,7 +18,7 @@ constexpr const char* kName = "FWKA1AVRXGAA0I_2x04";
 
 void ExpectImageHeld(SimulatedUpdate& run)
 {
-    const WorkingImage& image = run.engine.Image;
+    const WorkingImage& image = run.engine.LastImage();
     const ImageComparison comparison =
         CompareWithImage(run.panel.Memory(), {image.ImageBuffer.data(), image.ImageEnd + 1});
     EXPECT_TRUE(comparison.Equal) << comparison.FirstMismatch;
@@ -84,7 +84,7 @@ TEST(Reconnection, AnAdapterThatStaysAwayEndsTheEepromPhaseAfterOneBox)
     EXPECT_EQ(run.opener.Opens(), 1);
     // The EEPROM phase of 10 chunks, one wait for the adapter and six failed attempts.
     EXPECT_LT(run.sim_clock.Now() - start, 10 * 0.5 + kAdapterReturnSeconds + 6 * 1.5);
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
 }
 
 TEST(Reconnection, AnAdapterGoneForGoodInTheFlashPhaseEndsWithTheFlashBox)

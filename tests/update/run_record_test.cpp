@@ -144,6 +144,34 @@ TEST_F(RunRecordFields, CompletedRunWithRetriesAndAReopen)
     const auto lasted = std::chrono::duration_cast<std::chrono::seconds>(r.End - r.Start).count();
     EXPECT_NEAR(static_cast<double>(lasted), run.sim_clock.Now() - 1000.0, 2.0);
     EXPECT_GT(lasted, 100);
+
+    // The phases in their order, each within the run and after the one before;
+    // the failures where they happened, with their kind and words.
+    std::vector<std::string> names;
+    double last_end = 0;
+    for (const PhaseRecord& phase : r.Phases) {
+        names.push_back(phase.Name);
+        EXPECT_LE(last_end, phase.Start) << phase.Name;
+        EXPECT_LE(phase.Start, phase.End) << phase.Name;
+        last_end = phase.End;
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"identity", "eeprom", "handshake", "microkernel", "flash",
+                                               "verification"}));
+    EXPECT_LE(last_end, run.sim_clock.Now() - 1000.0 + 0.001);
+    const PhaseRecord& eeprom = r.Phases[1];
+    ASSERT_EQ(eeprom.FailedAt.size(), 1u);
+    ASSERT_EQ(eeprom.ReconnectedAt.size(), 1u);
+    EXPECT_LT(eeprom.FailedAt[0], eeprom.ReconnectedAt[0]);
+    ASSERT_EQ(eeprom.Failures.size(), 1u);
+    // The adapter went away under the write: the system's words come with it.
+    EXPECT_EQ(
+        eeprom.Failures,
+        (std::vector<FailureCount>{{"write-failed", 1, "chunk at 16424, attempt 1 of 6: Input/output error"}}));
+    const PhaseRecord& flash = r.Phases[4];
+    ASSERT_EQ(flash.Failures.size(), 1u);
+    EXPECT_EQ(flash.Failures[0].Kind, "bad-checksum");
+    EXPECT_EQ(flash.Failures[0].LastText, "flash packet 0x2800, attempt 1 of 4");
+    EXPECT_TRUE(r.Phases[5].Failures.empty());
 }
 
 TEST_F(RunRecordFields, TwoFailedRunsAppendTwoLinesInTheirOrder)
@@ -228,7 +256,7 @@ public:
     {
         ++releases;
         released_on = std::this_thread::get_id();
-        port_open_at_release = engine_.Port.IsOpen();
+        port_open_at_release = engine_.PortIsOpen();
     }
     bool Held() const { return takes == 1 && releases == 0; }
 
@@ -264,7 +292,7 @@ TEST(KeepAwake, HeldForTheRunOnItsThreadAndReleasedWhateverTheEnding)
         int pauses_held = 0;
         run.clock.port_open = [&] {
             pauses_held += fake.Held() ? 1 : 0;
-            return run.engine.Port.IsOpen();
+            return run.engine.PortIsOpen();
         };
         std::thread::id worker;
         std::thread runner([&] {

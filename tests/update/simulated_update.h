@@ -12,6 +12,7 @@
 #include "sim/sim_panel.h"
 #include "tests/support/engine_for_tests.h"
 #include "tests/support/expected_logs.h"
+#include "tests/support/phase_run.h"
 #include "tests/support/recording_window.h"
 #include "update/update_engine.h"
 
@@ -67,7 +68,7 @@ inline PanelFault Fault(PanelFaultType type, RequestKind kind, unsigned first, u
 struct SimulatedUpdate {
     explicit SimulatedUpdate(PanelConfig config = {}) : panel(std::move(config))
     {
-        clock.port_open = [this] { return engine.Port.IsOpen(); };
+        clock.port_open = [this] { return engine.PortIsOpen(); };
         PrepareForTests(engine);
     }
 
@@ -88,6 +89,8 @@ struct SimulatedUpdate {
     SimPortOpener opener{panel, sim_clock};
     RecordingWindow window;
     UpdateEngine engine{opener, clock, window};
+    // For tests that drive one phase on its own (the engine's port stays closed).
+    PhaseRun phases{opener, clock, window};
 };
 
 // The opening lines every run that reaches the EEPROM phase writes.

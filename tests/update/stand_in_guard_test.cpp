@@ -29,7 +29,7 @@ TEST(StandInGuard, RefusesAfterTheIdentityReadAndBeforeAnyWrite)
     EXPECT_LT(run.sim_clock.Now() - start, 1.0);
     for (const auto& pause : run.clock.pauses)
         EXPECT_NE(pause.milliseconds, 3000);
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
     EXPECT_TRUE(run.window.button_enabled);
     EXPECT_EQ(run.window.panel_type, "");
     EXPECT_EQ(run.engine.LastExitStatus.load(), kExitPanelUnchanged);
@@ -65,7 +65,7 @@ TEST(Identify, ReadsTheIdentityAndWritesNothing)
     EXPECT_EQ(run.panel.Requests().size(), 2u);
     for (const RequestRecord& request : run.panel.Requests())
         EXPECT_EQ(request.Kind, RequestKind::ReadMemory);
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
     EXPECT_TRUE(run.window.log.empty());
 }
 

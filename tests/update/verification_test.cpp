@@ -58,7 +58,7 @@ TEST(Verification, PanelThatCameBackWithTheImageIsVerifiedAtTheFirstRead)
                               [](int sum, const auto& p) { return sum + p.milliseconds; }),
               1000);
     EXPECT_EQ(run.engine.LastRecord.IdentityAfter, std::optional<IdentityBytes>(kIdentity160980));
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
     EXPECT_FALSE(run.window.gauge_visible);
 }
 
@@ -86,7 +86,7 @@ TEST(Verification, SilentPanelIsAskedOnceASecondForTenSeconds)
     const long long waits =
         std::count_if(after.begin(), after.end(), [](const auto& p) { return p.milliseconds > 500; });
     EXPECT_EQ(waits, 9);
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
 }
 
 TEST(Verification, PanelWithItsOldIdentityReportsOtherFirmware)
@@ -118,13 +118,13 @@ TEST(Verification, StopWhileVerifyingEndsWithoutItsLinesAndWithTheStopsStatus)
     run.clock.port_open = [&] {
         if (std::find(run.window.log.begin(), run.window.log.end(), "programming END") != run.window.log.end())
             run.engine.RequestStop(143);
-        return run.engine.Port.IsOpen();
+        return run.engine.PortIsOpen();
     };
     EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
     EXPECT_EQ(run.window.log, WithoutVerification());
     EXPECT_EQ(run.engine.LastVerification.load(), Verification::NotRun);
     EXPECT_EQ(run.engine.LastExitStatus.load(), 143);
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ TEST_P(WholeUpdate, WritesTheImageAndEndsCompleted)
     EXPECT_EQ(run.engine.Run(), UpdateEnding::Completed);
 
     // What the panel holds.
-    const WorkingImage& image = run.engine.Image;
+    const WorkingImage& image = run.engine.LastImage();
     const ImageComparison comparison =
         CompareWithImage(run.panel.Memory(), {image.ImageBuffer.data(), image.ImageEnd + 1});
     EXPECT_TRUE(comparison.Equal) << comparison.FirstMismatch;
@@ -71,7 +71,7 @@ TEST_P(WholeUpdate, WritesTheImageAndEndsCompleted)
     EXPECT_FALSE(run.window.button_enabled);
     EXPECT_FALSE(run.window.gauge_visible);
     EXPECT_EQ(run.window.gauge_maximum, 81919);
-    EXPECT_FALSE(run.engine.Port.IsOpen());
+    EXPECT_FALSE(run.engine.PortIsOpen());
     EXPECT_EQ(run.engine.LastEnding.load(), UpdateEnding::Completed);
     EXPECT_EQ(run.engine.LastVerification.load(), Verification::Verified);
     EXPECT_EQ(run.engine.LastExitStatus.load(), 0);
