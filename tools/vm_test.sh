@@ -344,6 +344,14 @@ check_no_retries() { # CASE
     END { print chunks + 0, flash + 0 }' "$out/$1.trace")
   [[ $counts == "677 529" ]] || problem "chunks and flash packets written: $counts, expected 677 529 (one each)"
 }
+# The default mode's fixed wait through the driver: no chunk goes out sooner
+# than 150 ms after the one before it.
+check_default_waits() { # CASE
+  local shortest
+  shortest=$(awk '$2 == ">" && NF == 30 { if (last != "" && (min == "" || $1 - last < min)) min = $1 - last; last = $1 }
+    END { printf "%.3f", min }' "$out/$1.trace")
+  awk -v s="$shortest" 'BEGIN { exit !(s >= 0.150) }' || problem "chunks only $shortest s apart, expected 0.150 s at least"
+}
 
 # What the guest's driver programmed into the adapters, from QEMU's trace.
 # QEMU stamps each line with this machine's clock, and every FT232 on xHCI
@@ -431,6 +439,7 @@ whole_update() { # CASE MODE LIMIT
   check_log "$1" "$2" completed ""
   check_boxes "$1" completed
   check_no_retries "$1"
+  [[ $2 == fast ]] || check_default_waits "$1"
   check_programmed usb
   check_panel "$1" holds
   unplug || problem "$qmp_error"
@@ -524,7 +533,7 @@ for name in "${cases[@]}"; do
   fi
   printf '%-5s %-3s %-58s %6s s\n' "$verdict" "$name" "${case_title[$name]}" "$(seconds_since "$case_start")"
   for p in "${problems[@]}"; do
-    printf '      %s\n' "$p"
+    sed 's/^/      /' <<<"$p"
   done
   case "$verdict" in
     PASS | XFAIL) ((++passed)) ;;
