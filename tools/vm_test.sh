@@ -508,7 +508,7 @@ pulled_in_flash() { # CASE [SERIAL]
   check_programmed usb
   check_panel "$1" changed
   if [[ -n ${2:-} ]]; then
-    grep -q '# another adapter on /dev/ttyUSB' "$out/$1.trace" ||
+    grep -q 'another adapter on /dev/ttyUSB' "$out/$1.trace" ||
       problem "the trace does not say that another adapter was there"
     unplug || problem "$qmp_error"
   fi

@@ -20,85 +20,91 @@ here="$(cd "$(dirname "$0")" && pwd)"
 wanted=(xhci-pci ftdi_sio virtio_pci 9pnet_virtio 9p)
 
 kernel_package() {
-    apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-/ {print $2; exit}'
+  apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-/ {print $2; exit}'
 }
 
+# The folder in CACHE with the kernel of Debian's current kernel package and
+# its modules, fetched and unpacked unless it is there already.
 fetch_kernel() {
-    local package version folder unpacked
+  local attempt package version folder
+  for attempt in 1 2; do
+    # The second time with fresh package lists: the first found no
+    # package, or a version the mirror no longer has.
+    ((attempt == 1)) || apt-get update -qq >/dev/null 2>&1 || true
     package=$(kernel_package)
-    if [[ -z $package ]]; then
-        apt-get update -qq >/dev/null 2>&1 || true
-        package=$(kernel_package)
-    fi
-    [[ -n $package ]] || return 1
+    [[ -n $package ]] || continue
     version=$(apt-cache policy "$package" | awk '/Candidate:/ {print $2}')
     folder="$cache/$package-$version"
-    if [[ -e $folder/ready ]]; then
-        echo "$folder"
-        return 0
+    if [[ -e $folder/ready ]] || unpack_kernel "$package" "$version" "$folder" >&2; then
+      # Older kernels are of no more use.
+      find "$cache" -mindepth 1 -maxdepth 1 -type d -name 'linux-image-*' ! -path "$folder" -exec rm -rf {} +
+      echo "$folder"
+      return 0
     fi
-    rm -rf "$folder" && mkdir -p "$folder"
-    unpacked=$(mktemp -d "$cache/unpack.XXXXXX")
-    # Run in a subshell so the temporary tree goes whatever happens.
-    if ! (
-        cd "$unpacked"
-        apt-get download -qq "$package=$version" 2>/dev/null || apt-get download -qq "$package=$version"
-        dpkg-deb -x ./*.deb root
-        release=$(ls root/lib/modules)
-        cp root/boot/vmlinuz-"$release" "$folder/vmlinuz"
-        pick_modules "root/lib/modules/$release" "$folder"
-    ) >&2; then
-        rm -rf "$unpacked" "$folder"
-        return 1
-    fi
-    rm -rf "$unpacked"
-    : >"$folder/ready"
-    # Older kernels are of no more use.
-    find "$cache" -mindepth 1 -maxdepth 1 -type d -name 'linux-image-*' ! -path "$folder" -exec rm -rf {} +
-    echo "$folder"
+  done
+  return 1
+}
+
+unpack_kernel() { # PACKAGE VERSION FOLDER
+  local unpacked status=0
+  rm -rf "$3" && mkdir -p "$3"
+  unpacked=$(mktemp -d "$cache/unpack.XXXXXX")
+  # In a subshell, so that the unpacked tree goes whatever happens.
+  (
+    cd "$unpacked" &&
+      apt-get download -qq -o APT::Sandbox::User=root "$1=$2" &&
+      dpkg-deb -x ./*.deb root &&
+      release=$(ls root/lib/modules) &&
+      cp "root/boot/vmlinuz-$release" "$3/vmlinuz" &&
+      pick_modules "root/lib/modules/$release" "$3"
+  ) || status=1
+  rm -rf "$unpacked"
+  ((status == 0)) && : >"$3/ready"
+  ((status == 0)) || rm -rf "$3"
+  return $status
 }
 
 # Copies the wanted modules and those they depend on into FOLDER/modules,
 # listing them in FOLDER/modules.list in an order insmod can follow. The
 # dependencies come from each module's own .modinfo (no depmod here).
 pick_modules() {
-    local tree=$1 folder=$2
-    declare -A path loaded
-    local file name
-    while IFS= read -r file; do
-        name=${file##*/}
-        name=${name%.ko}
-        path[$name]=$file
-        path[${name//-/_}]=$file
-    done < <(find "$tree/kernel" -name '*.ko')
-    mkdir -p "$folder/modules"
-    : >"$folder/modules.list"
-    load() {
-        local module=$1 dependency depends
-        [[ -z ${loaded[$module]:-} ]] || return 0
-        if [[ -z ${path[$module]:-} ]]; then
-            grep -q "/$module.ko\$" "$tree/modules.builtin" && return 0
-            echo "prepare_guest: module $module not found" >&2
-            return 1
-        fi
-        loaded[$module]=1
-        depends=$(tr '\0' '\n' <"${path[$module]}" | sed -n 's/^depends=//p' | head -1)
-        for dependency in ${depends//,/ }; do
-            load "$dependency"
-        done
-        cp "${path[$module]}" "$folder/modules/"
-        echo "${path[$module]##*/}" >>"$folder/modules.list"
-    }
-    for name in "${wanted[@]}"; do
-        load "$name"
+  local tree=$1 folder=$2
+  declare -A path loaded
+  local file name
+  while IFS= read -r file; do
+    name=${file##*/}
+    name=${name%.ko}
+    path[$name]=$file
+    path[${name//-/_}]=$file
+  done < <(find "$tree/kernel" -name '*.ko')
+  mkdir -p "$folder/modules"
+  : >"$folder/modules.list"
+  load() {
+    local module=$1 dependency depends
+    [[ -z ${loaded[$module]:-} ]] || return 0
+    if [[ -z ${path[$module]:-} ]]; then
+      grep -q "/$module.ko\$" "$tree/modules.builtin" && return 0
+      echo "prepare_guest: module $module not found" >&2
+      return 1
+    fi
+    loaded[$module]=1
+    depends=$(tr '\0' '\n' <"${path[$module]}" | sed -n 's/^depends=//p' | head -1)
+    for dependency in ${depends//,/ }; do
+      load "$dependency" || return 1
     done
+    cp "${path[$module]}" "$folder/modules/"
+    echo "${path[$module]##*/}" >>"$folder/modules.list"
+  }
+  for name in "${wanted[@]}"; do
+    load "$name" || return 1
+  done
 }
 
 mkdir -p "$cache" "$out"
 if ! kernel=$(fetch_kernel); then
-    kernel=$(find "$cache" -mindepth 2 -maxdepth 2 -name ready -printf '%T@ %h\n' 2>/dev/null | sort -n | tail -1 | cut -d' ' -f2-)
-    [[ -n $kernel ]] || { echo "prepare_guest: no kernel package could be fetched" >&2; exit 1; }
-    echo "prepare_guest: kernel package not fetched; using $kernel" >&2
+  kernel=$(find "$cache" -mindepth 2 -maxdepth 2 -name ready -printf '%T@ %h\n' 2>/dev/null | sort -n | tail -1 | cut -d' ' -f2-)
+  [[ -n $kernel ]] || { echo "prepare_guest: no kernel package could be fetched" >&2; exit 1; }
+  echo "prepare_guest: kernel package not fetched; using $kernel" >&2
 fi
 
 root=$(mktemp -d "$out/initramfs.XXXXXX")
