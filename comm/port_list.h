@@ -3,6 +3,7 @@
 // console tool's --list-ports prints, what a refused open names as the ports
 // that do exist, and what the window's port menu shows behind each item.
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ struct PortInfo {
 #ifdef _WIN32
 // The system's SERIALCOMM map, described through SetupAPI, by COM number.
 std::vector<PortInfo> ListPorts();
+// The device instance id of each present port, by COM number: it names the
+// adapter behind a COM name ("FTDIBUS\VID_0403+PID_6001+A50285BIA\0000" holds
+// FTDI's serial; a made-up id holding '&' names the USB socket instead).
+std::map<int, std::string> PortInstanceIds();
+// Whether the SERIALCOMM map lists COMn now; true when the map cannot be read.
+bool ListedBySystem(int number);
 #else
 // The ports PortMap::Discover numbers, in its order, described from sysfs and
 // the by-id links under `sources.Dev`/serial/by-id.

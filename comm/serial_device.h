@@ -98,6 +98,15 @@ public:
     // Opens port `port` exclusively. On failure returns null and sets `reason`
     // to what the system said (busy, permission denied, no such device...).
     virtual std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) = 0;
+    // Whether port `port` is there and free, found without disturbing it or
+    // any other port: no line settings, no modem lines, no flush. Openers of
+    // real ports look where the system tells; this default, for simulated
+    // and test devices, opens and closes without configuring.
+    virtual bool Available(int port)
+    {
+        std::string reason;
+        return OpenPort(port, reason) != nullptr;
+    }
     // How the last OpenPort failed; openers that cannot tell say Other.
     virtual OpenRefusal LastRefusal() const { return OpenRefusal::Other; }
     // The device that port `port` maps to, for display ("/dev/ttyUSB0").

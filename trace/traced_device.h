@@ -52,6 +52,8 @@ public:
 
     std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
     OpenRefusal LastRefusal() const override { return inner_.LastRefusal(); }
+    // The menu's probe opens nothing worth a trace line.
+    bool Available(int port) override { return inner_.Available(port); }
     std::string DeviceName(int port) const override { return inner_.DeviceName(port); }
     std::string LastWarning() const override { return inner_.LastWarning(); }
     void Learn(const std::vector<PortInfo>& ports) override { inner_.Learn(ports); }

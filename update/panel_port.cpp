@@ -2,17 +2,17 @@
 
 namespace varnox {
 
-CommResult PanelPort::OpenWithin(double seconds, bool missing_too, const std::atomic<bool>* stop)
+CommResult PanelPort::OpenWithin(double seconds, bool reconnecting, const std::atomic<bool>* stop)
 {
     const double give_up = clock_.Now() + seconds;
     for (;;) {
         CommResult opened = serial_.Open(opener_);
         if (opened.ok())
             return opened;
-        const OpenRefusal refusal = opener_.LastRefusal();
-        const bool worth_waiting =
-            opened.kind == CommFailure::OpenRefused &&
-            (refusal == OpenRefusal::Busy || (missing_too && refusal == OpenRefusal::Missing));
+        // While an adapter comes back, any refusal (a name not there yet, a
+        // device that opens but will not take the line) means "not yet".
+        const bool worth_waiting = reconnecting || (opened.kind == CommFailure::OpenRefused &&
+                                                    opener_.LastRefusal() == OpenRefusal::Busy);
         if (!worth_waiting || clock_.Now() >= give_up || (stop != nullptr && stop->load())) {
             window_.MessageBox(BoxKind::Error, kPortErrorTitle, kPortErrorText, opened.system);
             return opened;

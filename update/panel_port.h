@@ -58,9 +58,10 @@ public:
     PortOpener& Opener() { return opener_; }
 
 private:
-    // Opens until it works, the refusal is not one worth waiting out, or
-    // `seconds` have passed; then the box on failure.
-    CommResult OpenWithin(double seconds, bool missing_too, const std::atomic<bool>* stop);
+    // Opens until it works, the refusal is not one worth waiting out (a busy
+    // port is; while `reconnecting`, every refusal is), or `seconds` have
+    // passed; then the box on failure.
+    CommResult OpenWithin(double seconds, bool reconnecting, const std::atomic<bool>* stop);
 
     PortOpener& opener_;
     Clock& clock_;

@@ -1,13 +1,12 @@
 #include "comm/linux/port_holder.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace varnox {
@@ -62,29 +61,6 @@ bool ProcessAlive(const std::string& proc, long pid)
     return pid > 0 && fs::exists(proc + "/" + std::to_string(pid), error);
 }
 
-long LockFilePid(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::size_t i = 0;
-    while (i < content.size() && content[i] == ' ')
-        ++i;
-    long pid = 0;
-    bool digits = false;
-    for (; i < content.size() && std::isdigit(static_cast<unsigned char>(content[i])) && pid < 100000000; ++i) {
-        pid = pid * 10 + (content[i] - '0');
-        digits = true;
-    }
-    if (digits)
-        return pid;
-    if (content.size() == sizeof(int)) {
-        int binary = 0;
-        std::memcpy(&binary, content.data(), sizeof binary);
-        return binary > 0 ? binary : 0;
-    }
-    return 0;
-}
-
 std::string LockFileName(const std::string& device_path)
 {
     std::error_code error;
@@ -99,10 +75,12 @@ std::string LockHolder(const std::string& device_path, const HolderSources& sour
     if (name.empty())
         return {};
     for (const std::string& folder : sources.LockFolders) {
-        const std::string lock = folder + "/" + name;
-        const long pid = LockFilePid(lock);
-        if (pid > 0 && pid != static_cast<long>(::getpid()) && ProcessAlive(sources.Proc, pid))
-            return "locked by " + Named(sources.Proc, pid) + " through " + lock;
+        const std::string path = folder + "/" + name;
+        const LockFile lock = ReadLockFile(path);
+        if (!lock.Unreadable.empty())
+            return "cannot read the lock file " + path + " (" + lock.Unreadable + ")";
+        if (lock.Pid > 0 && lock.Pid != static_cast<long>(::getpid()) && ProcessAlive(sources.Proc, lock.Pid))
+            return "locked by " + Named(sources.Proc, lock.Pid) + " through " + path;
     }
     return {};
 }
@@ -118,6 +96,13 @@ std::string LikelyHolder(const std::string& device_path, const HolderSources& so
     if (const long pid = OpenedBy(sources.Proc, device); pid > 0)
         return "likely held by " + Named(sources.Proc, pid);
     return {};
+}
+
+bool LooksFree(const std::string& device_path, const HolderSources& sources)
+{
+    struct stat st {};
+    return ::stat(device_path.c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
+           ::access(device_path.c_str(), R_OK | W_OK) == 0 && LikelyHolder(device_path, sources).empty();
 }
 
 }  // namespace varnox

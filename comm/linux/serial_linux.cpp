@@ -474,6 +474,27 @@ void PosixPortOpener::Learn(const std::vector<PortInfo>& ports)
     }
 }
 
+bool PosixPortOpener::Available(int port)
+{
+    const std::string path = map_.PathOf(port);
+    return !path.empty() && ForeignAdapter(port, path).empty() && LooksFree(path, holders_);
+}
+
+std::string PosixPortOpener::ForeignAdapter(int port, const std::string& path) const
+{
+    const auto known = identities_.find(port);
+    if (known == identities_.end() || known->second.empty())
+        return {};
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};  // gone: nothing there to mistake for it
+    const std::string there = AdapterIdentity(path, sources_);
+    if (there == known->second)
+        return {};
+    return "another adapter on " + path + ": " +
+           (there.empty() ? std::string("a device with no USB adapter") : there) + ", not " + known->second;
+}
+
 std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& reason)
 {
     const std::string path = map_.PathOf(port);
@@ -483,8 +504,15 @@ std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& r
         last_refusal_ = OpenRefusal::Missing;
         return nullptr;
     }
-    std::unique_ptr<SerialDevice> device =
-        OpenSerialDevice(path, reason, kWriteTimeoutSeconds, &last_refusal_, holders_);
+    // Once the adapter is known, a re-open takes only that adapter, whatever
+    // its name: a stranger plugged in under the old name is not even opened.
+    std::unique_ptr<SerialDevice> device;
+    if (const std::string foreign = ForeignAdapter(port, path); !foreign.empty()) {
+        reason = foreign;
+        last_refusal_ = OpenRefusal::Missing;
+    } else {
+        device = OpenSerialDevice(path, reason, kWriteTimeoutSeconds, &last_refusal_, holders_);
+    }
     if (!device && last_refusal_ == OpenRefusal::Missing) {
         // The adapter may be back under another name (ttyUSB0 as ttyUSB1).
         const auto known = identities_.find(port);
@@ -498,6 +526,13 @@ std::unique_ptr<SerialDevice> PosixPortOpener::OpenPort(int port, std::string& r
         device = OpenSerialDevice(moved, reason, kWriteTimeoutSeconds, &last_refusal_, holders_);
     }
     if (device) {
+        // Swapped between the look and the open: let it go again.
+        if (const std::string foreign = ForeignAdapter(port, map_.PathOf(port)); !foreign.empty()) {
+            device.reset();
+            reason = foreign;
+            last_refusal_ = OpenRefusal::Missing;
+            return nullptr;
+        }
         identities_[port] = AdapterIdentity(map_.PathOf(port), sources_);
         last_warning_ = device->Warning();
     } else if (last_refusal_ == OpenRefusal::Missing) {

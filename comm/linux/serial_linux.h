@@ -30,9 +30,10 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& path, std::str
                                                double write_timeout_seconds = kWriteTimeoutSeconds,
                                                OpenRefusal* refusal = nullptr, const HolderSources& holders = {});
 
-// Remembers the identity of each USB adapter it opened: when the adapter's
-// device is gone, a re-open looks for the same adapter under any name and
-// maps the port to it.
+// Remembers the identity of each USB adapter it opened: a re-open takes only
+// that adapter, under its old name or, when that leads to nothing or to
+// another adapter, under any name, and maps the port to it. Another adapter
+// is refused as missing ("another adapter on PATH: ..."), not opened.
 class PosixPortOpener final : public PortOpener {
 public:
     explicit PosixPortOpener(PortMap map, TtySources sources = {}, HolderSources holders = {})
@@ -41,6 +42,8 @@ public:
     }
     std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
     OpenRefusal LastRefusal() const override { return last_refusal_; }
+    // Never opens: an open raises DTR and RTS (see LooksFree).
+    bool Available(int port) override;
     std::string DeviceName(int port) const override { return map_.PathOf(port); }
     // Maps the listed ports that were not pinned to their devices.
     void Learn(const std::vector<PortInfo>& ports) override;
@@ -54,6 +57,10 @@ public:
     PortMap& Map() { return map_; }
 
 private:
+    // Why the device at `path` is not the adapter port `port` had; empty when
+    // it is, when none was known (or it had no USB identity), or when nothing is there.
+    std::string ForeignAdapter(int port, const std::string& path) const;
+
     PortMap map_;
     TtySources sources_;
     HolderSources holders_;

@@ -20,8 +20,10 @@ public:
     UucpLock& operator=(const UucpLock&) = delete;
 
     // Takes the lock on `device_path` in the first writable lock folder.
-    // False when a live process other than ours holds one: `holder` then
-    // names it. A stale lock (its process is gone) is removed and taken.
+    // False when a live process other than ours holds one, or when a file at
+    // the lock's name is no lock we can read (a link, a FIFO): `holder` then
+    // says which. A stale lock (its process is gone) is replaced by ours in
+    // one step, so two takers never both win.
     // Without a writable folder no lock is taken, which is no failure.
     bool Take(const std::string& device_path, const HolderSources& sources, std::string& holder);
     // Removes the lock file, if it is still ours.

@@ -95,6 +95,35 @@ void Describe(std::vector<PortInfo>& ports)
 
 }  // namespace
 
+std::map<int, std::string> PortInstanceIds()
+{
+    std::map<int, std::string> ids;
+    const HDEVINFO devices = SetupDiGetClassDevsA(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
+    if (devices == INVALID_HANDLE_VALUE)
+        return ids;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
+        const int number = PortMap::ParsePortName(PortNameOf(devices, device));
+        char instance[512] = {};
+        if (number > 0 && SetupDiGetDeviceInstanceIdA(devices, &device, instance, sizeof instance, nullptr))
+            ids[number] = instance;
+    }
+    SetupDiDestroyDeviceInfoList(devices);
+    return ids;
+}
+
+bool ListedBySystem(int number)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return true;
+    RegCloseKey(key);
+    const std::vector<PortInfo> ports = SerialCommPorts();
+    return std::any_of(ports.begin(), ports.end(),
+                       [number](const PortInfo& port) { return port.Number == number; });
+}
+
 std::vector<PortInfo> ListPorts()
 {
     std::vector<PortInfo> ports = SerialCommPorts();

@@ -483,14 +483,44 @@ std::string Win32PortOpener::DeviceName(int port) const
     return mapped.empty() ? Win32DeviceName(port) : mapped;
 }
 
+bool Win32PortOpener::FollowAdapter(int port, std::string& reason)
+{
+    const auto known = identities_.find(port);
+    if (known == identities_.end() || known->second.empty())
+        return true;
+    const std::map<int, std::string> ids = PortInstanceIds();
+    const int named = PortMap::ParsePortName(DisplayName(DeviceName(port)));
+    for (const auto& [number, id] : ids) {
+        if (id == known->second) {
+            if (number != named)
+                overrides_.Map(port, Win32DeviceName(number));
+            return true;
+        }
+    }
+    const auto there = ids.find(named);
+    if (there == ids.end())
+        return true;  // nothing the system names there: the open says what is
+    reason =
+        "another adapter on " + DisplayName(DeviceName(port)) + ": " + there->second + ", not " + known->second;
+    return false;
+}
+
 std::unique_ptr<SerialDevice> Win32PortOpener::OpenPort(int port, std::string& reason)
 {
+    if (!FollowAdapter(port, reason)) {
+        last_refusal_ = OpenRefusal::Missing;
+        reason += "; " + PortsHere(ListPorts());
+        return nullptr;
+    }
     SetLastError(ERROR_SUCCESS);
     std::unique_ptr<SerialDevice> device = OpenWin32SerialDevice(DeviceName(port), reason);
     const DWORD error = GetLastError();
-    if (device)
+    if (device) {
         last_refusal_ = OpenRefusal::None;
-    else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+        const auto ids = PortInstanceIds();
+        const auto id = ids.find(PortMap::ParsePortName(DisplayName(DeviceName(port))));
+        identities_[port] = id == ids.end() ? std::string() : id->second;
+    } else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
         last_refusal_ = OpenRefusal::Busy;
     else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
         last_refusal_ = OpenRefusal::Missing;
@@ -498,6 +528,25 @@ std::unique_ptr<SerialDevice> Win32PortOpener::OpenPort(int port, std::string& r
     } else
         last_refusal_ = OpenRefusal::Other;
     return device;
+}
+
+// The sharing mode refuses a port another program holds before its driver
+// sees the open, so that port is not touched. A free port's driver does see
+// it: serial.sys applies the settings and DTR/RTS state it keeps (raising
+// both under the default flow control) and drops them at the close; that is
+// the one disturbance left, on a port nobody uses.
+bool Win32PortOpener::Available(int port)
+{
+    const std::string device = DeviceName(port);
+    const int number = PortMap::ParsePortName(DisplayName(device));
+    if (number > 0 && !ListedBySystem(number))
+        return false;
+    const HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OVERLAPPED, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(handle);
+    return true;
 }
 
 }  // namespace varnox

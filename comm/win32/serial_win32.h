@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,16 +42,27 @@ std::unique_ptr<SerialDevice> AdoptWin32SerialDevice(HANDLE handle, const std::s
 std::optional<DCB> DriverLineSettings(SerialDevice& device);
 
 // COMn maps to \\.\COMn unless the map says otherwise (command-line
-// overrides such as COM1=\\.\COM12).
+// overrides such as COM1=\\.\COM12). Remembers the device instance id of the
+// adapter each port opened (PortInstanceIds): a re-open takes only that
+// adapter, following it to another COM name, and refuses another adapter
+// under the old name as missing ("another adapter on COM3: ...").
 class Win32PortOpener final : public PortOpener {
 public:
     explicit Win32PortOpener(PortMap overrides = {}) : overrides_(std::move(overrides)) {}
     std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override;
+    // A port the system does not list is not opened; whether a listed one is
+    // free only an open can tell: opened unconfigured and closed at once.
+    bool Available(int port) override;
     std::string DeviceName(int port) const override;
     OpenRefusal LastRefusal() const override { return last_refusal_; }
 
 private:
+    // Points port `port` at its known adapter's COM name; false with `reason`
+    // when another adapter holds the name and ours is nowhere.
+    bool FollowAdapter(int port, std::string& reason);
+
     PortMap overrides_;
+    std::map<int, std::string> identities_;
     OpenRefusal last_refusal_ = OpenRefusal::None;
 };
 

@@ -24,6 +24,7 @@ struct FakeLine {
     bool fail_reads = false;
     bool refuse_close = false;
     bool endless_input = false;  // every read finds the input full again
+    int away_until_open = 0;     // devices up to this open refuse the line, as one still away
     long reads = 0;
     int opens = 0;
     int closes = 0;    // devices closed, by Close() or destruction
@@ -42,7 +43,7 @@ public:
 
     CommResult Configure(const LineDescription& line) override
     {
-        if (line_.fail_get_settings)
+        if (line_.fail_get_settings || line_.opens <= line_.away_until_open)
             return Fail(CommFailure::LineRefused, "cannot read the line settings");
         if (line_.fail_set_settings)
             return Fail(CommFailure::LineRefused, "the device did not take the line settings");

@@ -321,14 +321,14 @@ private slots:
         QCOMPARE(form.PortMenu()->actions().size(), kMenuPorts);
     }
 
-    void probeReleasesADeviceThatOpenedButRefusedTheSettings()
+    void probeSetsNoLineAndKeepsNoDevice()
     {
         testing::FakeLine line;
-        line.fail_set_settings = true;
+        line.fail_set_settings = true;  // never asked: the probe sets no line
         testing::FakeOpener opener(line);
         const auto usable = ProbeMenuPorts(opener);
         for (bool item : usable)
-            QVERIFY(!item);
+            QVERIFY(item);
         QCOMPARE(line.opens, 8);
         QCOMPARE(line.open_now, 0);
 

@@ -127,6 +127,24 @@ TEST_F(PanelPortTest, AFailedWriteMakesTheNextAttemptReopen)
     EXPECT_EQ(line.open_now, 1);
 }
 
+// Windows opens a COM name whose device is still away, then refuses its line:
+// that is "not back yet" too, until the device is there.
+TEST_F(PanelPortTest, ARefusedLineWhileTheAdapterComesBackIsWaitedOut)
+{
+    ASSERT_TRUE(port.Open(1).ok());
+    line.fail_writes = true;
+    const uint8_t byte = 0;
+    port.Serial().Send(&byte, 1);
+    port.AfterFailedExchange();
+    line.fail_writes = false;
+    line.away_until_open = 6;
+    const std::atomic<bool> stop{false};
+    EXPECT_EQ(port.Restore(stop), PortRestore::Reopened);
+    EXPECT_EQ(line.opens, 7);
+    EXPECT_EQ(line.open_now, 1);
+    EXPECT_TRUE(window.boxes.empty());
+}
+
 TEST_F(PanelPortTest, AGoneAdapterIsWaitedForTenSecondsOnceARun)
 {
     ASSERT_TRUE(port.Open(2).ok());

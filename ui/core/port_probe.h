@@ -1,7 +1,7 @@
 #pragma once
 // The port menu: its items COM1..COM8, after them each port that exists
 // beyond the eight, what each leads to, and the probe of which of the eight
-// can be opened with the panel's line settings right now.
+// are there and free right now (found without disturbing any port).
 
 #include <array>
 #include <string>
@@ -25,7 +25,7 @@ struct PortMenuItem {
 // The menu as the last probe found it.
 struct PortMenuModel {
     std::array<PortMenuItem, kMenuPorts> Items;  // entry n - 1 is item n
-    std::array<bool, kMenuPorts> Usable{};       // entry n - 1: port n opened and took the settings
+    std::array<bool, kMenuPorts> Usable{};       // entry n - 1: port n is there and free
     std::vector<PortMenuItem> Beyond;            // the ports numbered above the eight, all selectable
 };
 
@@ -33,9 +33,8 @@ struct PortMenuModel {
 std::array<PortMenuItem, kMenuPorts> PortMenuItems(const PortOpener& opener,
                                                    const std::vector<PortInfo>& ports = {});
 
-// Opens each port n = 1..8 in turn and closes it again at once, also when it
-// opened but could not be configured. Entry n - 1 is true when port n opened
-// and took the settings.
+// Entry n - 1 is true when port n is there and free (PortOpener::Available):
+// no port's settings, modem lines or queues are touched.
 std::array<bool, kMenuPorts> ProbeMenuPorts(PortOpener& opener);
 
 // The whole menu: `ports` (as listed without opening) made known to the

@@ -85,11 +85,21 @@ TEST_F(AdapterIdentityTest, TheOpenerFollowsTheAdapterToItsNewName)
     SerialPort port{1};
     ASSERT_TRUE(port.Open(opener).ok());
 
-    // Unplugged, and back as ttyUSB1.
+    // Unplugged; another adapter comes in under the old name: not opened.
     port.Release();
     Unplug("ttyUSB0");
-    fs::remove(Dev("ttyUSB0"));
     fs::remove_all(root / "devices");
+    Adapter("ttyUSB0", "1-1.4", "B0000000");
+    const CommResult stranger = port.Open(opener);
+    EXPECT_EQ(stranger.kind, CommFailure::OpenRefused);
+    EXPECT_EQ(opener.LastRefusal(), OpenRefusal::Missing);
+    EXPECT_EQ(stranger.system.rfind("another adapter on " + Dev("ttyUSB0") +
+                                        ": usb:0403:6001:B0000000, not usb:0403:6001:A50285BI; ports here: ",
+                                    0),
+              0u)
+        << stranger.system;
+
+    // Back as ttyUSB1, beside the stranger.
     Adapter("ttyUSB1", "1-1.2", "A50285BI");
     fs::create_symlink(second.SlavePath(), Dev("ttyUSB1"));
     const CommResult reopened = port.Open(opener);
@@ -99,13 +109,10 @@ TEST_F(AdapterIdentityTest, TheOpenerFollowsTheAdapterToItsNewName)
     ASSERT_TRUE(port.Send(&byte, 1).ok());
     EXPECT_EQ(second.Read(1, 1000), std::vector<uint8_t>{0x5A});
 
-    // Another adapter is not taken for it.
+    // Another adapter is not taken for it under a new name either.
     port.Release();
     Unplug("ttyUSB1");
     fs::remove(Dev("ttyUSB1"));
-    fs::remove_all(root / "devices");
-    Adapter("ttyUSB2", "1-1.2", "B0000000");
-    fs::create_symlink(first.SlavePath(), Dev("ttyUSB2"));
     EXPECT_EQ(port.Open(opener).kind, CommFailure::OpenRefused);
     EXPECT_EQ(opener.LastRefusal(), OpenRefusal::Missing);
 }

@@ -177,6 +177,7 @@ TEST_F(PtyPortTest, PortHeldByAnotherProcessIsBusy)
     EXPECT_EQ(::read(ready[0], &status, 1), 1);
     EXPECT_EQ(status, 'y');
 
+    EXPECT_FALSE(opener.Available(3));
     const CommResult refused = comm.Open(opener);
     EXPECT_FALSE(comm.IsOpen());
     // The refusal names the process that holds the port.
@@ -189,8 +190,36 @@ TEST_F(PtyPortTest, PortHeldByAnotherProcessIsBusy)
     ::close(ready[0]);
     int child_status = 0;
     EXPECT_EQ(::waitpid(child, &child_status, 0), child);
+    EXPECT_TRUE(opener.Available(3));
     const CommResult opened = comm.Open(opener);
     EXPECT_TRUE(opened.ok()) << opened.system;
+}
+
+// The port menu's probe on a port another program set to 9600 without
+// parity, with input waiting: found free, and left exactly as it was.
+TEST_F(PtyPortTest, TheProbeLeavesThePortAsItFoundIt)
+{
+    const int other = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    struct termios before {};
+    ASSERT_EQ(::tcgetattr(other, &before), 0);
+    ::cfsetspeed(&before, B9600);
+    before.c_cflag &= ~(PARENB | CSIZE);
+    before.c_cflag |= CS8;
+    ASSERT_EQ(::tcsetattr(other, TCSANOW, &before), 0);
+    pty.Write({0x55, 0xAA});
+    int waiting = 0;
+    for (int i = 0; i < 100 && waiting < 2; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+        ::ioctl(other, FIONREAD, &waiting);
+
+    EXPECT_TRUE(opener.Available(3));
+    struct termios after {};
+    ASSERT_EQ(::tcgetattr(other, &after), 0);
+    EXPECT_EQ(::cfgetospeed(&after), B9600);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(::ioctl(other, FIONREAD, &waiting), 0);
+    EXPECT_EQ(waiting, 2);  // nothing flushed
+    ::close(other);
 }
 
 TEST_F(PtyPortTest, MissingUnmappedAndNonSerialPathsFail)
@@ -214,6 +243,8 @@ TEST_F(PtyPortTest, MissingUnmappedAndNonSerialPathsFail)
         EXPECT_EQ(refused.text, "Device identifier is invalid or unsupported");
         EXPECT_EQ(refused.system, row.reason);
     }
+    EXPECT_FALSE(opener.Available(4));
+    EXPECT_FALSE(opener.Available(5));
 }
 
 // A request that stops on undecodable data leaves the port open, and the

@@ -3,11 +3,14 @@
 #include "comm/linux/uucp_lock.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "comm/linux/serial_linux.h"
@@ -121,20 +124,92 @@ TEST_F(UucpLockTest, AFreshLockWithoutItsIdIsRespected)
               pty.SlavePath() + ": the port is in use by another program; locked through " + lock.string());
 }
 
-// A link planted at the lock's name is removed, never written through.
-TEST_F(UucpLockTest, ALinkAtTheLocksNameIsNeverFollowed)
+// What sits at the lock's name may be anything: a link is never followed, a
+// FIFO never waited on, a huge file never read whole (the open runs in a child
+// with 5 s and 256 MiB to live). Those are locks we cannot read: the port is
+// busy, and the reason says why; a huge file whose first bytes name a dead
+// process is a stale lock like any other.
+TEST_F(UucpLockTest, WhateverSitsAtTheLocksNameIsReadSafely)
 {
     const fs::path target = folder / "elsewhere";
     std::ofstream(target) << DeadPid() << "\n";
     const std::string before = Content(target);
-    fs::create_symlink(target, lock);
-    std::string reason;
-    OpenRefusal refusal = OpenRefusal::Other;
-    auto device = Open(reason, refusal);
-    ASSERT_TRUE(device) << reason;
-    EXPECT_FALSE(fs::is_symlink(lock));
-    EXPECT_EQ(LockFilePid(lock.string()), static_cast<long>(::getpid()));
+    const std::vector<std::pair<std::string, std::function<void()>>> planted = {
+        {"a link", [&] { fs::create_symlink(target, lock); }},
+        {"not a regular file", [&] { ASSERT_EQ(::mkfifo(lock.c_str(), 0644), 0); }},
+        {"not a regular file", [&] { fs::create_directory(lock); }},
+        {"",
+         [&] {
+             WriteLock("  " + std::to_string(DeadPid()) + "\n");
+             fs::resize_file(lock, 1ull << 30);  // sparse: costs no disk
+         }},
+    };
+    for (const auto& [why, plant] : planted) {
+        fs::remove_all(lock);
+        plant();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(5);
+            const struct rlimit memory {
+                256u << 20, 256u << 20
+            };
+            ::setrlimit(RLIMIT_AS, &memory);
+            std::string reason;
+            OpenRefusal refusal = OpenRefusal::Other;
+            const bool opened = Open(reason, refusal) != nullptr;
+            const std::string expected = pty.SlavePath() +
+                                         ": the port is in use by another program; cannot read " +
+                                         "the lock file " + lock.string() + " (" + why + ")";
+            ::_exit(why.empty() ? (opened ? 0 : 1)
+                                : (!opened && refusal == OpenRefusal::Busy && reason == expected ? 0 : 2));
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << (why.empty() ? "huge stale lock" : why) << ": status " << status;
+    }
     EXPECT_EQ(Content(target), before);
+}
+
+// Two takers of one stale lock: the second judged it stale too, but the
+// first took it over meanwhile and is alive. The second must leave the
+// first's lock alone and find the port busy.
+TEST_F(UucpLockTest, AStaleLockHasOneTaker)
+{
+    WriteLock(std::to_string(DeadPid()) + "\n");
+    int taken[2];
+    int release[2];
+    ASSERT_EQ(::pipe(taken), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    pid_t first = 0;
+    sources.BeforeTakeover = [&] {
+        first = ::fork();
+        if (first == 0) {
+            ::close(release[1]);
+            HolderSources plain = sources;
+            plain.BeforeTakeover = nullptr;
+            UucpLock its;
+            std::string holder;
+            const char won = its.Take(pty.SlavePath(), plain, holder) ? 'y' : 'n';
+            [[maybe_unused]] const auto sent = ::write(taken[1], &won, 1);
+            char end = 0;
+            [[maybe_unused]] const auto got = ::read(release[0], &end, 1);
+            ::_exit(0);
+        }
+        char won = 0;
+        ASSERT_EQ(::read(taken[0], &won, 1), 1);
+        EXPECT_EQ(won, 'y');
+    };
+    UucpLock ours;
+    std::string holder;
+    EXPECT_FALSE(ours.Take(pty.SlavePath(), sources, holder));
+    EXPECT_EQ(LockFilePid(lock.string()), first);
+    EXPECT_NE(holder.find("(process " + std::to_string(first) + ") through " + lock.string()), std::string::npos)
+        << holder;
+    ::close(release[1]);
+    ::waitpid(first, nullptr, 0);
+    for (int fd : {taken[0], taken[1], release[0]})
+        ::close(fd);
 }
 
 TEST_F(UucpLockTest, WithoutAWritableFolderThePortOpensUnlocked)
