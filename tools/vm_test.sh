@@ -237,9 +237,9 @@ unplug() { # pulls the adapter plugged last, and its line
 # --- Jobs in the guest ------------------------------------------------------------
 
 # Runs the tool in the guest with ARGUMENTS, where the word PORT stands for
-# /dev/DEVICE (ttyUSB: the one USB serial adapter there, waited for up to
-# 30 s): stdout to CASE.log, stderr to CASE.err, its trace to CASE.trace. The
-# guest ends it after LIMIT seconds.
+# "--no-record --trace CASE.trace /dev/DEVICE" (ttyUSB: the one USB serial
+# adapter there, waited for up to 30 s): stdout to CASE.log, stderr to
+# CASE.err. The guest ends it after LIMIT seconds.
 job_start=""
 start_job() { # CASE DEVICE LIMIT ARGUMENTS...
   local name=$1 device=$2 limit=$3 arguments="" argument
