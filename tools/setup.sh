@@ -8,6 +8,8 @@
 #                               and poppler for the printed run report)
 #   tools/setup.sh --windows    ... and cross-building the Windows programs, the
 #                               installer and the zip
+#   tools/setup.sh --vm         ... and the virtual-machine tests (QEMU, a static
+#                               busybox and cpio for the guest's initramfs)
 #
 # The options combine. Idempotent: runs apt-get only for packages that are missing.
 set -euo pipefail
@@ -29,13 +31,18 @@ TEST=(
 WINDOWS=(
   g++-mingw-w64-x86-64-posix googletest nsis zip
 )
+# The guest's kernel is Debian's own package, fetched (not installed) by tools/vm_test.sh.
+VM=(
+  qemu-system-x86 busybox-static cpio
+)
 
 PACKAGES=("${BUILD[@]}")
 while (($#)); do
   case "$1" in
     --test) PACKAGES+=("${TEST[@]}") ;;
     --windows) PACKAGES+=("${WINDOWS[@]}") ;;
-    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --vm) PACKAGES+=("${VM[@]}") ;;
+    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "setup: unknown option $1" >&2; exit 2 ;;
   esac
   shift

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds varnox-patch and runs every test: first a build with warnings as
-# errors and the whole suite (the real-time runs included), then the suite
-# again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# errors and the whole suite (the real-time runs included), the console tool
+# through real serial drivers in a virtual machine (tools/vm_test.sh), then
+# the suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,6 +26,11 @@ ctest --test-dir build/check --output-on-failure -j "$jobs" -LE faults
 # The fault matrix sleeps through the panel's waits (the longest rows about
 # three minutes), so many rows share the two cores: about five minutes in all.
 ctest --test-dir build/check --output-on-failure -j 10 -L faults
+# The same programs through the real ftdi_sio and 8250 drivers in a QEMU
+# guest (tools/vm_test.sh; one boot, seven cases): right after the suite that
+# tested them, so a fault only a real driver shows is reported before the
+# long sanitizer pass; alone on the cores, as the guest's timing needs.
+bash tools/vm_test.sh
 
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNOX_WERROR=ON -DVARNOX_SANITIZE=ON
 cmake --build build/sanitize -j "$jobs"
