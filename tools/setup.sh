@@ -7,6 +7,8 @@
 #                               and Windows tests, the package checks)
 #   tools/setup.sh --windows    ... and cross-building the Windows programs, the
 #                               installer and the zip
+#   tools/setup.sh --release    ... and signing a release (osslsigncode, gpg) and
+#                               its test with throwaway keys (openssl)
 #
 # The options combine. Idempotent: runs apt-get only for packages that are missing.
 set -euo pipefail
@@ -27,13 +29,17 @@ TEST=(
 WINDOWS=(
   g++-mingw-w64-x86-64-posix googletest nsis zip
 )
+RELEASE=(
+  osslsigncode gnupg openssl
+)
 
 PACKAGES=("${BUILD[@]}")
 while (($#)); do
   case "$1" in
     --test) PACKAGES+=("${TEST[@]}") ;;
     --windows) PACKAGES+=("${WINDOWS[@]}") ;;
-    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --release) PACKAGES+=("${RELEASE[@]}") ;;
+    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "setup: unknown option $1" >&2; exit 2 ;;
   esac
   shift
