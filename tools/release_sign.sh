@@ -11,8 +11,9 @@
 #   VARNOX_SIGN_KEY            PEM file: its private key
 #   VARNOX_SIGN_PASS_FILE      optional: a file holding the key's passphrase
 #   VARNOX_SIGN_TIMESTAMP_URL  optional: an RFC 3161 time-stamp server. Without
-#                              one the signature carries SOURCE_DATE_EPOCH as its
-#                              signing time and is the same in every run; with
+#                              one the signature carries SOURCE_DATE_EPOCH (or the
+#                              certificate's start, if later) as its signing time
+#                              and is the same in every run; with
 #                              one it differs in every run (the server's token).
 # Checksums (gpg --armor --detach-sign):
 #   VARNOX_GPG_KEY             the key's fingerprint or user id, in the keyring
@@ -24,6 +25,15 @@ set -euo pipefail
 windows_keys() { [[ -n "${VARNOX_SIGN_CERT:-}" && -n "${VARNOX_SIGN_KEY:-}" ]]; }
 gpg_key() { [[ -n "${VARNOX_GPG_KEY:-}" ]]; }
 
+# SOURCE_DATE_EPOCH, or the certificate's start when that is later: a time at
+# which the certificate was not yet valid makes the signature fail to verify.
+signing_time() {
+  local time=${SOURCE_DATE_EPOCH:-$(date +%s)} start
+  start=$(date -d "$(openssl x509 -noout -startdate -in "$VARNOX_SIGN_CERT" | cut -d= -f2)" +%s) ||
+    { echo "release_sign: cannot read $VARNOX_SIGN_CERT" >&2; exit 1; }
+  echo $((time > start ? time : start))
+}
+
 sign_windows() {
   windows_keys || return 0
   local file signed args=()
@@ -31,7 +41,7 @@ sign_windows() {
   if [[ -n "${VARNOX_SIGN_TIMESTAMP_URL:-}" ]]; then
     args+=(-ts "$VARNOX_SIGN_TIMESTAMP_URL")
   else
-    args+=(-time "${SOURCE_DATE_EPOCH:-$(date +%s)}")
+    args+=(-time "$(signing_time)")
   fi
   for file in "$@"; do
     signed="$file.signing"

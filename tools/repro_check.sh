@@ -9,6 +9,11 @@
 # Exit status 0 when both dist/ folders are the same bytes; else 1, with the
 # differing files listed and, when diffoscope is installed (apt install
 # diffoscope-minimal), its report in WORK/diffoscope.txt; the clones are kept.
+#
+# With ccache (CMAKE_CXX_COMPILER_LAUNCHER=ccache), CCACHE_BASEDIR=WORK lets the
+# second clone reuse the first one's compiler output: much faster, and every
+# other step still runs twice, but a compiler that is itself not deterministic
+# would then go unseen.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
