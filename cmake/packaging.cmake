@@ -67,10 +67,10 @@ add_custom_command(OUTPUT ${varnox_installer}
     -DVERSION=${PROJECT_VERSION} -DVERSION_DOTS=${VARNOX_VERSION_DOTS}
     -DWINDOW=${varnox_stage}/varnox-patch.exe -DCONSOLE=${varnox_stage}/varnox-patch-cli.exe
     -DREADME=${varnox_stage}/README.txt -DICON=${PROJECT_SOURCE_DIR}/ui/win32/varnox.ico
-    -DOUTFILE=${varnox_installer}
+    -DOUTFILE=${varnox_installer} "-DSIGN=bash ${PROJECT_SOURCE_DIR}/tools/release_sign.sh windows"
     ${varnox_windows}/installer.nsi
   COMMAND bash ${PROJECT_SOURCE_DIR}/tools/release_sign.sh windows ${varnox_installer}
-  DEPENDS ${varnox_staged} ${varnox_windows}/installer.nsi
+  DEPENDS ${varnox_staged} ${varnox_windows}/installer.nsi ${PROJECT_SOURCE_DIR}/tools/release_sign.sh
   COMMENT "Windows installer ${varnox_installer}" VERBATIM)
 add_custom_target(windows_installer DEPENDS ${varnox_installer})
 
