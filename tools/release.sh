@@ -45,7 +45,8 @@ cpack --config "$linux/CPackConfig.cmake" -G DEB -B "$linux/cpack" >/dev/null
 mv "$linux"/cpack/*.deb "$dist/"
 
 # --- Windows: the installer and the zip ---------------------------------------
-VARNOX_JOBS=$jobs bash tools/win_build.sh build-win >/dev/null
+# The two programs only, not the Wine tests' helpers.
+VARNOX_JOBS=$jobs bash tools/win_build.sh build-win varnox-patch varnox-patch-cli >/dev/null
 # Staged and signed again in every run: the keys may have changed.
 rm -rf build-win/dist build-win/packaging/stage
 cmake --build build-win --target windows_installer windows_zip
