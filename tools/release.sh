@@ -20,6 +20,8 @@
 # GNUPGHOME) signs SHA256SUMS. The last line says what was signed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The package's members take their modes from the files CPack writes.
+umask 022
 
 bash tools/setup.sh --windows --release
 jobs=${VARNOX_JOBS:-$(nproc)}
