@@ -19,7 +19,7 @@ stage() { bash "$src/packaging/windows/stage.sh" "$src" "$1" "${programs[@]}" "$
 flip() {  # FILE OFFSET: one bit of one byte
   local byte
   byte=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
-  printf "\\x$(printf %02x $((byte ^ 1)))" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null
+  printf '%b' "\\x$(printf %02x $((byte ^ 1)))" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null
 }
 
 stage "$work/plain"
