@@ -24,6 +24,8 @@ cd "$(dirname "$0")/.."
 umask 022
 
 bash tools/setup.sh --windows --release
+# A half-named key fails here, before the builds.
+bash tools/release_sign.sh status >/dev/null
 jobs=${VARNOX_JOBS:-$(nproc)}
 dist=$PWD/dist
 

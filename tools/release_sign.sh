@@ -23,6 +23,11 @@
 set -euo pipefail
 
 windows_keys() { [[ -n "${VARNOX_SIGN_CERT:-}" && -n "${VARNOX_SIGN_KEY:-}" ]]; }
+# One of the two alone is a mistake, not a wish for unsigned programs.
+if [[ -z "${VARNOX_SIGN_CERT:-}" && -n "${VARNOX_SIGN_KEY:-}" || -n "${VARNOX_SIGN_CERT:-}" && -z "${VARNOX_SIGN_KEY:-}" ]]; then
+  echo "release_sign: VARNOX_SIGN_CERT and VARNOX_SIGN_KEY go together: set both or neither" >&2
+  exit 2
+fi
 gpg_key() { [[ -n "${VARNOX_GPG_KEY:-}" ]]; }
 
 # SOURCE_DATE_EPOCH, or the certificate's start when that is later: a time at
