@@ -204,7 +204,8 @@ std::string UsageText(const std::string& program)
            "--list-ports lists the serial ports of this machine without opening any:\n"
            "the COMn that reaches each, its device, driver, USB vendor:product, maker,\n"
            "product, serial and by-id path.\n"
-           "--version prints the program's version and the carried image set.\n"
+           "--version prints the program's version, the carried image set and the source\n"
+           "commit and build date.\n"
            "\n"
            "Options of a run:\n" +
            RunOptionsHelp() +

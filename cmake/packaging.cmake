@@ -40,13 +40,24 @@ scripts (varnox-patch-cli) and a simulated panel on a pseudo-terminal
 endif()
 
 # --- Windows: the installer and the portable zip --------------------------
+# Both are made from one stage: the programs, signed when the environment names
+# a certificate (tools/release_sign.sh), and the README, with fixed times and
+# modes. Built from the same commit with the same SOURCE_DATE_EPOCH, they come
+# out byte for byte the same (tools/repro_check.sh).
 set(varnox_dist ${PROJECT_BINARY_DIR}/dist)
 set(varnox_windows ${PROJECT_SOURCE_DIR}/packaging/windows)
-set(varnox_programs $<TARGET_FILE:varnox-patch> $<TARGET_FILE:varnox-patch-cli>)
 
 # The README for Windows users, with Windows line ends for Notepad.
 set(varnox_readme ${PROJECT_BINARY_DIR}/packaging/README.txt)
 configure_file(${varnox_windows}/README.txt.in ${varnox_readme} @ONLY NEWLINE_STYLE CRLF)
+
+set(varnox_stage ${PROJECT_BINARY_DIR}/packaging/stage)
+set(varnox_staged ${varnox_stage}/varnox-patch.exe ${varnox_stage}/varnox-patch-cli.exe ${varnox_stage}/README.txt)
+add_custom_command(OUTPUT ${varnox_staged}
+  COMMAND bash ${varnox_windows}/stage.sh ${PROJECT_SOURCE_DIR} ${varnox_stage}
+    $<TARGET_FILE:varnox-patch> $<TARGET_FILE:varnox-patch-cli> ${varnox_readme}
+  DEPENDS varnox-patch varnox-patch-cli ${varnox_readme} ${varnox_windows}/stage.sh
+  COMMENT "Windows programs staged (and signed) for the installer and the zip" VERBATIM)
 
 find_program(VARNOX_MAKENSIS makensis)
 set(varnox_installer ${varnox_dist}/varnox-patch-${PROJECT_VERSION}-setup.exe)
@@ -54,23 +65,20 @@ add_custom_command(OUTPUT ${varnox_installer}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${varnox_dist}
   COMMAND ${VARNOX_MAKENSIS} -V2 -NOCD
     -DVERSION=${PROJECT_VERSION} -DVERSION_DOTS=${VARNOX_VERSION_DOTS}
-    -DWINDOW=$<TARGET_FILE:varnox-patch> -DCONSOLE=$<TARGET_FILE:varnox-patch-cli>
-    -DREADME=${varnox_readme} -DICON=${PROJECT_SOURCE_DIR}/ui/win32/varnox.ico
-    -DOUTFILE=${varnox_installer}
+    -DWINDOW=${varnox_stage}/varnox-patch.exe -DCONSOLE=${varnox_stage}/varnox-patch-cli.exe
+    -DREADME=${varnox_stage}/README.txt -DICON=${PROJECT_SOURCE_DIR}/ui/win32/varnox.ico
+    -DOUTFILE=${varnox_installer} "-DSIGN=bash ${PROJECT_SOURCE_DIR}/tools/release_sign.sh windows"
     ${varnox_windows}/installer.nsi
-  DEPENDS varnox-patch varnox-patch-cli ${varnox_windows}/installer.nsi ${varnox_readme}
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tools/release_sign.sh windows ${varnox_installer}
+  DEPENDS ${varnox_staged} ${varnox_windows}/installer.nsi ${PROJECT_SOURCE_DIR}/tools/release_sign.sh
   COMMENT "Windows installer ${varnox_installer}" VERBATIM)
 add_custom_target(windows_installer DEPENDS ${varnox_installer})
 
 # The zip holds one folder: the two programs and the README.
-set(varnox_zip_folder varnox-patch-${PROJECT_VERSION})
 set(varnox_zip ${varnox_dist}/varnox-patch-${PROJECT_VERSION}-windows-x64.zip)
-set(varnox_stage ${PROJECT_BINARY_DIR}/packaging/zip)
 add_custom_command(OUTPUT ${varnox_zip}
-  COMMAND ${CMAKE_COMMAND} -E rm -rf ${varnox_stage} ${varnox_zip}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${varnox_stage}/${varnox_zip_folder} ${varnox_dist}
-  COMMAND ${CMAKE_COMMAND} -E copy ${varnox_programs} ${varnox_readme} ${varnox_stage}/${varnox_zip_folder}
-  COMMAND ${CMAKE_COMMAND} -E chdir ${varnox_stage} zip -q -X -9 -r ${varnox_zip} ${varnox_zip_folder}
-  DEPENDS varnox-patch varnox-patch-cli ${varnox_readme}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${varnox_dist}
+  COMMAND bash ${varnox_windows}/zip_folder.sh ${varnox_stage} varnox-patch-${PROJECT_VERSION} ${varnox_zip}
+  DEPENDS ${varnox_staged} ${varnox_windows}/zip_folder.sh
   COMMENT "Portable zip ${varnox_zip}" VERBATIM)
 add_custom_target(windows_zip DEPENDS ${varnox_zip})

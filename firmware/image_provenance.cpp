@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "firmware/build_stamp.h"
 #include "firmware/catalogue.h"
 
 namespace varnox {
@@ -46,7 +47,8 @@ std::string_view ProgramVersion()
 std::string VersionText(const std::string& program)
 {
     return program + " " VARNOX_VERSION "\n" + "images: " + (CarriesStandInImages() ? "stand-in" : "real") +
-           ", set sha256 " + std::string(ImageSetSha256()) + "\n";
+           ", set sha256 " + std::string(ImageSetSha256()) + "\n" + "commit " + std::string(BuildCommit()) +
+           ", built " + std::string(BuildDate()) + "\n";
 }
 
 }  // namespace varnox

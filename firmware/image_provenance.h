@@ -41,8 +41,9 @@ std::optional<FirmwareImageRecord> ImageOfFirmware(const std::string& firmware_n
 // The programs' version, "2.04".
 std::string_view ProgramVersion();
 
-// "PROGRAM VERSION" and a line on the carried image set, each ending in "\n":
-// "images: stand-in, set sha256 <64 hex>" or "images: real, set sha256 <64 hex>".
+// "PROGRAM VERSION", a line on the carried image set and one on the source,
+// each ending in "\n": "images: stand-in, set sha256 <64 hex>" or
+// "images: real, set sha256 <64 hex>"; "commit <BuildCommit()>, built <BuildDate()>".
 std::string VersionText(const std::string& program);
 
 }  // namespace varnox

@@ -10,6 +10,8 @@
 #                               installer and the zip
 #   tools/setup.sh --vm         ... and the virtual-machine tests (QEMU, a static
 #                               busybox and cpio for the guest's initramfs)
+#   tools/setup.sh --release    ... and signing a release (osslsigncode, gpg) and
+#                               its test with throwaway keys (openssl)
 #
 # The options combine. Idempotent: runs apt-get only for packages that are missing.
 set -euo pipefail
@@ -35,6 +37,9 @@ WINDOWS=(
 VM=(
   qemu-system-x86 busybox-static cpio
 )
+RELEASE=(
+  osslsigncode gnupg openssl
+)
 
 PACKAGES=("${BUILD[@]}")
 while (($#)); do
@@ -42,7 +47,8 @@ while (($#)); do
     --test) PACKAGES+=("${TEST[@]}") ;;
     --windows) PACKAGES+=("${WINDOWS[@]}") ;;
     --vm) PACKAGES+=("${VM[@]}") ;;
-    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --release) PACKAGES+=("${RELEASE[@]}") ;;
+    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "setup: unknown option $1" >&2; exit 2 ;;
   esac
   shift

@@ -6,8 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# The tests' packages and the Windows cross build's (the Wine tests).
-bash tools/setup.sh --test --windows
+# The tests' packages, the Windows cross build's (the Wine tests) and the
+# release signing's (its test with throwaway keys).
+bash tools/setup.sh --test --windows --release
 
 # Unformatted code fails the run before anything is built (tools/format.sh mends it).
 bash tools/format.sh --check

@@ -1,6 +1,6 @@
 ; The Windows installer of varnox-patch, built on Linux with Debian's nsis by
 ; the target windows_installer (cmake/packaging.cmake), which defines
-; VERSION, VERSION_DOTS, WINDOW, CONSOLE, README, ICON and OUTFILE.
+; VERSION, VERSION_DOTS, WINDOW, CONSOLE, README, ICON, OUTFILE and SIGN.
 ; Installs both programs for all users, with Start-menu entries and an
 ; uninstaller; /S installs and uninstalls silently.
 
@@ -16,6 +16,10 @@ RequestExecutionLevel admin
 !define MENU_FOLDER "$SMPROGRAMS\${PRODUCT}"
 
 Name "${PRODUCT} ${VERSION}"
+; The uninstaller is signed as the programs and the installer are (SIGN does
+; nothing when the environment names no certificate).
+!uninstfinalize '${SIGN} "%1"'
+
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"

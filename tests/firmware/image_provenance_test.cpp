@@ -104,11 +104,13 @@ TEST(ImageProvenanceTest, FirmwareNameLeadsToItsImagesDigest)
     EXPECT_FALSE(ImageOfFirmware(""));
 }
 
-TEST(ImageProvenanceTest, VersionTextIsTwoLines)
+TEST(ImageProvenanceTest, VersionTextNamesImagesAndSource)
 {
     const std::string text = VersionText("varnox-patch-cli");
     EXPECT_TRUE(std::regex_match(text, std::regex("varnox-patch-cli 2\\.04\n"
-                                                  "images: (stand-in|real), set sha256 [0-9a-f]{64}\n")))
+                                                  "images: (stand-in|real), set sha256 [0-9a-f]{64}\n"
+                                                  "commit ([0-9a-f]{12}(\\+changes)?|unknown), "
+                                                  "built ([0-9]{4}-[0-9]{2}-[0-9]{2}|unknown)\n")))
         << text;
     const std::string label = CarriesStandInImages() ? "stand-in" : "real";
     EXPECT_NE(text.find("images: " + label + ", set sha256 " + std::string(ImageSetSha256()) + "\n"),

@@ -74,7 +74,10 @@ std::string UsageText(const std::string& program)
            program +
            " --help | --version\n"
            "  COMn=DEVICE  maps the port menu's item COMn (n = 1..8) to DEVICE,\n" +
-           kDeviceExample + "  --version    prints the program's version, then ends\n" + RunOptionsHelp();
+           kDeviceExample +
+           "  --version    prints the program's version, the carried image set and the\n"
+           "               source commit and build date, then ends\n" +
+           RunOptionsHelp();
 }
 
 StartupAnswer AnswerCommandLine(const CommandLine& line, const std::string& program)
