@@ -54,12 +54,14 @@ bool MainWindowCore::StartUpdate()
         worker_.join();
     phase_ = RunPhase::Running;
     ShowRunControls();
-    worker_ = std::thread([this] {
+    RunStart start;
+    start.SelectorIndex = view_.SelectorIndex();
+    worker_ = std::thread([this, start] {
         // An exception must not end the program with the window in its run
         // state; it is reported once the run has been wound up.
         std::string failure;
         try {
-            engine_.Run();
+            engine_.Run(start);
         } catch (const std::exception& error) {
             failure = error.what();
         } catch (...) {
