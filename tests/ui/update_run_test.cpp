@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -219,8 +220,11 @@ private slots:
         QVERIFY(bench.boxes.shown[0].RunInProgress);
 
         QCOMPARE(form.LogLines(), Lines({"", kNoAnswerText, ""}));
-        QVERIFY(form.ProgressGauge->isVisible());
+        // The gauge, left at 0%, gives its place to the verdict.
         QCOMPARE(form.ProgressGauge->text(), QStringLiteral("0%"));
+        QVERIFY(form.VerdictBand->isVisible() && !form.ProgressGauge->isVisible());
+        QCOMPARE(form.VerdictBand->text(), QStringLiteral("CENTRALE NON MODIFICATA , PANEL UNCHANGED"));
+        QCOMPARE(form.VerdictBand->geometry(), QRect(0, 337, 633, 25));
         QVERIFY(form.UpdateButton->isEnabled());
         QVERIFY(form.PortMenu()->menuAction()->isEnabled());
 
