@@ -77,8 +77,9 @@ void MainWindow::RefreshMenus()
 std::string MainWindow::ChooseTraceFile()
 {
     const QString start = QDir::home().filePath(QStringLiteral("varnox-trace.txt"));
-    return boxes_.AskSaveFile(this, QString::fromLatin1(CaptionOf(MenuCommand::WriteTrace)), start,
-                              QStringLiteral("Trace (*.txt);;All files (*)"))
+    return boxes_
+        .AskSaveFile(this, QString::fromLatin1(CaptionOf(MenuCommand::WriteTrace)), start,
+                     QStringLiteral("Trace (*.txt);;All files (*)"))
         .toStdString();
 }
 
@@ -103,7 +104,8 @@ std::string MainWindow::ChooseReportFile(const std::string& suggested_name)
         .toStdString();
 }
 
-int MainWindow::ShowHistory(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows)
+int MainWindow::ShowHistory(const std::vector<std::string>& header,
+                            const std::vector<std::vector<std::string>>& rows)
 {
     QStandardItemModel table(int(rows.size()), int(header.size()));
     for (std::size_t column = 0; column < header.size(); ++column)
