@@ -18,8 +18,8 @@ namespace varnox {
 
 namespace {
 
-// What a run the user cannot start (the menus' refusals) is told by: the
-// OPTIONS choices are the next run's, IDENTIFY PANEL uses the port.
+// The entries refused while a run is under way: the OPTIONS choices would
+// change what the run was started with, IDENTIFY PANEL would use its port.
 bool ChangesTheRun(MenuCommand command)
 {
     switch (command) {
