@@ -77,7 +77,9 @@ std::string UsageText(const std::string& program)
            kDeviceExample +
            "  --version    prints the program's version, the carried image set and the\n"
            "               source commit and build date, then ends\n" +
-           RunOptionsHelp();
+           RunOptionsHelp() +
+           "--fast, --verify-eeprom, --no-record and --trace hold for this start over the\n"
+           "choices kept from the OPTIONS menu, and do not change them.\n";
 }
 
 StartupAnswer AnswerCommandLine(const CommandLine& line, const std::string& program)
