@@ -9,11 +9,11 @@
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
-#include <windows.h>
 #else
 #include <unistd.h>
 #endif
 
+#include "record/append_only_file.h"
 #include "record/run_record_json.h"
 
 namespace varnox {
@@ -25,29 +25,9 @@ namespace fs = std::filesystem;
 // The thin layer over the C runtime's file descriptors, which both systems
 // have: one write of a whole line to a file opened for appending.
 #ifdef _WIN32
-// Appending: a handle that may only append (FILE_APPEND_DATA without
-// FILE_WRITE_DATA) has every write put at the end of the file by the system,
-// as one step; the C runtime's _O_APPEND seeks and then writes, so two
-// programs ending a run at once could write over each other's line.
 int OpenFile(const fs::path& file, bool append)
 {
-    if (!append)
-        return _wopen(file.c_str(), _O_RDONLY | _O_BINARY);
-    const HANDLE handle =
-        CreateFileW(file.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD code = GetLastError();
-        errno = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? ENOENT
-                : code == ERROR_ACCESS_DENIED                                ? EACCES
-                                                                             : EIO;
-        return -1;
-    }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-    if (fd < 0)
-        CloseHandle(handle);
-    return fd;
+    return append ? OpenAppendOnly(file) : _wopen(file.c_str(), _O_RDONLY | _O_BINARY);
 }
 bool IsRegularFile(int fd)
 {
@@ -80,12 +60,10 @@ int CloseFile(int fd)
     return _close(fd);
 }
 #else
-// Reading never follows into a FIFO's wait (non-blocking); the record is the
-// user's own business, so a new file is theirs alone.
+// Reading never follows into a FIFO's wait (non-blocking).
 int OpenFile(const fs::path& file, bool append)
 {
-    const int flags = append ? O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC : O_RDONLY | O_NONBLOCK | O_CLOEXEC;
-    return ::open(file.c_str(), flags, 0600);
+    return append ? OpenAppendOnly(file) : ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 }
 bool IsRegularFile(int fd)
 {
