@@ -27,6 +27,7 @@
 #endif
 #include "firmware/image_provenance.h"
 #include "update/exit_status.h"
+#include "update/trace_target.h"
 #include "update/update_engine.h"
 
 namespace {
@@ -130,10 +131,20 @@ int main(int argc, char** argv)
 #endif
     InterruptibleClock clock;
     PortTracing tracing(opener, clock);
+    if (const std::string refusal = TraceTargetRefusal(line.run); !refusal.empty()) {
+        WriteAll(STDERR_FILENO, std::string(kProgram) + ": " + refusal + "\n\n" + UsageText(kProgram));
+        return kExitUsage;
+    }
     if (std::string error; !tracing.Start(line.run.TraceFile, error)) {
         WriteAll(STDERR_FILENO, std::string(kProgram) + ": --trace: " + error + "\n\n" + UsageText(kProgram));
         return kExitUsage;
     }
+    // The run goes on without its trace; one line at the end says so.
+    const auto warn_of_trace = [&tracing, &line] {
+        if (const std::string failure = tracing.WriteFailure(); !failure.empty())
+            WriteAll(STDERR_FILENO, std::string(kProgram) + ": --trace " + line.run.TraceFile +
+                                        ": the trace could not be written: " + failure + "\n");
+    };
     ConsoleWindow window(STDOUT_FILENO, STDERR_FILENO, show_status, clock);
     UpdateEngine engine(tracing.Opener(), clock, window);
     engine.SelectedPort.store(port);
@@ -145,6 +156,7 @@ int main(int argc, char** argv)
     if (line.action == CommandLine::Action::Identify) {
         const Identification found = engine.Identify();
         window.Finish();
+        warn_of_trace();
         WriteAll(STDOUT_FILENO, IdentificationText(found));
         return IdentificationStatus(found);
     }
@@ -160,6 +172,7 @@ int main(int argc, char** argv)
                           }};
     const int status = RunGuardedUpdate(work, clock, window, *stops);
     window.Finish();
+    warn_of_trace();
     if (const std::string warning = opener.LastWarning(); !warning.empty())
         WriteAll(STDERR_FILENO, warning + "\n");
     return status;
