@@ -9,7 +9,7 @@
 #include <io.h>
 #endif
 
-#include "cli/command_line.h"
+#include "cli/cli_command_line.h"
 #include "cli/console_window.h"
 #include "cli/guarded_update.h"
 #include "cli/history_report.h"
@@ -73,30 +73,30 @@ int main(int argc, char** argv)
 #ifdef _WIN32
     const WindowsConsole console;
 #endif
-    const CommandLine line = ParseCommandLine(argc, argv);
-    if (line.action == CommandLine::Action::Help) {
-        WriteAll(STDOUT_FILENO, UsageText(kProgram));
+    const CliCommandLine line = ParseCliCommandLine(argc, argv);
+    if (line.action == CliCommandLine::Action::Help) {
+        WriteAll(STDOUT_FILENO, CliUsageText(kProgram));
         return 0;
     }
-    if (line.action == CommandLine::Action::Version) {
+    if (line.action == CliCommandLine::Action::Version) {
         WriteAll(STDOUT_FILENO, VersionText(kProgram));
         return 0;
     }
-    if (line.action == CommandLine::Action::UsageError) {
-        WriteAll(STDERR_FILENO, std::string(kProgram) + ": " + line.error + "\n\n" + UsageText(kProgram));
+    if (line.action == CliCommandLine::Action::UsageError) {
+        WriteAll(STDERR_FILENO, std::string(kProgram) + ": " + line.error + "\n\n" + CliUsageText(kProgram));
         return kExitUsage;
     }
-    if (line.action == CommandLine::Action::ListPorts) {
+    if (line.action == CliCommandLine::Action::ListPorts) {
         WriteAll(STDOUT_FILENO, PortTable(ListPorts()));
         return 0;
     }
-    if (line.action == CommandLine::Action::History) {
+    if (line.action == CliCommandLine::Action::History) {
         const HistoryAnswer history = HistoryOf(line.history_file);
         WriteAll(STDOUT_FILENO, history.Out);
         WriteAll(STDERR_FILENO, history.Err);
         return history.ExitStatus;
     }
-    if (line.action == CommandLine::Action::Report) {
+    if (line.action == CliCommandLine::Action::Report) {
         const ReportAnswer report = WriteRunReport(line.history_file, line.report_run, line.report_file);
         WriteAll(STDOUT_FILENO, report.Out);
         WriteAll(STDERR_FILENO, report.Err);
@@ -131,7 +131,7 @@ int main(int argc, char** argv)
     InterruptibleClock clock;
     PortTracing tracing(opener, clock);
     if (std::string error; !tracing.Start(line.run.TraceFile, error)) {
-        WriteAll(STDERR_FILENO, std::string(kProgram) + ": --trace: " + error + "\n\n" + UsageText(kProgram));
+        WriteAll(STDERR_FILENO, std::string(kProgram) + ": --trace: " + error + "\n\n" + CliUsageText(kProgram));
         return kExitUsage;
     }
     ConsoleWindow window(STDOUT_FILENO, STDERR_FILENO, show_status, clock);
@@ -142,7 +142,7 @@ int main(int argc, char** argv)
     engine.ProgramName = kProgram;
     engine.PortName = line.device_path;
     engine.RecordProblem = [&window](const std::string& text) { window.Notice({text}); };
-    if (line.action == CommandLine::Action::Identify) {
+    if (line.action == CliCommandLine::Action::Identify) {
         const Identification found = engine.Identify();
         window.Finish();
         WriteAll(STDOUT_FILENO, IdentificationText(found));

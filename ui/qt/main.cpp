@@ -12,7 +12,7 @@
 #include "comm/port_map.h"
 #include "core/clock.h"
 #include "trace/traced_device.h"
-#include "ui/core/command_line.h"
+#include "ui/core/window_command_line.h"
 #include "ui/qt/box_presenter.h"
 #include "ui/qt/main_window.h"
 
@@ -23,17 +23,17 @@ int main(int argc, char** argv)
     // and bad arguments among which Qt has no option of its own ("-...") to
     // take out of argv.
     const std::vector<std::string> given(argv + 1, argv + argc);
-    CommandLine command = ParseCommandLine(given);
+    WindowCommandLine command = ParseWindowCommandLine(given);
     const bool qt_options = std::any_of(given.begin(), given.end(), [](const std::string& arg) {
         return arg.size() > 1 && arg[0] == '-' && arg != "-h" && arg != "--help" && arg != "--version";
     });
     std::unique_ptr<QApplication> app;
-    if (command.What == CommandLine::Action::OpenWindow ||
-        (command.What == CommandLine::Action::UsageError && qt_options)) {
+    if (command.What == WindowCommandLine::Action::OpenWindow ||
+        (command.What == WindowCommandLine::Action::UsageError && qt_options)) {
         app = std::make_unique<QApplication>(argc, argv);
-        command = ParseCommandLine({argv + 1, argv + argc});
+        command = ParseWindowCommandLine({argv + 1, argv + argc});
     }
-    const StartupAnswer answer = AnswerCommandLine(command, "varnox-patch");
+    const StartupAnswer answer = AnswerWindowCommandLine(command, "varnox-patch");
     if (answer.ExitStatus >= 0) {
         std::fputs(answer.Out.c_str(), stdout);
         std::fputs(answer.Err.c_str(), stderr);
@@ -46,9 +46,9 @@ int main(int argc, char** argv)
     SteadyClock clock;
     PortTracing tracing(opener, clock);
     if (std::string error; !tracing.Start(command.Run.TraceFile, error)) {
-        command.What = CommandLine::Action::UsageError;
+        command.What = WindowCommandLine::Action::UsageError;
         command.Error = "--trace: " + error;
-        const StartupAnswer refused = AnswerCommandLine(command, "varnox-patch");
+        const StartupAnswer refused = AnswerWindowCommandLine(command, "varnox-patch");
         std::fputs(refused.Err.c_str(), stderr);
         return refused.ExitStatus;
     }

@@ -14,7 +14,7 @@
 #include "comm/win32/serial_win32.h"
 #include "core/clock.h"
 #include "trace/traced_device.h"
-#include "ui/core/command_line.h"
+#include "ui/core/window_command_line.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/wide_text.h"
 #include "update/update_engine.h"
@@ -76,8 +76,8 @@ int RefuseArguments(const varnox::StartupAnswer& answer)
 int main()
 {
     using namespace varnox;
-    CommandLine command = ParseCommandLine(Arguments());
-    const StartupAnswer answer = AnswerCommandLine(command, kProgramName);
+    WindowCommandLine command = ParseWindowCommandLine(Arguments());
+    const StartupAnswer answer = AnswerWindowCommandLine(command, kProgramName);
     if (!answer.Err.empty())
         return RefuseArguments(answer);
     if (answer.ExitStatus >= 0) {
@@ -96,9 +96,9 @@ int main()
     SteadyClock clock;
     PortTracing tracing(opener, clock);
     if (std::string error; !tracing.Start(command.Run.TraceFile, error)) {
-        command.What = CommandLine::Action::UsageError;
+        command.What = WindowCommandLine::Action::UsageError;
         command.Error = "--trace: " + error;
-        return RefuseArguments(AnswerCommandLine(command, kProgramName));
+        return RefuseArguments(AnswerWindowCommandLine(command, kProgramName));
     }
     MainWindow window(tracing.Opener(), clock);
     window.Engine().Options = command.Run;
