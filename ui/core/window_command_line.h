@@ -6,14 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "setup/program_setup.h"
 #include "update/run_options.h"
 
 namespace varnox {
-
-struct PortOverride {
-    int Port = 0;
-    std::string Path;
-};
 
 struct WindowCommandLine {
     enum class Action { OpenWindow, Help, Version, UsageError };

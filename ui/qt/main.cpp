@@ -8,10 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "comm/linux/serial_linux.h"
-#include "comm/port_map.h"
-#include "core/clock.h"
-#include "trace/traced_device.h"
+#include "setup/program_setup.h"
 #include "ui/core/window_command_line.h"
 #include "ui/qt/box_presenter.h"
 #include "ui/qt/main_window.h"
@@ -40,23 +37,18 @@ int main(int argc, char** argv)
         return answer.ExitStatus;
     }
 
-    PosixPortOpener opener(PortMap::Discover());
-    for (const PortOverride& item : command.Ports)
-        opener.Pin(item.Port, item.Path);
-    SteadyClock clock;
-    PortTracing tracing(opener, clock);
-    if (std::string error; !tracing.Start(command.Run.TraceFile, error)) {
+    ProgramSetup setup(command.Ports, PortNumbering::System);
+    if (std::string error; !setup.Start(command.Run, error)) {
         command.What = WindowCommandLine::Action::UsageError;
-        command.Error = "--trace: " + error;
+        command.Error = error;
         const StartupAnswer refused = AnswerWindowCommandLine(command, "varnox-patch");
         std::fputs(refused.Err.c_str(), stderr);
         return refused.ExitStatus;
     }
     ModalBoxPresenter boxes;
 
-    MainWindow window(tracing.Opener(), clock, boxes);
-    window.Engine().Options = command.Run;
-    ApplyRunEnvironment(window.Engine().Options);
+    MainWindow window(setup.Opener(), setup.Time(), boxes);
+    setup.Prepare(window.Engine());
     window.show();
     return app->exec();
 }
