@@ -12,10 +12,14 @@ namespace {
 constexpr const char* kDeviceExample =
     "               e.g. COM1=\\\\.\\COM12 for an adapter numbered above 8\n"
     "Items not mapped on the command line are the system's ports of the same name.\n";
+constexpr const char* kToolkitOptions = "";
 #else
 constexpr const char* kDeviceExample =
     "               e.g. COM1=/dev/ttyUSB0 or COM1=/dev/pts/7\n"
     "Items not mapped on the command line use the serial ports found on this machine.\n";
+constexpr const char* kToolkitOptions =
+    "Qt's own options (-platform NAME, -style NAME, -display DISPLAY, -reverse, ...;\n"
+    "see the manual page) are passed to Qt.\n";
 #endif
 
 WindowCommandLine Refused(std::string error)
@@ -77,7 +81,7 @@ std::string WindowUsageText(const std::string& program)
            kDeviceExample +
            "  --version    prints the program's version, the carried image set and the\n"
            "               source commit and build date, then ends\n" +
-           RunOptionsHelp();
+           RunOptionsHelp() + kToolkitOptions;
 }
 
 StartupAnswer AnswerWindowCommandLine(const WindowCommandLine& line, const std::string& program)
