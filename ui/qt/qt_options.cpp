@@ -11,11 +11,12 @@ namespace {
 // QGuiApplication's, QApplication's and the X11 platform's, as Qt 6 takes
 // them; Qt reads "--platform" as "-platform" too.
 constexpr std::array<std::string_view, 16> kWithValue = {
-    "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry", "-geometry",
-    "-qwindowtitle", "-title", "-qwindowicon", "-icon", "-style", "-stylesheet", "-session", "-display",
-    "-name", "-visual"};
-constexpr std::array<std::string_view, 6> kAlone = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-cmap",
-                                                    "-testability"};
+    "-platform", "-platformpluginpath", "-platformtheme", "-plugin",      "-qwindowgeometry",
+    "-geometry", "-qwindowtitle",       "-title",         "-qwindowicon", "-icon",
+    "-style",    "-stylesheet",         "-session",       "-display",     "-name",
+    "-visual"};
+constexpr std::array<std::string_view, 6> kAlone = {"-reverse", "-widgetcount", "-nograb",
+                                                    "-dograb",  "-cmap",        "-testability"};
 constexpr std::array<std::string_view, 3> kJoined = {"-style=", "-stylesheet=", "-qmljsdebugger="};
 
 template <std::size_t N>
