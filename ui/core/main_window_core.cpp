@@ -13,6 +13,7 @@
 #include "ui/core/about_text.h"
 #include "ui/core/form_texts.h"
 #include "update/identify_report.h"
+#include "update/trace_target.h"
 
 namespace varnox {
 
@@ -278,7 +279,9 @@ void MainWindowCore::ToggleTrace()
         next.TracePath = view_.ChooseTraceFile();
         if (next.TracePath.empty())
             return;
-        if (!tracing_.Switch(next.TracePath, error)) {
+        // Never over the run record, which a new trace file would empty.
+        error = TraceTargetRefusal(RunOptionsFor(base_options_, next));
+        if (!error.empty() || !tracing_.Switch(next.TracePath, error)) {
             view_.ShowBox({BoxIcon::Error, kProgramName, "Trace not written: " + error, {}});
             return;
         }

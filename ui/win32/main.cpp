@@ -10,11 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "comm/port_map.h"
-#include "comm/win32/serial_win32.h"
-#include "core/clock.h"
-#include "trace/traced_device.h"
-#include "ui/core/command_line.h"
+#include "setup/program_setup.h"
+#include "ui/core/window_command_line.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/wide_text.h"
 #include "update/update_engine.h"
@@ -76,8 +73,8 @@ int RefuseArguments(const varnox::StartupAnswer& answer)
 int main()
 {
     using namespace varnox;
-    CommandLine command = ParseCommandLine(Arguments());
-    const StartupAnswer answer = AnswerCommandLine(command, kProgramName);
+    WindowCommandLine command = ParseWindowCommandLine(Arguments());
+    const StartupAnswer answer = AnswerWindowCommandLine(command, kProgramName);
     if (!answer.Err.empty())
         return RefuseArguments(answer);
     if (answer.ExitStatus >= 0) {
@@ -89,20 +86,14 @@ int main()
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
-    PortMap overrides;
-    for (const PortOverride& item : command.Ports)
-        overrides.Map(item.Port, item.Path);
-    Win32PortOpener opener(overrides);
-    SteadyClock clock;
-    PortTracing tracing(opener, clock);
-    if (std::string error; !tracing.Start(command.Run.TraceFile, error)) {
-        command.What = CommandLine::Action::UsageError;
-        command.Error = "--trace: " + error;
-        return RefuseArguments(AnswerCommandLine(command, kProgramName));
+    ProgramSetup setup(command.Ports, PortNumbering::System);
+    if (std::string error; !setup.Start(command.Run, error)) {
+        command.What = WindowCommandLine::Action::UsageError;
+        command.Error = error;
+        return RefuseArguments(AnswerWindowCommandLine(command, kProgramName));
     }
-    MainWindow window(tracing.Opener(), clock);
-    window.Engine().Options = command.Run;
-    ApplyRunEnvironment(window.Engine().Options);
+    MainWindow window(setup.Opener(), setup.Time());
+    setup.Prepare(window.Engine());
     if (!window.Create())
         return 1;
     ShowWindow(window.Handle(), SW_SHOWNORMAL);
