@@ -7,6 +7,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #endif
 
 #include "cli/cli_command_line.h"
