@@ -43,17 +43,21 @@ ProgramSetup::~ProgramSetup() = default;
 
 bool ProgramSetup::Start(const RunOptions& options, std::string& error)
 {
-    options_ = options;
-    ApplyRunEnvironment(options_);
-    if (std::string refusal = TraceTargetRefusal(options_); !refusal.empty()) {
-        error = std::move(refusal);
+    if (!StartForWindow(options, error))
         return false;
-    }
     std::string reason;
     if (tracing_.Start(options_.TraceFile, reason))
         return true;
     error = "--trace: " + reason;
     return false;
+}
+
+bool ProgramSetup::StartForWindow(const RunOptions& options, std::string& error)
+{
+    options_ = options;
+    ApplyRunEnvironment(options_);
+    error = TraceTargetRefusal(options_);
+    return error.empty();
 }
 
 std::string ProgramSetup::TraceFailure()

@@ -41,6 +41,10 @@ public:
     // the trace they ask for. False with what to say (a usage error) when the
     // trace file cannot be created or is the run record's file.
     bool Start(const RunOptions& options, std::string& error);
+    // The same for a window, whose core traces the runs itself (WRITE TRACE...
+    // can end or change the trace between runs): the trace file is checked
+    // and kept in Options() but not started here.
+    bool StartForWindow(const RunOptions& options, std::string& error);
     // Hands the run options to `engine`.
     void Prepare(UpdateEngine& engine) const;
 

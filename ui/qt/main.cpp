@@ -12,7 +12,6 @@
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_options.h"
 #include "ui/qt/settings_store.h"
-#include "update/trace_target.h"
 
 namespace {
 
@@ -35,16 +34,7 @@ int main(int argc, char** argv)
     if (const StartupAnswer answer = AnswerWindowCommandLine(command, kProgramName); answer.ExitStatus >= 0)
         return Answer(answer);
     ProgramSetup setup(command.Ports, PortNumbering::System);
-    RunOptions untraced = command.Run;
-    untraced.TraceFile.clear();
-    RunOptions given;
-    std::string error;
-    if (setup.Start(untraced, error)) {
-        given = setup.Options();
-        given.TraceFile = command.Run.TraceFile;
-        error = TraceTargetRefusal(given);
-    }
-    if (!error.empty()) {
+    if (std::string error; !setup.StartForWindow(command.Run, error)) {
         command.What = WindowCommandLine::Action::UsageError;
         command.Error = error;
         return Answer(AnswerWindowCommandLine(command, kProgramName));
@@ -56,8 +46,8 @@ int main(int argc, char** argv)
     MainWindow window(setup.Opener(), setup.Time(), boxes);
     // The window's trace goes through its core, where WRITE TRACE... can end
     // it or choose another: the command line's, else the one kept.
-    if (const std::string trace_error = window.Core().SetSettingsStore(settings, given);
-        !trace_error.empty() && !given.TraceFile.empty()) {
+    if (const std::string trace_error = window.Core().SetSettingsStore(settings, setup.Options());
+        !trace_error.empty() && !setup.Options().TraceFile.empty()) {
         command.What = WindowCommandLine::Action::UsageError;
         command.Error = "--trace: " + trace_error;
         return Answer(AnswerWindowCommandLine(command, kProgramName));
