@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "ui/win32/dialog_template.h"
 #include "ui/win32/wide_text.h"
 
@@ -50,8 +52,19 @@ void FillList(HWND list, const HistoryTable& table)
                          reinterpret_cast<LPARAM>(&item));
         }
     }
-    for (std::size_t column = 0; column < table.Header->size(); ++column)
-        SendMessageW(list, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE_USEHEADER);
+    // Each column as wide as the wider of its title and its widest cell,
+    // with the list's own margins (AUTOSIZE leaves titles cut short).
+    for (std::size_t column = 0; column < table.Header->size(); ++column) {
+        const auto width = [list](const std::string& text) {
+            return static_cast<int>(
+                SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(Widen(text).c_str())));
+        };
+        int widest = width((*table.Header)[column]);
+        for (const std::vector<std::string>& cells : *table.Rows)
+            if (column < cells.size())
+                widest = std::max(widest, width(cells[column]));
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, column, widest + 16);
+    }
 }
 
 INT_PTR CALLBACK HistoryProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
