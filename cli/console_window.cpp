@@ -101,18 +101,12 @@ void ConsoleWindow::SetFieldText(Field field, const std::string& text)
     Draw(false);
 }
 
-void ConsoleWindow::MessageBox(BoxKind, const std::string&, const std::string& text, const std::string& detail)
+void ConsoleWindow::ShowBox(const BoxText& box)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     Erase();
-    WriteAll(err_fd_, detail.empty() ? text + "\n" : text + "\n" + detail + "\n");
+    WriteAll(err_fd_, box.Detail.empty() ? box.Text + "\n" : box.Text + "\n" + box.Detail + "\n");
     Draw(true);
-}
-
-void ConsoleWindow::PumpMessages()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    Draw(false);
 }
 
 void ConsoleWindow::Notice(const std::vector<std::string>& lines)

@@ -29,10 +29,7 @@ public:
     void SetFieldText(Field field, const std::string& text) override;
     void SetButtonEnabled(bool) override {}
     // Prints the text (and the detail on the next line) and returns, as if OK was pressed.
-    void MessageBox(BoxKind kind, const std::string& title, const std::string& text,
-                    const std::string& detail) override;
-    void PumpMessages() override;
-    int SelectorIndex() override { return -1; }
+    void ShowBox(const BoxText& box) override;
 
     // Lines of the tool's own on standard error (the Ctrl-C warning).
     void Notice(const std::vector<std::string>& lines);

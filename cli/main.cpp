@@ -13,13 +13,13 @@
 #include "cli/console_window.h"
 #include "cli/guarded_update.h"
 #include "cli/history_report.h"
-#include "cli/identify_report.h"
 #include "cli/interruptible_clock.h"
 #include "cli/report_command.h"
 #include "cli/stop_events.h"
 #include "comm/port_list.h"
 #include "comm/port_map.h"
 #include "trace/traced_device.h"
+#include "update/identify_report.h"
 #ifdef _WIN32
 #include "comm/win32/serial_win32.h"
 #else

@@ -1,12 +1,9 @@
 #include "cli/report_command.h"
 
-#include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <system_error>
 
 #include "record/record_file.h"
-#include "record/run_report.h"
+#include "record/report_file.h"
 
 namespace varnox {
 
@@ -41,16 +38,8 @@ ReportAnswer WriteRunReport(const std::string& record, int run, const std::strin
         return Refused("no run " + std::to_string(run) + " in " + path->string() + ", which holds runs 1 to " +
                        std::to_string(runs.size()));
     const int chosen = run == 0 ? int(runs.size()) : run;
-    const std::string html = RunReportHtml(runs[size_t(chosen - 1)]);
-
-    errno = 0;
-    std::ofstream out(std::filesystem::path(file), std::ios::binary | std::ios::trunc);
-    if (!out)
-        return Refused("cannot open " + file + ": " + std::generic_category().message(errno ? errno : EIO));
-    out.write(html.data(), std::streamsize(html.size()));
-    out.close();
-    if (!out)
-        return Refused("cannot write " + file + ": " + std::generic_category().message(errno ? errno : EIO));
+    if (std::string problem = SaveRunReport(runs[size_t(chosen - 1)], file); !problem.empty())
+        return Refused(problem);
     return {0, "report of run " + std::to_string(chosen) + " written to " + file + "\n", ""};
 }
 

@@ -10,8 +10,8 @@ namespace varnox {
 
 namespace {
 
-constexpr size_t kColumns = 8;
-using Row = std::array<std::string, kColumns>;
+constexpr size_t kColumns = kHistoryColumns;
+using Row = HistoryRow;
 
 const Row kHeader = {"run", "start (UTC)", "port", "firmware before", "image", "ending", "verification", "exit"};
 
@@ -57,12 +57,23 @@ std::string Count(size_t n, const char* one, const char* many)
 
 }  // namespace
 
-std::string HistoryTable(const RecordLog& log)
+const HistoryRow& HistoryHeader()
+{
+    return kHeader;
+}
+
+std::vector<HistoryRow> HistoryRows(const RecordLog& log)
 {
     std::vector<Row> rows;
     rows.reserve(log.Records.size());
     for (const RunRecord& run : log.Records)
         rows.push_back(RowOf(rows.size() + 1, run));
+    return rows;
+}
+
+std::string HistoryTable(const RecordLog& log)
+{
+    const std::vector<Row> rows = HistoryRows(log);
 
     std::array<size_t, kColumns> widths{};
     Row rule;

@@ -8,6 +8,12 @@ bool PortTrace::Open(const std::string& path, std::string& error)
     return transcript_.Open(path, clock_.Now(), "port events", error);
 }
 
+void PortTrace::Close()
+{
+    const std::lock_guard lock(mutex_);
+    transcript_.Close();
+}
+
 void PortTrace::Wrote(std::span<const uint8_t> bytes)
 {
     const std::lock_guard lock(mutex_);

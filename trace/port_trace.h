@@ -21,6 +21,8 @@ public:
 
     // Creates (or empties) the file; false with the reason on failure.
     bool Open(const std::string& path, std::string& error);
+    // Ends the file; what comes after is not traced until the next Open.
+    void Close();
 
     void Wrote(std::span<const uint8_t> bytes);
     void Read(std::span<const uint8_t> bytes);

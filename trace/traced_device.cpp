@@ -136,6 +136,13 @@ std::unique_ptr<SerialDevice> TracedPortOpener::OpenPort(int port, std::string& 
     return std::make_unique<TracedDevice>(std::move(device), trace_);
 }
 
+bool PortTracing::Switch(const std::string& path, std::string& error)
+{
+    tracing_ = false;
+    trace_.Close();
+    return Start(path, error);
+}
+
 bool PortTracing::Start(const std::string& path, std::string& error)
 {
     if (path.empty())

@@ -5,6 +5,7 @@
 // stale input, the line's errors when they are taken at a failure, a device
 // gone, and the close. Bytes and results pass unchanged.
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -71,18 +72,49 @@ private:
 class PortTracing {
 public:
     // `inner` and `clock` must outlive this.
-    PortTracing(PortOpener& inner, Clock& clock) : inner_(inner), trace_(clock), traced_(inner, trace_) {}
+    PortTracing(PortOpener& inner, Clock& clock)
+        : inner_(inner), trace_(clock), traced_(inner, trace_), following_(*this)
+    {
+    }
+    PortTracing(const PortTracing&) = delete;
+    PortTracing& operator=(const PortTracing&) = delete;
 
     // Starts the trace into `path`; an empty path keeps the ports untraced.
     // False with the reason when the file cannot be created.
     bool Start(const std::string& path, std::string& error);
     PortOpener& Opener() { return tracing_ ? static_cast<PortOpener&>(traced_) : inner_; }
 
+    // For a window, whose trace can be chosen between runs: ends the trace
+    // under way and traces into `path` from now on (none when it is empty).
+    // On failure nothing is traced. Ports opened later follow it when opened
+    // through Following().
+    bool Switch(const std::string& path, std::string& error);
+    PortOpener& Following() { return following_; }
+
 private:
+    // Opens through the traced or the plain opener, as the trace is at each open.
+    class FollowingOpener final : public PortOpener {
+    public:
+        explicit FollowingOpener(PortTracing& tracing) : tracing_(tracing) {}
+        std::unique_ptr<SerialDevice> OpenPort(int port, std::string& reason) override
+        {
+            return tracing_.Opener().OpenPort(port, reason);
+        }
+        OpenRefusal LastRefusal() const override { return tracing_.inner_.LastRefusal(); }
+        bool Available(int port) override { return tracing_.inner_.Available(port); }
+        std::string DeviceName(int port) const override { return tracing_.inner_.DeviceName(port); }
+        std::string LastWarning() const override { return tracing_.inner_.LastWarning(); }
+        void Learn(const std::vector<PortInfo>& ports) override { tracing_.inner_.Learn(ports); }
+
+    private:
+        PortTracing& tracing_;
+    };
+
     PortOpener& inner_;
     PortTrace trace_;
     TracedPortOpener traced_;
-    bool tracing_ = false;
+    FollowingOpener following_;
+    std::atomic<bool> tracing_{false};
 };
 
 }  // namespace varnox

@@ -30,6 +30,12 @@ public:
     // `events` names what the '#' lines tell ("panel events") in the heading.
     bool Open(const std::string& path, double origin, const std::string& events, std::string& error);
     bool IsOpen() const { return file_ != nullptr; }
+    // Ends the file; nothing is written until the next Open.
+    void Close()
+    {
+        EndLine();
+        file_.reset();
+    }
 
     void Log(WireDirection direction, double time, std::span<const uint8_t> bytes);
     void Note(double time, const std::string& text);

@@ -85,7 +85,6 @@ void EepromPhase::ShowProgress(uint32_t offset)
 {
     run_.Window.SetGaugeProgress(static_cast<int>(offset - kEepromImageStart));
     run_.Window.RepaintGauge();
-    run_.Window.PumpMessages();
 }
 
 StepResult EepromPhase::WriteChunk(uint32_t offset)
@@ -110,7 +109,6 @@ StepResult EepromPhase::Attempts(const std::string& what, const std::function<St
             result, what + ", attempt " + std::to_string(attempt) + " of " + std::to_string(kEepromChunkAttempts));
         ++retries_;
         run_.Window.SetFieldText(Field::ErrorCounter, std::to_string(retries_));
-        run_.Window.PumpMessages();
         // An adapter that dropped out is waited for; the same exchange goes again.
         if (attempt < kEepromChunkAttempts)
             run_.RestorePort();

@@ -121,7 +121,7 @@ void LoaderPhase::ShowPacketFailure(const char* text)
     // A stop asked for by the user is no programming error to report.
     if (run_.Stopped())
         return;
-    run_.Window.MessageBox(BoxKind::Plain, kProgramName, text, "");
+    run_.Window.ShowBox({BoxIcon::None, kProgramName, text, {}});
 }
 
 StepResult LoaderPhase::DownloadMicroKernel()
@@ -134,7 +134,6 @@ StepResult LoaderPhase::DownloadMicroKernel()
     for (; k <= kMicroKernelLastOffset; k += static_cast<int>(kKernelDataLength)) {
         window.SetGaugeProgress(k);
         window.RepaintGauge();
-        window.PumpMessages();
 
         const auto address = static_cast<uint16_t>(kMicroKernelStart + k);
         if (StepResult sent =
@@ -175,7 +174,6 @@ StepResult LoaderPhase::WriteFlash()
     while (address <= end) {
         window.SetGaugeProgress(static_cast<int>(address));
         window.RepaintGauge();
-        window.PumpMessages();
 
         if (StepResult sent = SendPacket(FlashPacket(address, image.ImageBuffer.data() + address),
                                          "flash packet " + Hex(address));

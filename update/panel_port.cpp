@@ -14,7 +14,7 @@ CommResult PanelPort::OpenWithin(double seconds, bool reconnecting, const std::a
         const bool worth_waiting = reconnecting || (opened.kind == CommFailure::OpenRefused &&
                                                     opener_.LastRefusal() == OpenRefusal::Busy);
         if (!worth_waiting || clock_.Now() >= give_up || (stop != nullptr && stop->load())) {
-            window_.MessageBox(BoxKind::Error, kPortErrorTitle, kPortErrorText, opened.system);
+            window_.ShowBox({BoxIcon::Error, kPortErrorTitle, kPortErrorText, opened.system});
             return opened;
         }
         clock_.Pause(kOpenRetryStepMs);

@@ -41,7 +41,7 @@ UpdateEngine::UpdateEngine(PortOpener& opener, Clock& clock, WindowOps& window)
 
 UpdateEngine::~UpdateEngine() = default;
 
-UpdateEnding UpdateEngine::Run()
+UpdateEnding UpdateEngine::Run(const RunStart& start)
 {
     // A second press, from the window's pump or another thread, must not start
     // a run on the same port inside the first.
@@ -50,7 +50,7 @@ UpdateEnding UpdateEngine::Run()
         return UpdateEnding::Refused;
     RunFlag flag(running_, stop_);
     LastVerification.store(Verification::NotRun);
-    const RunRecord header = RecordHeader();
+    const RunRecord header = RecordHeader(start);
     UpdateEnding ending = UpdateEnding::NotRun;
     {
         // Taken and let go on this thread: on Windows the hold belongs to it.
@@ -59,7 +59,7 @@ UpdateEnding UpdateEngine::Run()
         if (inhibitor)
             awake.emplace(*inhibitor);
         run_.reset();
-        run_ = std::make_unique<UpdateRun>(port_, clock_, window_, Options, stop_);
+        run_ = std::make_unique<UpdateRun>(port_, clock_, window_, Options, start, stop_);
         // The run keeps this port for every re-open.
         ending = run_->Steps(SelectedPort.load());
     }
@@ -73,10 +73,10 @@ UpdateEnding UpdateEngine::Run()
     return ending;
 }
 
-Identification UpdateEngine::Identify()
+Identification UpdateEngine::Identify(const RunStart& start)
 {
     Identification found;
-    UpdateRun run(port_, clock_, window_, Options, stop_);
+    UpdateRun run(port_, clock_, window_, Options, start, stop_);
     // As before any run: the fixed looks.
     run.Requests.Pacing = ReplyPacing::Fixed;
     port_.Open(SelectedPort.load());
@@ -88,7 +88,7 @@ Identification UpdateEngine::Identify()
         return found;
     }
     found.Identity = identity.Bytes;
-    found.Firmware = BuildFirmwareName(identity, window_.SelectorIndex());
+    found.Firmware = BuildFirmwareName(identity, start.SelectorIndex);
     if (!found.Firmware)
         return found;
     run.Image.SelectFirmwareImage(*found.Firmware);
@@ -103,9 +103,10 @@ const WorkingImage& UpdateEngine::LastImage() const
     return run_ ? run_->Image : none;
 }
 
-RunRecord UpdateEngine::RecordHeader() const
+RunRecord UpdateEngine::RecordHeader(const RunStart& start) const
 {
     RunRecord record;
+    record.Technician = start.Technician;
     record.Start = std::chrono::system_clock::now();
     record.Program = ProgramName;
     record.Version = std::string(ProgramVersion());

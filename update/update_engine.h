@@ -19,6 +19,7 @@
 #include "update/panel_port.h"
 #include "update/run_ending.h"
 #include "update/run_options.h"
+#include "update/run_start.h"
 #include "update/window_ops.h"
 
 namespace varnox {
@@ -46,14 +47,15 @@ public:
     UpdateEngine(const UpdateEngine&) = delete;
     UpdateEngine& operator=(const UpdateEngine&) = delete;
 
-    // Runs one whole update. Returns at once (ending Refused) when another
-    // run is under way, whatever thread calls it, and then touches nothing.
-    UpdateEnding Run();
+    // Runs one whole update with the window's choices `start`. Returns at once
+    // (ending Refused) when another run is under way, whatever thread calls
+    // it, and then touches nothing.
+    UpdateEnding Run(const RunStart& start = {});
     bool Running() const { return running_.load(); }
 
     // Opens the port, reads the identity and checks name, image and the
     // stand-in guard as a run does, closes the port; writes nothing.
-    Identification Identify();
+    Identification Identify(const RunStart& start = {});
 
     // Asks the run under way (or, when none is, the next one) to end before
     // its next step, EEPROM chunk attempt or loader packet; a request already
@@ -102,7 +104,7 @@ public:
 
 private:
     // The record's start: when, who, which port.
-    RunRecord RecordHeader() const;
+    RunRecord RecordHeader(const RunStart& start) const;
     // Appends LastRecord to the run record, or says why it could not.
     void WriteRecord();
 

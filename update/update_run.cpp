@@ -19,12 +19,13 @@ constexpr int kInitialGaugeMaximum = 1500;
 }  // namespace
 
 UpdateRun::UpdateRun(PanelPort& port, Clock& clock, WindowOps& window, const RunOptions& options,
-                     const std::atomic<bool>& stop)
+                     const RunStart& start, const std::atomic<bool>& stop)
     : Port(port),
       Time(clock),
       Started(clock.Now()),
       Window(window),
       Options(options),
+      Start(start),
       Requests(port.Serial(), clock),
       Phases(clock, Started),
       stop_(stop)
@@ -75,7 +76,7 @@ std::optional<UpdateEnding> UpdateRun::ChooseImage()
 {
     PanelIdentity identity;
     identity.Bytes = *IdentityBefore;
-    const auto name = BuildFirmwareName(identity, Window.SelectorIndex());
+    const auto name = BuildFirmwareName(identity, Start.SelectorIndex);
     if (!name)
         return UpdateEnding::ReleaseRejected;
     Firmware = *name;
@@ -134,7 +135,6 @@ UpdateEnding UpdateRun::End(UpdateEnding ending)
     // The common end.
     Window.SetGaugeVisible(false);
     Port.Close();
-    Window.PumpMessages();
     return ending;
 }
 

@@ -17,6 +17,7 @@
 #include "update/phase_log.h"
 #include "update/run_ending.h"
 #include "update/run_options.h"
+#include "update/run_start.h"
 #include "update/step_result.h"
 #include "update/window_ops.h"
 
@@ -25,7 +26,7 @@ namespace varnox {
 class UpdateRun {
 public:
     // `stop` is the engine's stop request, read before every step and attempt.
-    UpdateRun(PanelPort& port, Clock& clock, WindowOps& window, const RunOptions& options,
+    UpdateRun(PanelPort& port, Clock& clock, WindowOps& window, const RunOptions& options, const RunStart& start,
               const std::atomic<bool>& stop);
     UpdateRun(const UpdateRun&) = delete;
     UpdateRun& operator=(const UpdateRun&) = delete;
@@ -53,6 +54,7 @@ public:
     const double Started;  // Time.Now() when the run began: the phase log's zero
     WindowOps& Window;
     const RunOptions& Options;
+    const RunStart Start;
     MemoryRequests Requests;
     WorkingImage Image;
     PhaseLog Phases;

@@ -169,9 +169,9 @@ TEST_F(ConsoleOutput, WithoutTerminalLogLinesAndBoxesOnly)
     window.LogLine("UPDATING PROCESS STARTED");
     window.LogLine("");
     window.LogLine("ERRORE : La versione della centrale è successiva al presente aggiornamento");
-    window.MessageBox(BoxKind::Error, "Error", "Impossibile accedere alla porta seriale", "/dev/x: busy");
-    window.MessageBox(BoxKind::Plain, "varnox-patch",
-                      "ATTENZIONE: errore irreversibile di programmazione firmware", "");
+    window.ShowBox({BoxIcon::Error, "Error", "Impossibile accedere alla porta seriale", "/dev/x: busy"});
+    window.ShowBox(
+        {BoxIcon::None, "varnox-patch", "ATTENZIONE: errore irreversibile di programmazione firmware", {}});
     window.Tick();
     window.Finish();
 
@@ -190,7 +190,7 @@ TEST_F(ConsoleOutput, StatusLineIsClearedAroundEveryMessage)
     window.SetGaugeMaximum(1000);
     window.SetGaugeProgress(500);
     window.Tick();
-    window.MessageBox(BoxKind::Plain, "varnox-patch", "box", "");
+    window.ShowBox({BoxIcon::None, "varnox-patch", "box", {}});
     window.LogLine("line");
     window.Finish();
 

@@ -12,7 +12,7 @@ namespace varnox::testing {
 
 struct PhaseRun {
     PhaseRun(PortOpener& opener, Clock& clock, WindowOps& window)
-        : port(opener, clock, window), run(port, clock, window, options, stop)
+        : port(opener, clock, window), run(port, clock, window, options, {}, stop)
     {
     }
 

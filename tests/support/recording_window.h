@@ -12,7 +12,7 @@
 namespace varnox::testing {
 
 struct ShownBox {
-    BoxKind Kind;
+    BoxIcon Icon;
     std::string Title;
     std::string Text;
     std::string Detail;
@@ -63,16 +63,10 @@ public:
     {
         Locked([&] { button_enabled = enabled; });
     }
-    void MessageBox(BoxKind kind, const std::string& title, const std::string& text,
-                    const std::string& detail) override
+    void ShowBox(const BoxText& box) override
     {
-        Locked([&] { boxes.push_back({kind, title, text, detail, log.size()}); });
+        Locked([&] { boxes.push_back({box.Icon, box.Title, box.Text, box.Detail, log.size()}); });
     }
-    void PumpMessages() override
-    {
-        Locked([&] { ++pumps; });
-    }
-    int SelectorIndex() override { return selector_index; }
 
     // What was shown. Read them when the engine is not running.
     std::vector<std::string> log;
@@ -84,8 +78,6 @@ public:
     std::string panel_type, address, flash_address, error_counter;
     bool button_enabled = true;
     std::vector<ShownBox> boxes;
-    int pumps = 0;
-    int selector_index = -1;
 
 private:
     template <typename F>

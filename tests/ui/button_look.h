@@ -14,10 +14,10 @@ inline QColor TitleColour(const MainWindow& form)
     return form.palette().color(QPalette::Active, QPalette::Highlight);
 }
 
-// Pixels of Button5 as drawn now that have exactly the title bar's colour.
+// Pixels of UpdateButton as drawn now that have exactly the title bar's colour.
 inline int CaptionPixelsInTitleColour(MainWindow& form)
 {
-    const QImage shot = form.Button5->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shot = form.UpdateButton->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QRgb title = TitleColour(form).rgb();
     int count = 0;
     for (int y = 0; y < shot.height(); ++y) {

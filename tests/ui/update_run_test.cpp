@@ -96,7 +96,7 @@ struct Bench {
     bool Run()
     {
         QSignalSpy finished(&form, &MainWindow::RunFinished);
-        form.Button5->click();
+        form.UpdateButton->click();
         return finished.wait(kRunTimeoutMs);
     }
 
@@ -142,11 +142,11 @@ private slots:
         bool gauge_seen = false;
         Bench bench({}, 1, Pace::Paced);
         MainWindow& form = bench.form;
-        connect(form.Gauge1, &QProgressBar::valueChanged, &form, [&] {
-            percentages.insert(form.Gauge1->text());
-            gauge_seen = gauge_seen || form.Gauge1->isVisible();
+        connect(form.ProgressGauge, &QProgressBar::valueChanged, &form, [&] {
+            percentages.insert(form.ProgressGauge->text());
+            gauge_seen = gauge_seen || form.ProgressGauge->isVisible();
         });
-        LoopGapMeter meter(*form.Gauge1);
+        LoopGapMeter meter(*form.ProgressGauge);
 
         QVERIFY(bench.Run());
 
@@ -160,22 +160,22 @@ private slots:
                                      << "" << QString::fromStdString(kVerifiedItalian + name)
                                      << QString::fromStdString(kVerifiedEnglish + name);
         QCOMPARE(form.LogLines(), expected);
-        QCOMPARE(form.panelTypebox->text(), QString::fromStdString(name));
-        QCOMPARE(form.FlashAddress->text(), QStringLiteral("81792"));
-        QVERIFY(form.ErrorCounter->text().isEmpty());  // no failed attempt
+        QCOMPARE(form.PanelTypeField->text(), QString::fromStdString(name));
+        QCOMPARE(form.FlashAddressField->text(), QStringLiteral("81792"));
+        QVERIFY(form.ErrorCounterField->text().isEmpty());  // no failed attempt
 
         // The last EEPROM chunk's address: the image's EEPROM part in 20-byte chunks.
         const uint32_t image_end = form.Engine().LastImage().ImageEnd;
         const uint32_t last_chunk = 0x24000 + (image_end - 0x24000) / 20 * 20;
-        QCOMPARE(form.Address->text(), QString::number(last_chunk - 0x20000));
+        QCOMPARE(form.EepromAddressField->text(), QString::number(last_chunk - 0x20000));
 
         // The gauge moved through the phases and ends hidden at the last flash packet.
         QVERIFY(gauge_seen);
         QVERIFY2(percentages.size() > 50, qPrintable(QString::number(percentages.size())));
-        QVERIFY(form.Gauge1->isHidden());
-        QCOMPARE(form.Gauge1->text(), QStringLiteral("99%"));
+        QVERIFY(form.ProgressGauge->isHidden());
+        QCOMPARE(form.ProgressGauge->text(), QStringLiteral("99%"));
 
-        QVERIFY(!form.Button5->isEnabled());
+        QVERIFY(!form.UpdateButton->isEnabled());
         QCOMPARE(testing::CaptionPixelsInTitleColour(form), 0);  // greyed, not live-looking
         QVERIFY(form.PortMenu()->menuAction()->isEnabled());
         QVERIFY(!form.RunInProgress());
@@ -198,7 +198,7 @@ private slots:
         QVERIFY(meter.GaugeTextsSeen() >= 3);
 
         // A completed update leaves the button dead: pressing it starts nothing.
-        form.Button5->click();
+        form.UpdateButton->click();
         form.StartUpdate();
         QVERIFY(!form.RunInProgress());
     }
@@ -219,9 +219,9 @@ private slots:
         QVERIFY(bench.boxes.shown[0].RunInProgress);
 
         QCOMPARE(form.LogLines(), Lines({"", kNoAnswerText, ""}));
-        QVERIFY(form.Gauge1->isVisible());
-        QCOMPARE(form.Gauge1->text(), QStringLiteral("0%"));
-        QVERIFY(form.Button5->isEnabled());
+        QVERIFY(form.ProgressGauge->isVisible());
+        QCOMPARE(form.ProgressGauge->text(), QStringLiteral("0%"));
+        QVERIFY(form.UpdateButton->isEnabled());
         QVERIFY(form.PortMenu()->menuAction()->isEnabled());
 
         // Pressing again runs again: the log is emptied and written anew.
@@ -241,9 +241,9 @@ private slots:
         QCOMPARE(form.LogLines(), Lines({"", kStandInItalian, kStandInEnglish}));
         QVERIFY(bench.boxes.shown.empty());
         QCOMPARE(bench.panel.Requests().size(), std::size_t{1});  // the identity read only
-        QVERIFY(form.Button5->isEnabled());
+        QVERIFY(form.UpdateButton->isEnabled());
         QVERIFY(form.PortMenu()->menuAction()->isEnabled());
-        QVERIFY(form.panelTypebox->text().isEmpty());
+        QVERIFY(form.PanelTypeField->text().isEmpty());
     }
 
     void failedEepromPhaseDisablesTheButton()
@@ -256,8 +256,8 @@ private slots:
 
         QCOMPARE(form.Engine().LastEnding.load(), UpdateEnding::EepromFailed);
         QCOMPARE(form.LogLines(), OpeningLines(DefaultPanelName()) << Lines({"", kEepromError, kProgrammingEnd}));
-        QVERIFY(form.Gauge1->isHidden());
-        QVERIFY(!form.Button5->isEnabled());
+        QVERIFY(form.ProgressGauge->isHidden());
+        QVERIFY(!form.UpdateButton->isEnabled());
         QVERIFY(form.PortMenu()->menuAction()->isEnabled());
         QVERIFY(bench.boxes.shown.empty());
         QCOMPARE(bench.panel.CountOf(RequestKind::WriteEeprom), std::size_t{0});
@@ -283,8 +283,8 @@ private slots:
         QCOMPARE(shown.LogAtShow.back(), QString::fromLatin1(kPleaseWait));
         QCOMPARE(shown.LogAtShow.size(), form.LogLines().size());
 
-        QVERIFY(form.Gauge1->isHidden());
-        QVERIFY(form.Button5->isEnabled());
+        QVERIFY(form.ProgressGauge->isHidden());
+        QVERIFY(form.UpdateButton->isEnabled());
         QCOMPARE(bench.panel.CountOf(RequestKind::Flash), std::size_t{0});
     }
 
@@ -295,15 +295,15 @@ private slots:
         Bench bench({}, 1, Pace::Paced);
         MainWindow& form = bench.form;
         QSignalSpy finished(&form, &MainWindow::RunFinished);
-        form.Button5->click();
+        form.UpdateButton->click();
 
         QVERIFY(form.RunInProgress());
-        QVERIFY(!form.Button5->isEnabled());
+        QVERIFY(!form.UpdateButton->isEnabled());
         QCOMPARE(testing::CaptionPixelsInTitleColour(form), 0);
         QVERIFY(!form.PortMenu()->menuAction()->isEnabled());
 
-        form.Button5->click();  // greyed out
-        form.StartUpdate();     // and refused even when called directly
+        form.UpdateButton->click();  // greyed out
+        form.StartUpdate();          // and refused even when called directly
         form.PortItem(1)->trigger();
         form.SelectPort(3);
         QCOMPARE(form.SelectedPort(), 1);
@@ -319,7 +319,7 @@ private slots:
         // Half-way through, the same holds.
         QTRY_VERIFY_WITH_TIMEOUT(form.LogLines().contains(QString::fromLatin1(kWritingFlash)), kRunTimeoutMs);
         QVERIFY(form.RunInProgress());
-        QVERIFY(!form.Button5->isEnabled());
+        QVERIFY(!form.UpdateButton->isEnabled());
         QVERIFY(!form.close());
         form.SelectPort(2);
         QCOMPARE(form.SelectedPort(), 1);
@@ -361,7 +361,7 @@ private slots:
         opener.armed = true;
 
         QSignalSpy finished(&form, &MainWindow::RunFinished);
-        form.Button5->click();
+        form.UpdateButton->click();
         QVERIFY(finished.wait(kRunTimeoutMs));
 
         QVERIFY(!form.RunInProgress());
@@ -382,9 +382,6 @@ private slots:
         MainWindow form(opener, clock, boxes);
         WindowBridge& bridge = form.Core().Bridge();
 
-        form.ComboBox1->setCurrentIndex(4);
-        QCOMPARE(bridge.SelectorIndex(), 4);
-
         std::atomic<bool> box_returned{false};
         std::size_t boxes_when_returned = 0;
         std::thread engine([&] {
@@ -395,7 +392,7 @@ private slots:
             bridge.SetGaugeVisible(true);
             bridge.SetGaugeProgress(750);
             bridge.SetGaugeMaximum(1500);
-            bridge.MessageBox(BoxKind::Plain, kProgramName, "box", "");
+            bridge.ShowBox({BoxIcon::None, kProgramName, "box", {}});
             boxes_when_returned = boxes.shown.size();
             box_returned = true;
             bridge.SetButtonEnabled(false);
@@ -410,9 +407,9 @@ private slots:
         QCOMPARE(at_box.size(), 500);
         QCOMPARE(at_box.front(), QStringLiteral("0"));
         QCOMPARE(at_box.back(), QStringLiteral("499"));
-        QCOMPARE(form.Address->text(), QStringLiteral("16384"));
-        QCOMPARE(form.Gauge1->text(), QStringLiteral("50%"));
-        QVERIFY(!form.Button5->isEnabled());
+        QCOMPARE(form.EepromAddressField->text(), QStringLiteral("16384"));
+        QCOMPARE(form.ProgressGauge->text(), QStringLiteral("50%"));
+        QVERIFY(!form.UpdateButton->isEnabled());
     }
 };
 

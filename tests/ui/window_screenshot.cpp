@@ -42,11 +42,11 @@ int main(int argc, char** argv)
     form.show();
 
     int status = 1;
-    QTimer::singleShot(500, &form, [&] { form.Button5->click(); });
+    QTimer::singleShot(500, &form, [&] { form.UpdateButton->click(); });
     // A few flash packets into the flash write, the window shows every field.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &form, [&] {
-        if (form.FlashAddress->text().toInt() < 0x4400)
+        if (form.FlashAddressField->text().toInt() < 0x4400)
             return;
         poll.stop();
         if (form.grab().save(output)) {

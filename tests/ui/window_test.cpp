@@ -93,46 +93,47 @@ private slots:
         QCOMPARE(form.font().pointSize(), 8);
 
         QCOMPARE(form.LogLines(), StartupLog());
-        QCOMPARE(form.Button5->text(), QStringLiteral("CONTINUE"));
-        QVERIFY(form.Button5->isEnabled());
-        QVERIFY(form.Button5->font().bold());
-        QVERIFY(form.Gauge1->isHidden());
-        QCOMPARE(form.Gauge1->text(), QStringLiteral("0%"));
-        QVERIFY(form.Label1->isHidden());
-        QCOMPARE(form.Label1->text(), QStringLiteral("CHANGE PANEL LANGUAGE TO"));
+        QCOMPARE(form.UpdateButton->text(), QStringLiteral("CONTINUE"));
+        QVERIFY(form.UpdateButton->isEnabled());
+        QVERIFY(form.UpdateButton->font().bold());
+        QVERIFY(form.ProgressGauge->isHidden());
+        QCOMPARE(form.ProgressGauge->text(), QStringLiteral("0%"));
+        QVERIFY(form.LanguageLabel->isHidden());
+        QCOMPARE(form.LanguageLabel->text(), QStringLiteral("CHANGE PANEL LANGUAGE TO"));
         QCOMPARE(form.SelectedPort(), 1);
         QVERIFY(boxes.shown.empty());
 
-        for (QLineEdit* field : {form.panelTypebox, form.Address, form.FlashAddress, form.ErrorCounter}) {
+        for (QLineEdit* field :
+             {form.PanelTypeField, form.EepromAddressField, form.FlashAddressField, form.ErrorCounterField}) {
             QVERIFY(field->text().isEmpty());
             QVERIFY(!field->isEnabled());
         }
-        QVERIFY(!form.panelTypebox->font().italic());
-        QVERIFY(form.Address->font().italic());
-        QVERIFY(form.FlashAddress->font().italic());
-        QVERIFY(form.ErrorCounter->font().italic());
+        QVERIFY(!form.PanelTypeField->font().italic());
+        QVERIFY(form.EepromAddressField->font().italic());
+        QVERIFY(form.FlashAddressField->font().italic());
+        QVERIFY(form.ErrorCounterField->font().italic());
 
-        QVERIFY(form.ComboBox1->isHidden());
-        QVERIFY(form.ComboBox1->isEditable());
-        QCOMPARE(form.ComboBox1->count(), 20);
+        QVERIFY(form.LanguageSelector->isHidden());
+        QVERIFY(form.LanguageSelector->isEditable());
+        QCOMPARE(form.LanguageSelector->count(), 20);
         for (int i = 0; i < 20; ++i)
-            QCOMPARE(form.ComboBox1->itemText(i), QString::fromLatin1(kLanguageSelector[i].Text));
-        QCOMPARE(form.ComboBox1->currentIndex(), -1);
+            QCOMPARE(form.LanguageSelector->itemText(i), QString::fromLatin1(kLanguageSelector[i].Text));
+        QCOMPARE(form.LanguageSelector->currentIndex(), -1);
         QCOMPARE(form.Engine().SelectedPort.load(), 1);
 
-        QVERIFY(form.DEBUG_BOX->isVisible());
-        QCOMPARE(form.DEBUG_BOX->title(), QStringLiteral("INFO BOX"));
-        QCOMPARE(form.Label3->text(), QStringLiteral(" FLASH PROGRAMMING ADDRESS"));
+        QVERIFY(form.InfoBox->isVisible());
+        QCOMPARE(form.InfoBox->title(), QStringLiteral("INFO BOX"));
+        QCOMPARE(form.FlashAddressLabel->text(), QStringLiteral(" FLASH PROGRAMMING ADDRESS"));
 
-        QVERIFY(form.Messaggio->font().bold());
-        QCOMPARE(form.Messaggio->font().pointSize(), 10);
-        QCOMPARE(form.Messaggio->palette().color(QPalette::Text), QColor(Qt::red));
-        QCOMPARE(form.Messaggio->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-        QCOMPARE(form.Messaggio->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-        QVERIFY(!form.Messaggio->isReadOnly());
+        QVERIFY(form.Log->font().bold());
+        QCOMPARE(form.Log->font().pointSize(), 10);
+        QCOMPARE(form.Log->palette().color(QPalette::Text), QColor(Qt::red));
+        QCOMPARE(form.Log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(form.Log->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QVERIFY(!form.Log->isReadOnly());
 
         QVERIFY(form.LogoError().isEmpty());
-        QCOMPARE(form.Image1->pixmap().size(), QSize(105, 85));
+        QCOMPARE(form.LogoImage->pixmap().size(), QSize(105, 85));
         QVERIFY(!form.windowIcon().isNull());
 
         // The window opens at its designed place, or as near as the screen allows.
@@ -172,9 +173,9 @@ private slots:
         auto* control = form.findChild<QWidget*>(name);
         QVERIFY(control != nullptr);
         QCOMPARE(control->geometry(), place);
-        QVERIFY(form.Label5->geometry().topLeft() == QPoint(464, 61));
-        QCOMPARE(form.ComboBox1->geometry().topLeft(), QPoint(8, 192));
-        QCOMPARE(form.ComboBox1->width(), 185);
+        QVERIFY(form.ErrorsLabel->geometry().topLeft() == QPoint(464, 61));
+        QCOMPARE(form.LanguageSelector->geometry().topLeft(), QPoint(8, 192));
+        QCOMPARE(form.LanguageSelector->width(), 185);
     }
 
     void tabOrderStartsWithTheButton()
@@ -184,12 +185,12 @@ private slots:
         SimPortOpener opener(panel, clock);
         testing::RecordingBoxes boxes;
         MainWindow form(opener, clock, boxes);
-        QCOMPARE(form.Button5->nextInFocusChain(), form.Messaggio);
-        QWidget* after_log = form.Messaggio->nextInFocusChain();
-        while (form.Messaggio->isAncestorOf(after_log))  // its own viewport
+        QCOMPARE(form.UpdateButton->nextInFocusChain(), form.Log);
+        QWidget* after_log = form.Log->nextInFocusChain();
+        while (form.Log->isAncestorOf(after_log))  // its own viewport
             after_log = after_log->nextInFocusChain();
-        QCOMPARE(after_log, form.ComboBox1);
-        QVERIFY(form.Messaggio->tabChangesFocus());
+        QCOMPARE(after_log, form.LanguageSelector);
+        QVERIFY(form.Log->tabChangesFocus());
     }
 
     void portMenuSelectsThePortOfTheNextRun()
@@ -376,7 +377,7 @@ private slots:
         MainWindow form(opener, clock, boxes);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        const QPalette look = form.Button5->palette();
+        const QPalette look = form.UpdateButton->palette();
         const QColor title = testing::TitleColour(form);
         QCOMPARE(look.color(QPalette::Active, QPalette::ButtonText), title);
         QCOMPARE(look.color(QPalette::Inactive, QPalette::ButtonText), title);
@@ -388,10 +389,10 @@ private slots:
         QVERIFY(testing::CaptionPixelsInTitleColour(form) > 0);
         // The engine disables and enables it (on the window's thread, at once).
         form.Core().Bridge().SetButtonEnabled(false);
-        QVERIFY(!form.Button5->isEnabled());
+        QVERIFY(!form.UpdateButton->isEnabled());
         QCOMPARE(testing::CaptionPixelsInTitleColour(form), 0);
         form.Core().Bridge().SetButtonEnabled(true);
-        QVERIFY(form.Button5->isEnabled());
+        QVERIFY(form.UpdateButton->isEnabled());
         QVERIFY(testing::CaptionPixelsInTitleColour(form) > 0);
     }
 };

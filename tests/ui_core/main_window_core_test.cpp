@@ -192,7 +192,7 @@ TEST(MainWindowCoreTest, AnEngineBoxHoldsTheRunUntilClosedAndComesAfterWhatPrece
     };
     std::thread engine([&] {
         bench.core.Bridge().LogLine("before");
-        bench.core.Bridge().MessageBox(BoxKind::Plain, kProgramName, "box", "");
+        bench.core.Bridge().ShowBox({BoxIcon::None, kProgramName, "box", {}});
         returned = true;
     });
     ASSERT_TRUE(view.ServeUntil(bench.core, [&] { return returned.load(); }));

@@ -59,6 +59,7 @@ public:
     void EnablePortItem(int port, bool enabled) override { port_items.at(port - 1) = enabled; }
     void SetButtonText(const std::string& text) override { button_text = text; }
     void SetInfoBoxVisible(bool visible) override { info_box_visible = visible; }
+    int SelectorIndex() const override { return selector_index; }
     void RunEnded() override { ++runs_ended; }
 
     // The test's thread serves `core` until `done` holds; false after 60 s.
@@ -88,6 +89,7 @@ public:
     std::array<bool, kMenuPorts> port_items{};
     std::string button_text;
     bool info_box_visible = false;
+    int selector_index = -1;
     int runs_ended = 0;
     int events_served = 0;
 

@@ -31,7 +31,7 @@ TEST(EarlyEndings, NoPanelOnThePort)
     EXPECT_EQ(run.engine.Run(), UpdateEnding::IdentityReadFailed);
     EXPECT_EQ(run.window.log, (Lines{"", "Errore Lettura da centrale : No Answer", ""}));
     ASSERT_EQ(run.window.boxes.size(), 1u);
-    EXPECT_EQ(run.window.boxes[0].Kind, BoxKind::Error);
+    EXPECT_EQ(run.window.boxes[0].Icon, BoxIcon::Error);
     EXPECT_EQ(run.window.boxes[0].Title, "Error");
     EXPECT_EQ(run.window.boxes[0].Text, "Impossibile accedere alla porta seriale");
     EXPECT_TRUE(run.window.gauge_visible);
@@ -149,7 +149,7 @@ TEST(BootloaderEndings, MicroKernelAckWrongFourTimes)
     EXPECT_EQ(run.engine.Run(), UpdateEnding::MicroKernelFailed);
     EXPECT_EQ(run.window.log, Concat(OpeningLines(kName), kBootloaderStart));
     ASSERT_EQ(run.window.boxes.size(), 1u);
-    EXPECT_EQ(run.window.boxes[0].Kind, BoxKind::Plain);
+    EXPECT_EQ(run.window.boxes[0].Icon, BoxIcon::None);
     EXPECT_EQ(run.window.boxes[0].Title, "varnox-patch");
     EXPECT_EQ(run.window.boxes[0].Text,
               "ATTENZIONE: errore di programmazione firmware; la versione non è stata aggiornata");
@@ -179,7 +179,7 @@ TEST(BootloaderEndings, FlashBlockFailingFourTimes)
     EXPECT_EQ(run.window.log, Concat(Concat(OpeningLines(kName), kBootloaderStart),
                                      {"ERASING FLASH...", "Writing Flash ", "PLEASE WAIT..."}));
     ASSERT_EQ(run.window.boxes.size(), 1u);
-    EXPECT_EQ(run.window.boxes[0].Kind, BoxKind::Plain);
+    EXPECT_EQ(run.window.boxes[0].Icon, BoxIcon::None);
     EXPECT_EQ(run.window.boxes[0].Title, "varnox-patch");
     EXPECT_EQ(run.window.boxes[0].Text, "ATTENZIONE: errore irreversibile di programmazione firmware");
     EXPECT_EQ(run.window.flash_address, std::to_string(0x2B80));

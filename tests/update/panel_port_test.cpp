@@ -63,7 +63,7 @@ TEST_F(PanelPortTest, FailureShowsThePortErrorBox)
     EXPECT_EQ(port.Open(3).kind, CommFailure::LineRefused);
     ASSERT_EQ(window.boxes.size(), 2u);
     for (const auto& box : window.boxes) {
-        EXPECT_EQ(box.Kind, BoxKind::Error);
+        EXPECT_EQ(box.Icon, BoxIcon::Error);
         EXPECT_EQ(box.Title, "Error");
         EXPECT_EQ(box.Text, "Impossibile accedere alla porta seriale");
     }

@@ -10,12 +10,13 @@
 namespace varnox::testing {
 namespace {
 
-// Runs `hook` at one pass of the message pump during the update.
+// Runs `hook` at one repaint of the gauge during the update (one per EEPROM
+// chunk, microKernel packet and flash packet).
 class HookedWindow final : public RecordingWindow {
 public:
-    void PumpMessages() override
+    void RepaintGauge() override
     {
-        RecordingWindow::PumpMessages();
+        RecordingWindow::RepaintGauge();
         if (++passes == at_pass && hook)
             hook();
     }
@@ -33,7 +34,7 @@ struct HookedUpdate {
     UpdateEngine engine{opener, clock, window};
 };
 
-TEST(Reentry, ButtonPressedFromThePumpIsRefused)
+TEST(Reentry, ButtonPressedFromTheWindowIsRefused)
 {
     HookedUpdate run(PanelWith(kIdentity160980));
     UpdateEnding inner = UpdateEnding::NotRun;

@@ -100,7 +100,7 @@ TEST_F(WindowDpiChangeTest, ControlsFontsAndLogoFollowTheScreensDpi)
         EXPECT_EQ(client.bottom, ScaleToDpi(kClientHeight, dpi));
 
         for (const ControlPlace& place : kControlPlaces) {
-            const HWND parent = place.InInfoBox ? window_->DEBUG_BOX : form;
+            const HWND parent = place.InInfoBox ? window_->InfoBox : form;
             const HWND control = GetDlgItem(parent, place.Id);
             // The painted frames are no controls; the labels' texts decide their sizes.
             if (control == nullptr || place.Width == 0)
@@ -109,7 +109,7 @@ TEST_F(WindowDpiChangeTest, ControlsFontsAndLogoFollowTheScreensDpi)
             const ScreenRect got = PlaceIn(control, parent);
             EXPECT_EQ(got.Left, want.Left) << place.Name;
             EXPECT_EQ(got.Top, want.Top) << place.Name;
-            // The logo sizes Image1; a combo box's list is not in its height.
+            // The logo sizes LogoImage; a combo box's list is not in its height.
             if (place.Id == kImage1 || place.Id == kComboBox1)
                 continue;
             EXPECT_EQ(got.Width, want.Width) << place.Name;
@@ -118,18 +118,18 @@ TEST_F(WindowDpiChangeTest, ControlsFontsAndLogoFollowTheScreensDpi)
 
         // The logo: 168 x 136 fitted into 105 x 86 is 105 x 85 at 96 dpi.
         BITMAP logo{};
-        GetObjectW(reinterpret_cast<HBITMAP>(SendMessageW(window_->Image1, STM_GETIMAGE, IMAGE_BITMAP, 0)),
+        GetObjectW(reinterpret_cast<HBITMAP>(SendMessageW(window_->LogoImage, STM_GETIMAGE, IMAGE_BITMAP, 0)),
                    sizeof logo, &logo);
         EXPECT_EQ(logo.bmWidth, ScaleToDpi(105, dpi));
         EXPECT_EQ(logo.bmHeight, ScaleToDpi(85, dpi));
-        const ScreenRect image = PlaceIn(window_->Image1, form);
+        const ScreenRect image = PlaceIn(window_->LogoImage, form);
         EXPECT_EQ(image.Width, logo.bmWidth);
 
-        EXPECT_EQ(FontHeight(window_->Button5), ScaleToDpi(-11, dpi));
-        EXPECT_EQ(FontHeight(window_->Label4), ScaleToDpi(-11, dpi));
-        EXPECT_EQ(FontHeight(window_->Messaggio), ScaleToDpi(-13, dpi));
+        EXPECT_EQ(FontHeight(window_->UpdateButton), ScaleToDpi(-11, dpi));
+        EXPECT_EQ(FontHeight(window_->PanelTypeLabel), ScaleToDpi(-11, dpi));
+        EXPECT_EQ(FontHeight(window_->Log), ScaleToDpi(-13, dpi));
         // An auto-sized label is as tall as its font's line.
-        EXPECT_GE(PlaceIn(window_->Label4, window_->DEBUG_BOX).Height, -ScaleToDpi(-11, dpi));
+        EXPECT_GE(PlaceIn(window_->PanelTypeLabel, window_->InfoBox).Height, -ScaleToDpi(-11, dpi));
     }
 }
 

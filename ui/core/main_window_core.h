@@ -2,21 +2,29 @@
 // Everything both main windows do alike, without a widget: the run of the
 // CONTINUE button on a worker thread and its state, the engine's window
 // operations handed to the window's thread, what is refused during a run,
-// the guard against an exception escaping a run, the port menu's probe, and the end of the program during a run. A shell (MainWindowView)
-// adds widgets, painting and its own thread.
+// the guard against an exception escaping a run, the port menu's probe, the
+// menus after it (options, identify, history, report, about) with the
+// settings kept between starts, the verdict after a run, and the end of the
+// program during a run. A shell (MainWindowView) adds widgets, painting and
+// its own thread.
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "comm/serial_port.h"
 #include "core/clock.h"
+#include "record/run_record.h"
+#include "trace/traced_device.h"
 #include "ui/core/main_window_view.h"
 #include "ui/core/operation_queue.h"
 #include "ui/core/port_probe.h"
 #include "ui/core/window_bridge.h"
+#include "ui/core/window_menus.h"
+#include "ui/core/window_settings.h"
 #include "update/update_engine.h"
 
 namespace varnox {
@@ -30,7 +38,8 @@ enum class RunPhase {
 class MainWindowCore {
 public:
     // Constructed on the window's thread. `opener` and `clock` serve the
-    // probe and every update; they and `view` must outlive the core.
+    // probe and every update (through the window's trace, when one is
+    // chosen); they and `view` must outlive the core.
     MainWindowCore(MainWindowView& view, PortOpener& opener, Clock& clock);
     // EndRun, if the shell has not called it already.
     ~MainWindowCore();
@@ -65,6 +74,26 @@ public:
     // Shells call it while their widgets still exist.
     void EndRun();
 
+    // The settings kept between starts, read from `store`, with the command
+    // line's run options `given` (and the environment's) over them for this
+    // start; from now on every run's options are built from them and every
+    // change is saved to `store`, which must outlive the core. A trace the
+    // settings name is started; "" when it was, else why not (the trace is
+    // then off for this start).
+    std::string SetSettingsStore(SettingsStore& store, const RunOptions& given);
+    const WindowSettings& Settings() const { return settings_; }
+
+    // The menus after the port menu: each entry's check mark and state now.
+    MenuItemState ItemState(MenuCommand command) const;
+    // An entry chosen. Refused (false) as a second CONTINUE is: while a run
+    // or an identification is under way for what would change the run or use
+    // the port, and for a greyed entry.
+    bool OnMenuCommand(MenuCommand command);
+    // The record of this window's last run; none before a run has ended.
+    const std::optional<RunRecord>& LastRun() const { return last_run_; }
+    // The libraries ABOUT names, one "name (licence)" each; a shell adds its own.
+    std::vector<std::string> Libraries;
+
     RunPhase Phase() const { return phase_; }
     bool RunInProgress() const { return phase_ == RunPhase::Running; }
     bool ButtonEnabled() const { return phase_ != RunPhase::Running && engine_button_; }
@@ -75,16 +104,34 @@ private:
     void EngineButton(bool enabled);
     void OnRunEnded(const std::string& failure);
     void ShowRunControls();
+    RunStart StartOfRun() const;
+    // The worker's part of IDENTIFY PANEL, and its end on the window's thread.
+    bool StartIdentify();
+    void OnIdentifyEnded(const std::string& failure);
+    // Keeps a changed choice and shows it.
+    void Changed(WindowSettings next);
+    void ToggleTrace();
+    void ShowHistory();
+    // Saves `record`'s report where the user chooses, and offers to open it.
+    void SaveReport(const RunRecord& record);
+    std::string RecordPlace() const;
 
     MainWindowView& view_;
     OperationQueue queue_;
     WindowBridge bridge_;
+    PortTracing tracing_;
     UpdateEngine engine_;
     std::function<std::vector<PortInfo>()> list_ports_;
     PortMenuModel menu_;
     RunPhase phase_ = RunPhase::Idle;
     // The button's state as the engine last set it; shown once a run ends.
     bool engine_button_ = true;
+    RunPhase phase_before_identify_ = RunPhase::Idle;
+    SettingsStore* store_ = nullptr;
+    WindowSettings stored_;    // as in the store
+    WindowSettings settings_;  // this start's: the stored ones under the command line
+    RunOptions base_options_;  // the command line's and the environment's
+    std::optional<RunRecord> last_run_;
     std::thread worker_;
 };
 

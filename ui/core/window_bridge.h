@@ -1,12 +1,13 @@
 #pragma once
 // The engine's view of the main window. The engine calls it from its worker
-// thread; every operation is handed to the window's thread through the
-// operation queue, in the order it was made. A message box blocks the engine
-// until the user has closed it.
+// thread; every operation is handed to the view on the window's thread
+// through the operation queue, in the order it was made. A box blocks the
+// engine until the user has closed it. The button's state goes to the core,
+// which alone decides what the button shows.
 
-#include <atomic>
 #include <functional>
 #include <string>
+#include <type_traits>
 
 #include "ui/core/main_window_view.h"
 #include "ui/core/operation_queue.h"
@@ -24,28 +25,33 @@ public:
     WindowBridge(const WindowBridge&) = delete;
     WindowBridge& operator=(const WindowBridge&) = delete;
 
-    void LogLine(const std::string& text) override;
-    void ClearLog() override;
-    void SetGaugeVisible(bool visible) override;
-    void SetGaugeProgress(int progress) override;
-    void SetGaugeMaximum(int maximum) override;
-    void RepaintGauge() override;
-    void SetFieldText(Field field, const std::string& text) override;
+    void LogLine(const std::string& text) override { Forward(&WindowOps::LogLine, text); }
+    void ClearLog() override { Forward(&WindowOps::ClearLog); }
+    void SetGaugeVisible(bool visible) override { Forward(&WindowOps::SetGaugeVisible, visible); }
+    void SetGaugeProgress(int progress) override { Forward(&WindowOps::SetGaugeProgress, progress); }
+    void SetGaugeMaximum(int maximum) override { Forward(&WindowOps::SetGaugeMaximum, maximum); }
+    void RepaintGauge() override { Forward(&WindowOps::RepaintGauge); }
+    void SetFieldText(Field field, const std::string& text) override
+    {
+        Forward(&WindowOps::SetFieldText, field, text);
+    }
     void SetButtonEnabled(bool enabled) override;
-    void MessageBox(BoxKind kind, const std::string& title, const std::string& text,
-                    const std::string& detail) override;
-    // The window's thread runs its own event loop, so there is nothing to pump.
-    void PumpMessages() override {}
-    int SelectorIndex() override { return selector_index_.load(); }
-
-    // Window's thread: ComboBox1's index, kept for the engine's thread.
-    void CacheSelectorIndex(int index) { selector_index_.store(index); }
+    void ShowBox(const BoxText& box) override;
 
 private:
+    // Calls `operation` on the view on the window's thread, with copies of `args`.
+    template <typename... Params, typename... Args>
+    void Forward(void (WindowOps::*operation)(Params...), Args&&... args)
+    {
+        queue_.Post([this, operation, ... values = std::decay_t<Args>(std::forward<Args>(args))] {
+            WindowOps& view = view_;
+            (view.*operation)(values...);
+        });
+    }
+
     OperationQueue& queue_;
     MainWindowView& view_;
     std::function<void(bool)> engine_button_;
-    std::atomic<int> selector_index_{-1};
 };
 
 }  // namespace varnox

@@ -32,10 +32,7 @@ MainWindow::MainWindow(PortOpener& opener, Clock& clock, BoxPresenter& boxes, QW
     // The client area keeps its size; the window is as large as it and the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(Button5, &QPushButton::clicked, this, [this] { StartUpdate(); });
-    connect(ComboBox1, &QComboBox::currentIndexChanged, this,
-            [this](int index) { core_.Bridge().CacheSelectorIndex(index); });
-    core_.Bridge().CacheSelectorIndex(ComboBox1->currentIndex());
+    connect(UpdateButton, &QPushButton::clicked, this, [this] { StartUpdate(); });
 
     core_.Start();
 }
@@ -77,7 +74,7 @@ QStringList MainWindow::LogLines() const
     QStringList lines;
     if (!log_has_lines_)
         return lines;
-    for (QTextBlock block = Messaggio->document()->begin(); block.isValid(); block = block.next())
+    for (QTextBlock block = Log->document()->begin(); block.isValid(); block = block.next())
         lines << block.text();
     return lines;
 }
@@ -86,57 +83,57 @@ void MainWindow::LogLine(const std::string& text)
 {
     // An empty document already holds one empty block; the first line goes
     // into it so that an empty first line is not lost.
-    QTextCursor cursor(Messaggio->document());
+    QTextCursor cursor(Log->document());
     cursor.movePosition(QTextCursor::End);
     if (log_has_lines_)
         cursor.insertBlock();
     cursor.insertText(QString::fromStdString(text));
     log_has_lines_ = true;
-    Messaggio->setTextCursor(cursor);
-    Messaggio->ensureCursorVisible();
+    Log->setTextCursor(cursor);
+    Log->ensureCursorVisible();
 }
 
 void MainWindow::ClearLog()
 {
-    Messaggio->clear();
+    Log->clear();
     log_has_lines_ = false;
 }
 
 void MainWindow::SetGaugeVisible(bool visible)
 {
-    Gauge1->setVisible(visible);
+    ProgressGauge->setVisible(visible);
 }
 
 void MainWindow::SetGaugeProgress(int progress)
 {
-    Gauge1->SetProgress(progress);
+    ProgressGauge->SetProgress(progress);
 }
 
 void MainWindow::SetGaugeMaximum(int maximum)
 {
-    Gauge1->SetMaximum(maximum);
+    ProgressGauge->SetMaximum(maximum);
 }
 
 void MainWindow::RepaintGauge()
 {
     // The window repaints on its own thread; asking is enough.
-    Gauge1->update();
+    ProgressGauge->update();
 }
 
 void MainWindow::SetFieldText(Field field, const std::string& text)
 {
     const QString value = QString::fromStdString(text);
     switch (field) {
-    case Field::PanelType: panelTypebox->setText(value); break;
-    case Field::Address: Address->setText(value); break;
-    case Field::FlashAddress: FlashAddress->setText(value); break;
-    case Field::ErrorCounter: ErrorCounter->setText(value); break;
+    case Field::PanelType: PanelTypeField->setText(value); break;
+    case Field::Address: EepromAddressField->setText(value); break;
+    case Field::FlashAddress: FlashAddressField->setText(value); break;
+    case Field::ErrorCounter: ErrorCounterField->setText(value); break;
     }
 }
 
 void MainWindow::EnableRunControls(bool button, bool port_menu)
 {
-    Button5->setEnabled(button);
+    UpdateButton->setEnabled(button);
     port_menu_->menuAction()->setEnabled(port_menu);
 }
 
@@ -173,12 +170,17 @@ void MainWindow::ShowPortMenu(const PortMenuModel& menu)
 
 void MainWindow::SetButtonText(const std::string& text)
 {
-    Button5->setText(QString::fromStdString(text));
+    UpdateButton->setText(QString::fromStdString(text));
 }
 
 void MainWindow::SetInfoBoxVisible(bool visible)
 {
-    DEBUG_BOX->setVisible(visible);
+    InfoBox->setVisible(visible);
+}
+
+int MainWindow::SelectorIndex() const
+{
+    return LanguageSelector->currentIndex();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -210,8 +212,8 @@ void MainWindow::showEvent(QShowEvent* event)
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    // Gauge1 keeps to the client area's bottom edge.
-    Gauge1->setGeometry(0, client_->height() - kGaugeHeight, client_->width(), kGaugeHeight);
+    // ProgressGauge keeps to the client area's bottom edge.
+    ProgressGauge->setGeometry(0, client_->height() - kGaugeHeight, client_->width(), kGaugeHeight);
 }
 
 }  // namespace varnox

@@ -58,23 +58,23 @@ public:
     const QString& LogoError() const { return logo_error_; }
 
     // The controls, named as in the window's layout (ui/core/form_layout.h).
-    QFrame* Shape1 = nullptr;
-    Gauge* Gauge1 = nullptr;
-    QFrame* Bevel1 = nullptr;
-    QLabel* Image1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QPushButton* Button5 = nullptr;
-    QPlainTextEdit* Messaggio = nullptr;
-    QComboBox* ComboBox1 = nullptr;
-    QGroupBox* DEBUG_BOX = nullptr;
-    QLabel* Label4 = nullptr;
-    QLineEdit* panelTypebox = nullptr;
-    QLabel* Label2 = nullptr;
-    QLineEdit* Address = nullptr;
-    QLabel* Label3 = nullptr;
-    QLineEdit* FlashAddress = nullptr;
-    QLabel* Label5 = nullptr;
-    QLineEdit* ErrorCounter = nullptr;
+    QFrame* LogoFrame = nullptr;
+    Gauge* ProgressGauge = nullptr;
+    QFrame* LogoBevel = nullptr;
+    QLabel* LogoImage = nullptr;
+    QLabel* LanguageLabel = nullptr;
+    QPushButton* UpdateButton = nullptr;
+    QPlainTextEdit* Log = nullptr;
+    QComboBox* LanguageSelector = nullptr;
+    QGroupBox* InfoBox = nullptr;
+    QLabel* PanelTypeLabel = nullptr;
+    QLineEdit* PanelTypeField = nullptr;
+    QLabel* EepromAddressLabel = nullptr;
+    QLineEdit* EepromAddressField = nullptr;
+    QLabel* FlashAddressLabel = nullptr;
+    QLineEdit* FlashAddressField = nullptr;
+    QLabel* ErrorsLabel = nullptr;
+    QLineEdit* ErrorCounterField = nullptr;
 
 signals:
     // A run has ended and the window shows its ending.
@@ -102,6 +102,7 @@ private:
     void ShowPortMenu(const PortMenuModel& menu) override;
     void SetButtonText(const std::string& text) override;
     void SetInfoBoxVisible(bool visible) override;
+    int SelectorIndex() const override;
     void RunEnded() override { emit RunFinished(); }
 
     // main_window_controls.cpp

@@ -101,49 +101,49 @@ void MainWindow::CreateControls()
     client_->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client_);
 
-    // Shape1: white with a 1-pixel black outline.
-    Shape1 = Dressed(new QFrame(client_), kShape1);
-    Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Shape1->setLineWidth(1);
-    Shape1->setAutoFillBackground(true);
-    QPalette shape = Shape1->palette();
+    // LogoFrame: white with a 1-pixel black outline.
+    LogoFrame = Dressed(new QFrame(client_), kShape1);
+    LogoFrame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    LogoFrame->setLineWidth(1);
+    LogoFrame->setAutoFillBackground(true);
+    QPalette shape = LogoFrame->palette();
     shape.setColor(QPalette::Window, Qt::white);
     shape.setColor(QPalette::WindowText, Qt::black);
-    Shape1->setPalette(shape);
+    LogoFrame->setPalette(shape);
 
-    Gauge1 = Dressed(new Gauge(client_), kGauge1);
+    ProgressGauge = Dressed(new Gauge(client_), kGauge1);
 
-    Bevel1 = Dressed(new QFrame(client_), kBevel1);
-    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    LogoBevel = Dressed(new QFrame(client_), kBevel1);
+    LogoBevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
-    Image1 = Dressed(new QLabel(client_), kImage1);
-    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LogoImage = Dressed(new QLabel(client_), kImage1);
+    LogoImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    Label1 = Dressed(new QLabel(client_), kLabel1);
-    Button5 = Dressed(new QPushButton(client_), kButton5);
+    LanguageLabel = Dressed(new QLabel(client_), kLabel1);
+    UpdateButton = Dressed(new QPushButton(client_), kButton5);
 
-    Messaggio = Dressed(new QPlainTextEdit(client_), kMessaggio);
-    Messaggio->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Messaggio->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Messaggio->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Messaggio->setTabChangesFocus(true);
+    Log = Dressed(new QPlainTextEdit(client_), kMessaggio);
+    Log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Log->setTabChangesFocus(true);
     LogLine({});  // the log starts with one empty line
 
-    ComboBox1 = Dressed(new QComboBox(client_), kComboBox1);
-    ComboBox1->setEditable(true);
+    LanguageSelector = Dressed(new QComboBox(client_), kComboBox1);
+    LanguageSelector->setEditable(true);
     for (const SelectorEntry& entry : kLanguageSelector)
-        ComboBox1->addItem(QString::fromLatin1(entry.Text));
-    ComboBox1->setCurrentIndex(-1);
+        LanguageSelector->addItem(QString::fromLatin1(entry.Text));
+    LanguageSelector->setCurrentIndex(-1);
 
-    DEBUG_BOX = Dressed(new QGroupBox(client_), kDebugBox);
-    Label4 = Dressed(new QLabel(DEBUG_BOX), kLabel4);
-    panelTypebox = Dressed(new QLineEdit(DEBUG_BOX), kPanelTypebox);
-    Label2 = Dressed(new QLabel(DEBUG_BOX), kLabel2);
-    Address = Dressed(new QLineEdit(DEBUG_BOX), kAddress);
-    Label3 = Dressed(new QLabel(DEBUG_BOX), kLabel3);
-    FlashAddress = Dressed(new QLineEdit(DEBUG_BOX), kFlashAddress);
-    Label5 = Dressed(new QLabel(DEBUG_BOX), kLabel5);
-    ErrorCounter = Dressed(new QLineEdit(DEBUG_BOX), kErrorCounter);
+    InfoBox = Dressed(new QGroupBox(client_), kDebugBox);
+    PanelTypeLabel = Dressed(new QLabel(InfoBox), kLabel4);
+    PanelTypeField = Dressed(new QLineEdit(InfoBox), kPanelTypebox);
+    EepromAddressLabel = Dressed(new QLabel(InfoBox), kLabel2);
+    EepromAddressField = Dressed(new QLineEdit(InfoBox), kAddress);
+    FlashAddressLabel = Dressed(new QLabel(InfoBox), kLabel3);
+    FlashAddressField = Dressed(new QLineEdit(InfoBox), kFlashAddress);
+    ErrorsLabel = Dressed(new QLabel(InfoBox), kLabel5);
+    ErrorCounterField = Dressed(new QLineEdit(InfoBox), kErrorCounter);
 
     std::vector<ControlPlace> tab_stops;
     std::copy_if(kControlPlaces.begin(), kControlPlaces.end(), std::back_inserter(tab_stops),
@@ -154,7 +154,7 @@ void MainWindow::CreateControls()
         setTabOrder(client_->findChild<QWidget*>(QString::fromLatin1(tab_stops[i - 1].Name)),
                     client_->findChild<QWidget*>(QString::fromLatin1(tab_stops[i].Name)));
     }
-    Button5->setFocus();
+    UpdateButton->setFocus();
 
     PlaceControls();
     ShowLogo();
@@ -197,7 +197,7 @@ void MainWindow::ShowLogo()
 {
     const QImage logo = LoadLogo(logo_error_);
     if (!logo.isNull())
-        Image1->setPixmap(QPixmap::fromImage(FitInside(logo, QSize(kLogoWidth, kLogoHeight))));
+        LogoImage->setPixmap(QPixmap::fromImage(FitInside(logo, QSize(kLogoWidth, kLogoHeight))));
 }
 
 }  // namespace varnox

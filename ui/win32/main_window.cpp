@@ -152,7 +152,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
         if (item->CtlID == kButton5) {
-            DrawButton5(*item);
+            DrawUpdateButton(*item);
             return TRUE;
         }
         break;
@@ -175,8 +175,6 @@ void MainWindow::OnCommand(int id, int code)
 {
     if (id == kButton5 && code == BN_CLICKED) {
         StartUpdate();
-    } else if (id == kComboBox1 && code == CBN_SELCHANGE) {
-        core_.Bridge().CacheSelectorIndex(static_cast<int>(SendMessageW(ComboBox1, CB_GETCURSEL, 0, 0)));
     } else if (id > kPortItemBase && id <= kPortItemBase + kHighestPortNumber) {
         SelectPort(id - kPortItemBase);
     }
@@ -218,39 +216,39 @@ void MainWindow::LogLine(const std::string& text)
     // An empty edit already looks like one empty line; the first line goes
     // into it so that an empty first line is not lost.
     const std::wstring line = log_has_lines_ ? L"\r\n" + Widen(text) : Widen(text);
-    const LRESULT end = SendMessageW(Messaggio, WM_GETTEXTLENGTH, 0, 0);
-    SendMessageW(Messaggio, EM_SETSEL, static_cast<WPARAM>(end), end);
-    SendMessageW(Messaggio, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
-    SendMessageW(Messaggio, EM_SCROLLCARET, 0, 0);
+    const LRESULT end = SendMessageW(Log, WM_GETTEXTLENGTH, 0, 0);
+    SendMessageW(Log, EM_SETSEL, static_cast<WPARAM>(end), end);
+    SendMessageW(Log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageW(Log, EM_SCROLLCARET, 0, 0);
     log_has_lines_ = true;
 }
 
 void MainWindow::ClearLog()
 {
-    SetWindowTextW(Messaggio, L"");
+    SetWindowTextW(Log, L"");
     log_has_lines_ = false;
 }
 
 void MainWindow::SetGaugeVisible(bool visible)
 {
-    ShowWindow(Gauge1.Handle(), visible ? SW_SHOWNA : SW_HIDE);
+    ShowWindow(ProgressGauge.Handle(), visible ? SW_SHOWNA : SW_HIDE);
 }
 
 void MainWindow::SetFieldText(Field field, const std::string& text)
 {
     HWND target = nullptr;
     switch (field) {
-    case Field::PanelType: target = panelTypebox; break;
-    case Field::Address: target = Address; break;
-    case Field::FlashAddress: target = FlashAddress; break;
-    case Field::ErrorCounter: target = ErrorCounter; break;
+    case Field::PanelType: target = PanelTypeField; break;
+    case Field::Address: target = EepromAddressField; break;
+    case Field::FlashAddress: target = FlashAddressField; break;
+    case Field::ErrorCounter: target = ErrorCounterField; break;
     }
     SetWindowTextW(target, Widen(text).c_str());
 }
 
 void MainWindow::EnableRunControls(bool button, bool port_menu)
 {
-    EnableWindow(Button5, button ? TRUE : FALSE);
+    EnableWindow(UpdateButton, button ? TRUE : FALSE);
     EnableMenuItem(GetMenu(hwnd_), 0, MF_BYPOSITION | (port_menu ? MF_ENABLED : MF_GRAYED));
     DrawMenuBar(hwnd_);
 }
@@ -277,12 +275,17 @@ void MainWindow::EnablePortItem(int port, bool enabled)
 
 void MainWindow::SetButtonText(const std::string& text)
 {
-    SetWindowTextW(Button5, Widen(text).c_str());
+    SetWindowTextW(UpdateButton, Widen(text).c_str());
 }
 
 void MainWindow::SetInfoBoxVisible(bool visible)
 {
-    ShowWindow(DEBUG_BOX, visible ? SW_SHOWNA : SW_HIDE);
+    ShowWindow(InfoBox, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+int MainWindow::SelectorIndex() const
+{
+    return static_cast<int>(SendMessageW(LanguageSelector, CB_GETCURSEL, 0, 0));
 }
 
 }  // namespace varnox

@@ -76,22 +76,22 @@ public:
     bool RunInProgress() const { return core_.RunInProgress(); }
 
     // The controls, named as in the window's layout (ui/core/form_layout.h).
-    // Shape1 and Bevel1 are drawn on the window itself.
-    Gauge Gauge1;
-    HWND Image1 = nullptr;
-    HWND Label1 = nullptr;
-    HWND Button5 = nullptr;
-    HWND Messaggio = nullptr;
-    HWND ComboBox1 = nullptr;
-    HWND DEBUG_BOX = nullptr;
-    HWND Label4 = nullptr;
-    HWND panelTypebox = nullptr;
-    HWND Label2 = nullptr;
-    HWND Address = nullptr;
-    HWND Label3 = nullptr;
-    HWND FlashAddress = nullptr;
-    HWND Label5 = nullptr;
-    HWND ErrorCounter = nullptr;
+    // LogoFrame and LogoBevel are drawn on the window itself.
+    Gauge ProgressGauge;
+    HWND LogoImage = nullptr;
+    HWND LanguageLabel = nullptr;
+    HWND UpdateButton = nullptr;
+    HWND Log = nullptr;
+    HWND LanguageSelector = nullptr;
+    HWND InfoBox = nullptr;
+    HWND PanelTypeLabel = nullptr;
+    HWND PanelTypeField = nullptr;
+    HWND EepromAddressLabel = nullptr;
+    HWND EepromAddressField = nullptr;
+    HWND FlashAddressLabel = nullptr;
+    HWND FlashAddressField = nullptr;
+    HWND ErrorsLabel = nullptr;
+    HWND ErrorCounterField = nullptr;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -111,15 +111,16 @@ private:
     void LogLine(const std::string& text) override;
     void ClearLog() override;
     void SetGaugeVisible(bool visible) override;
-    void SetGaugeProgress(int progress) override { Gauge1.SetProgress(progress); }
-    void SetGaugeMaximum(int maximum) override { Gauge1.SetMaximum(maximum); }
-    void RepaintGauge() override { UpdateWindow(Gauge1.Handle()); }
+    void SetGaugeProgress(int progress) override { ProgressGauge.SetProgress(progress); }
+    void SetGaugeMaximum(int maximum) override { ProgressGauge.SetMaximum(maximum); }
+    void RepaintGauge() override { UpdateWindow(ProgressGauge.Handle()); }
     void SetFieldText(Field field, const std::string& text) override;
     void EnableRunControls(bool button, bool port_menu) override;
     void EnablePortItem(int port, bool enabled) override;
     void ShowPortMenu(const PortMenuModel& menu) override;
     void SetButtonText(const std::string& text) override;
     void SetInfoBoxVisible(bool visible) override;
+    int SelectorIndex() const override;
 
     // main_window_controls.cpp
     // The fonts at dpi_; the old ones are deleted once no control uses them.
@@ -138,7 +139,7 @@ private:
     // main_window_paint.cpp
     void PaintFrames(HDC dc) const;
     LRESULT ControlColours(HDC dc, HWND control, bool edit) const;
-    void DrawButton5(const DRAWITEMSTRUCT& item) const;
+    void DrawUpdateButton(const DRAWITEMSTRUCT& item) const;
 
     // Carries a wake to the window's thread.
     static constexpr UINT kWakeMessage = WM_APP + 1;

@@ -64,7 +64,7 @@ HFONT MainWindow::FontOf(ControlFont font) const
 HWND MainWindow::CreateChild(const wchar_t* window_class, DWORD style, ControlId id)
 {
     const ControlPlace& place = PlaceOf(id);
-    const HWND parent = place.InInfoBox ? DEBUG_BOX : hwnd_;
+    const HWND parent = place.InInfoBox ? InfoBox : hwnd_;
     style |= WS_CHILD | (place.Visible ? WS_VISIBLE : 0) | (place.Enabled ? 0 : WS_DISABLED) |
              (place.TabOrder > 0 ? WS_TABSTOP : 0);
     return CreateWindowExW(0, window_class, Widen(place.Text).c_str(), style, 0, 0, 0, 0, parent,
@@ -89,51 +89,51 @@ void MainWindow::PlaceControl(HWND control, const ControlPlace& place)
 void MainWindow::PlaceControls()
 {
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(ControlFont::Dialog)), FALSE);
-    // Shape1 and Bevel1 are drawn by the window (PaintFrames): no controls.
+    // LogoFrame and LogoBevel are drawn by the window (PaintFrames): no controls.
     for (const ControlPlace& place : kControlPlaces) {
-        const HWND control = GetDlgItem(place.InInfoBox ? DEBUG_BOX : hwnd_, place.Id);
+        const HWND control = GetDlgItem(place.InInfoBox ? InfoBox : hwnd_, place.Id);
         if (control != nullptr)
             PlaceControl(control, place);
     }
-    Gauge1.SetFont(FontOf(PlaceOf(kGauge1).Font));
+    ProgressGauge.SetFont(FontOf(PlaceOf(kGauge1).Font));
 }
 
 void MainWindow::CreateControls()
 {
-    Gauge1.Create(hwnd_, kGauge1);
+    ProgressGauge.Create(hwnd_, kGauge1);
 
-    Image1 = CreateChild(L"STATIC", SS_BITMAP, kImage1);
-    Label1 = CreateChild(L"STATIC", SS_LEFT | SS_NOPREFIX, kLabel1);
-    Button5 = CreateChild(L"BUTTON", BS_OWNERDRAW, kButton5);
+    LogoImage = CreateChild(L"STATIC", SS_BITMAP, kImage1);
+    LanguageLabel = CreateChild(L"STATIC", SS_LEFT | SS_NOPREFIX, kLabel1);
+    UpdateButton = CreateChild(L"BUTTON", BS_OWNERDRAW, kButton5);
     // Lines wrap at the right edge (no horizontal scrolling); no scroll bars.
-    Messaggio = CreateChild(L"EDIT", WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, kMessaggio);
-    SendMessageW(Messaggio, EM_SETLIMITTEXT, 0, 0);  // as much as the system allows
-    LogLine({});                                     // the log starts with one empty line
+    Log = CreateChild(L"EDIT", WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, kMessaggio);
+    SendMessageW(Log, EM_SETLIMITTEXT, 0, 0);  // as much as the system allows
+    LogLine({});                               // the log starts with one empty line
 
-    ComboBox1 = CreateChild(L"COMBOBOX", WS_VSCROLL | CBS_DROPDOWN, kComboBox1);
+    LanguageSelector = CreateChild(L"COMBOBOX", WS_VSCROLL | CBS_DROPDOWN, kComboBox1);
     for (const SelectorEntry& entry : kLanguageSelector)
-        SendMessageW(ComboBox1, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(entry.Text).c_str()));
-    SendMessageW(ComboBox1, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SendMessageW(LanguageSelector, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(entry.Text).c_str()));
+    SendMessageW(LanguageSelector, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 
-    DEBUG_BOX = CreateChild(L"BUTTON", BS_GROUPBOX, kDebugBox);
-    SetWindowLongPtrW(DEBUG_BOX, GWL_EXSTYLE, GetWindowLongPtrW(DEBUG_BOX, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+    InfoBox = CreateChild(L"BUTTON", BS_GROUPBOX, kDebugBox);
+    SetWindowLongPtrW(InfoBox, GWL_EXSTYLE, GetWindowLongPtrW(InfoBox, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
     // A group box keeps its children's notifications to itself; they belong to the window.
-    SetWindowSubclass(DEBUG_BOX, InfoBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(InfoBox, InfoBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
 
     const DWORD label = SS_LEFT | SS_NOPREFIX;
     const DWORD field = WS_BORDER | ES_AUTOHSCROLL | ES_READONLY;
-    Label4 = CreateChild(L"STATIC", label, kLabel4);
-    panelTypebox = CreateChild(L"EDIT", field, kPanelTypebox);
-    Label2 = CreateChild(L"STATIC", label, kLabel2);
-    Address = CreateChild(L"EDIT", field, kAddress);
-    Label3 = CreateChild(L"STATIC", label, kLabel3);
-    FlashAddress = CreateChild(L"EDIT", field, kFlashAddress);
-    Label5 = CreateChild(L"STATIC", label, kLabel5);
-    ErrorCounter = CreateChild(L"EDIT", field, kErrorCounter);
+    PanelTypeLabel = CreateChild(L"STATIC", label, kLabel4);
+    PanelTypeField = CreateChild(L"EDIT", field, kPanelTypebox);
+    EepromAddressLabel = CreateChild(L"STATIC", label, kLabel2);
+    EepromAddressField = CreateChild(L"EDIT", field, kAddress);
+    FlashAddressLabel = CreateChild(L"STATIC", label, kLabel3);
+    FlashAddressField = CreateChild(L"EDIT", field, kFlashAddress);
+    ErrorsLabel = CreateChild(L"STATIC", label, kLabel5);
+    ErrorCounterField = CreateChild(L"EDIT", field, kErrorCounter);
 
     PlaceControls();
     ShowLogo();
-    SetFocus(Button5);
+    SetFocus(UpdateButton);
 }
 
 void MainWindow::ShowLogo()
@@ -151,7 +151,7 @@ void MainWindow::ShowLogo()
     // The control sizes itself to the picture. Common controls 6 keep a
     // copy of a 32-bit picture: the copy it hands back is ours to delete.
     const auto previous = reinterpret_cast<HBITMAP>(
-        SendMessageW(Image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo)));
+        SendMessageW(LogoImage, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo)));
     if (previous != nullptr && previous != logo_.Get())
         DeleteObject(previous);
     logo_.Reset(logo);

@@ -1,5 +1,5 @@
-// What the window draws itself: Shape1 and Bevel1, the colours of its
-// labels and fields, and Button5's caption in the active title bar's colour.
+// What the window draws itself: LogoFrame and LogoBevel, the colours of its
+// labels and fields, and UpdateButton's caption in the active title bar's colour.
 
 #include <windows.h>
 
@@ -56,11 +56,11 @@ void FrameBlack(HDC dc, const RECT& outside, int thickness)
 void MainWindow::PaintFrames(HDC dc) const
 {
     const int line = ScaleToDpi(1, dpi_);
-    // Shape1: white with a 1-pixel black outline.
+    // LogoFrame: white with a 1-pixel black outline.
     const RECT shape = PlaceRect(kShape1, dpi_);
     FillRect(dc, &shape, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     FrameBlack(dc, shape, line);
-    // Bevel1: a lowered box frame around the shape and the logo.
+    // LogoBevel: a lowered box frame around the shape and the logo.
     DrawRings(PlaceRect(kBevel1, dpi_), line, [dc](RECT ring) { DrawEdge(dc, &ring, BDR_SUNKENOUTER, BF_RECT); });
 }
 
@@ -70,9 +70,9 @@ LRESULT MainWindow::ControlColours(HDC dc, HWND control, bool edit) const
     // The log, and the read-only fields: these show their texts on the
     // window colour, as fields do, rather than on the button face of
     // disabled controls.
-    const bool field =
-        control == panelTypebox || control == Address || control == FlashAddress || control == ErrorCounter;
-    if ((edit && control == Messaggio) || field) {
+    const bool field = control == PanelTypeField || control == EepromAddressField ||
+                       control == FlashAddressField || control == ErrorCounterField;
+    if ((edit && control == Log) || field) {
         SetTextColor(dc, TextColourOf(place.Colour, kFieldTextColour));
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
@@ -82,7 +82,7 @@ LRESULT MainWindow::ControlColours(HDC dc, HWND control, bool edit) const
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-void MainWindow::DrawButton5(const DRAWITEMSTRUCT& item) const
+void MainWindow::DrawUpdateButton(const DRAWITEMSTRUCT& item) const
 {
     const HDC dc = item.hDC;
     RECT area = item.rcItem;

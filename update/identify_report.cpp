@@ -1,4 +1,4 @@
-#include "cli/identify_report.h"
+#include "update/identify_report.h"
 
 #include <cstdio>
 

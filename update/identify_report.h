@@ -1,5 +1,6 @@
 #pragma once
-// What varnox-patch-cli --identify prints, and its exit status.
+// What an identification found, as varnox-patch-cli --identify prints it and
+// the windows' IDENTIFY PANEL logs it, and its exit status.
 
 #include <string>
 
