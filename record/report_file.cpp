@@ -29,8 +29,9 @@ std::string ReportFileName(const RunRecord& record)
 {
     // "2025-03-14T09:26:53Z" -> "20250314-092653"
     std::string stamp = IsoUtc(record.Start);
-    stamp.erase(std::remove_if(stamp.begin(), stamp.end(), [](char c) { return c == '-' || c == ':' || c == 'Z'; }),
-                stamp.end());
+    stamp.erase(
+        std::remove_if(stamp.begin(), stamp.end(), [](char c) { return c == '-' || c == ':' || c == 'Z'; }),
+        stamp.end());
     std::replace(stamp.begin(), stamp.end(), 'T', '-');
     return "varnox-report-" + stamp + ".html";
 }

@@ -13,9 +13,9 @@
 #include "comm/port_map.h"
 #include "comm/win32/serial_win32.h"
 #include "core/clock.h"
-#include "trace/traced_device.h"
 #include "ui/core/command_line.h"
 #include "ui/win32/main_window.h"
+#include "ui/win32/registry_settings.h"
 #include "ui/win32/wide_text.h"
 #include "update/update_engine.h"
 
@@ -86,7 +86,8 @@ int main()
     }
 
     const ComApartment com;
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
     PortMap overrides;
@@ -94,15 +95,17 @@ int main()
         overrides.Map(item.Port, item.Path);
     Win32PortOpener opener(overrides);
     SteadyClock clock;
-    PortTracing tracing(opener, clock);
-    if (std::string error; !tracing.Start(command.Run.TraceFile, error)) {
+    // The window traces through its own PortTracing, which WRITE TRACE... switches.
+    MainWindow window(opener, clock);
+    RunOptions given = command.Run;
+    ApplyRunEnvironment(given);
+    RegistrySettings settings;
+    if (const std::string error = window.KeepSettingsIn(settings, given);
+        !error.empty() && !given.TraceFile.empty()) {
         command.What = CommandLine::Action::UsageError;
         command.Error = "--trace: " + error;
         return RefuseArguments(AnswerCommandLine(command, kProgramName));
     }
-    MainWindow window(tracing.Opener(), clock);
-    window.Engine().Options = command.Run;
-    ApplyRunEnvironment(window.Engine().Options);
     if (!window.Create())
         return 1;
     ShowWindow(window.Handle(), SW_SHOWNORMAL);
