@@ -1,8 +1,10 @@
 #pragma once
 // A box presenter for window tests: records every box with what the window
 // showed at that moment, and closes it at once or after a pause during which
-// the window keeps running (as while a user reads the box).
+// the window keeps running (as while a user reads the box). Dialogs get the
+// answers the test has set, and the history table is kept as shown.
 
+#include <QAbstractItemModel>
 #include <QEventLoop>
 #include <QStringList>
 #include <QTimer>
@@ -37,8 +39,40 @@ public:
         }
     }
 
+    QString AskSaveFile(QWidget*, const QString&, const QString& suggested, const QString&) override
+    {
+        suggested_files << suggested;
+        return save_file;
+    }
+    std::optional<QString> AskText(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return text;
+    }
+    bool AskYesNo(QWidget*, const QString&, const QString& question) override
+    {
+        questions << question;
+        return false;
+    }
+    int ChooseRow(QWidget*, const QString&, QAbstractItemModel& table) override
+    {
+        history.clear();
+        for (int row = 0; row < table.rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < table.columnCount(); ++column)
+                cells << table.index(row, column).data().toString();
+            history << cells.join(QLatin1Char('|'));
+        }
+        return chosen_row;
+    }
+    void OpenFile(const QString& path) override { opened << path; }
+
     std::vector<RecordedBox> shown;
     int hold_ms = 0;
+    // The dialogs' answers, and what they were shown.
+    QString save_file;
+    std::optional<QString> text;
+    int chosen_row = -1;
+    QStringList suggested_files, questions, history, opened;
 };
 
 }  // namespace varnox::testing

@@ -5,10 +5,12 @@
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -27,6 +29,7 @@
 #include "tests/support/engine_for_tests.h"
 #include "ui/core/window_bridge.h"
 #include "ui/qt/main_window.h"
+#include "ui/qt/settings_store.h"
 #include "update/update_texts.h"
 
 using namespace varnox;
@@ -219,8 +222,11 @@ private slots:
         QVERIFY(bench.boxes.shown[0].RunInProgress);
 
         QCOMPARE(form.LogLines(), Lines({"", kNoAnswerText, ""}));
-        QVERIFY(form.ProgressGauge->isVisible());
+        // The gauge, left at 0%, gives its place to the verdict.
         QCOMPARE(form.ProgressGauge->text(), QStringLiteral("0%"));
+        QVERIFY(form.VerdictBand->isVisible() && !form.ProgressGauge->isVisible());
+        QCOMPARE(form.VerdictBand->text(), QStringLiteral("CENTRALE NON MODIFICATA , PANEL UNCHANGED"));
+        QCOMPARE(form.VerdictBand->geometry(), QRect(0, 337, 633, 25));
         QVERIFY(form.UpdateButton->isEnabled());
         QVERIFY(form.PortMenu()->menuAction()->isEnabled());
 
@@ -370,6 +376,79 @@ private slots:
         QCOMPARE(boxes.shown[0].Box.Icon, QMessageBox::Critical);
         QCOMPARE(boxes.shown[0].Box.Detail, QStringLiteral("opener exploded"));
         QVERIFY(form.close());
+    }
+
+    void menusIdentifyKeepTheirChoicesAcrossAStartAndReportTheRun()
+    {
+        QTemporaryDir folder;
+        QtSettingsStore store(folder.filePath(QStringLiteral("varnox-patch.ini")));
+        RunOptions given;
+        given.AllowStandIn = true;
+        given.RecordFile = folder.filePath(QStringLiteral("runs.jsonl")).toStdString();
+        const QString name = QString::fromStdString(DefaultPanelName());
+        {
+            Bench bench;
+            MainWindow& form = bench.form;
+            QCOMPARE(form.Core().SetSettingsStore(store, given), std::string());
+
+            // IDENTIFY PANEL: on the worker, the facts of --identify in the log, nothing written.
+            form.MenuItem(MenuCommand::IdentifyPanel)->trigger();
+            QVERIFY(form.RunInProgress());
+            QVERIFY(!form.MenuItem(MenuCommand::FastUpdate)->isEnabled());
+            QVERIFY(!form.UpdateButton->isEnabled());
+            QTRY_VERIFY_WITH_TIMEOUT(!form.RunInProgress(), 60000);
+            QVERIFY2(form.LogLines().contains(QStringLiteral("firmware: ") + name),
+                     qPrintable(form.LogLines().join('\n')));
+            QVERIFY(form.LogLines().contains(QStringLiteral("update: can start")));
+            QCOMPARE(bench.panel.CountOf(RequestKind::ReadMemory), std::size_t{1});
+            QCOMPARE(bench.panel.CountOf(RequestKind::WriteEeprom), std::size_t{0});
+            QVERIFY(!bench.opener.Held());
+            QVERIFY(form.UpdateButton->isEnabled());
+            QVERIFY(!form.MenuItem(MenuCommand::SaveReport)->isEnabled());  // no run yet
+
+            form.MenuItem(MenuCommand::FastUpdate)->trigger();
+            QVERIFY(form.MenuItem(MenuCommand::FastUpdate)->isChecked());
+            QVERIFY(form.MenuItem(MenuCommand::VerifyEeprom)->isChecked());
+            QVERIFY(!form.MenuItem(MenuCommand::VerifyEeprom)->isEnabled());
+            bench.boxes.text = QStringLiteral("Giulia Bianchi");
+            form.MenuItem(MenuCommand::Technician)->trigger();
+
+            // A completed run: the green band in the gauge's place, the run's options as chosen.
+            QVERIFY(bench.Run());
+            QVERIFY(form.VerdictBand->isVisible());
+            QCOMPARE(form.VerdictBand->text(), QStringLiteral("AGGIORNATA E VERIFICATA , UPDATED AND VERIFIED"));
+            QCOMPARE(form.VerdictBand->property("verdict").toInt(), int(VerdictColour::Green));
+            QVERIFY(form.Engine().Options.Fast);
+            QCOMPARE(form.Core().LastRun()->Technician, std::string("Giulia Bianchi"));
+
+            // SAVE REPORT writes the page and offers to open it.
+            const QString report = folder.filePath(QStringLiteral("report.html"));
+            bench.boxes.save_file = report;
+            form.MenuItem(MenuCommand::SaveReport)->trigger();
+            QFile saved(report);
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            const QString html = QString::fromUtf8(saved.readAll());
+            QVERIFY(html.contains(name) && html.contains(QStringLiteral("Giulia Bianchi")));
+            QCOMPARE(bench.boxes.questions.size(), 1);
+            QVERIFY(bench.boxes.suggested_files.last().endsWith(QStringLiteral(".html")));
+
+            // RUN HISTORY lists the recorded run; its report is saved from there.
+            bench.boxes.chosen_row = 0;
+            bench.boxes.save_file = folder.filePath(QStringLiteral("chosen.html"));
+            form.MenuItem(MenuCommand::RunHistory)->trigger();
+            QCOMPARE(bench.boxes.history.size(), 1);
+            QVERIFY(bench.boxes.history[0].startsWith(QStringLiteral("1|")));
+            QVERIFY(QFile::exists(bench.boxes.save_file));
+        }
+        // Started again on the same settings: the choices are still there, and a
+        // command line's --no-record holds for this start only.
+        given.NoRecord = true;
+        Bench bench;
+        QCOMPARE(bench.form.Core().SetSettingsStore(store, given), std::string());
+        QVERIFY(bench.form.MenuItem(MenuCommand::FastUpdate)->isChecked());
+        QVERIFY(!bench.form.MenuItem(MenuCommand::KeepRecord)->isChecked());
+        QCOMPARE(bench.form.Core().Settings().Technician, std::string("Giulia Bianchi"));
+        QVERIFY(store.Load().KeepRecord);
     }
 
     void bridgeKeepsTheOrderAndBlocksOnBoxes()

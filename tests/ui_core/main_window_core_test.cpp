@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <thread>
 
+#include "firmware/panel_identity.h"
 #include "recording_view.h"
 #include "sim/sim_device.h"
 #include "tests/support/engine_for_tests.h"
@@ -290,6 +292,122 @@ TEST(MainWindowCoreTrust, StandInRefusalAndAnUnwritableRecordAsTheWindowShowsThe
     // Nothing was written: the button stays for a run that is allowed.
     EXPECT_TRUE(bench.view.button_enabled);
     EXPECT_TRUE(bench.core.ButtonEnabled());
+}
+
+// Settings kept in memory, counting the saves.
+struct MemoryStore final : SettingsStore {
+    WindowSettings Load() override { return kept; }
+    void Save(const WindowSettings& settings) override
+    {
+        kept = settings;
+        ++saves;
+    }
+    WindowSettings kept;
+    int saves = 0;
+};
+
+TEST(MainWindowCoreMenus, DuringARunWhatWouldChangeItOrUseThePortIsRefusedAndItsEndShowsTheVerdict)
+{
+    Bench bench;
+    MainWindowCore& core = bench.core;
+    RecordingView& view = bench.view;
+    MemoryStore store;
+    RunOptions given;
+    given.AllowStandIn = given.NoRecord = true;
+    EXPECT_EQ(core.SetSettingsStore(store, given), "");
+    // Nothing to report before a run has ended.
+    EXPECT_FALSE(core.ItemState(MenuCommand::SaveReport).Enabled);
+    EXPECT_FALSE(core.OnMenuCommand(MenuCommand::SaveReport));
+
+    ASSERT_TRUE(core.StartUpdate());
+    const WindowSettings before = core.Settings();
+    for (const MenuEntry& entry : kWindowMenus) {
+        const bool harmless = entry.Command == MenuCommand::RunHistory || entry.Command == MenuCommand::About;
+        EXPECT_EQ(core.ItemState(entry.Command).Enabled, harmless) << entry.Caption;
+        if (!harmless) {
+            EXPECT_FALSE(core.OnMenuCommand(entry.Command)) << entry.Caption;
+        }
+    }
+    // Refused as a second CONTINUE is: no box, no dialog, nothing changed or saved.
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(view.dialogs, 0);
+    EXPECT_EQ(core.Settings(), before);
+    EXPECT_EQ(store.saves, 0);
+    EXPECT_FALSE(view.band);
+
+    ASSERT_TRUE(view.ServeUntil(core, [&] { return !core.RunInProgress(); }));
+    EXPECT_EQ(view.band, VerdictColour::Green);
+    EXPECT_EQ(view.band_text, "AGGIORNATA E VERIFICATA , UPDATED AND VERIFIED");
+    ASSERT_TRUE(core.LastRun());
+    EXPECT_EQ(core.LastRun()->ExitStatus, 0);
+    for (const MenuEntry& entry : kWindowMenus)
+        EXPECT_TRUE(core.ItemState(entry.Command).Enabled) << entry.Caption;
+
+    // Fast mode always verifies: VERIFY EEPROM is then checked and greyed.
+    EXPECT_TRUE(core.OnMenuCommand(MenuCommand::FastUpdate));
+    EXPECT_TRUE(core.ItemState(MenuCommand::VerifyEeprom).Checked);
+    EXPECT_FALSE(core.OnMenuCommand(MenuCommand::VerifyEeprom));
+    EXPECT_FALSE(core.Settings().VerifyEeprom);
+    EXPECT_EQ(store.saves, 1);
+}
+
+TEST(WindowSettingsTest, CommandLineOverStoredOverDefaults)
+{
+    WindowSettings stored;
+    stored.Fast = true;
+    stored.KeepRecord = true;
+    stored.TracePath = "kept.txt";
+    stored.Technician = "Giulia Bianchi";
+    RunOptions none;
+    RunOptions given;
+    given.NoRecord = given.VerifyEeprom = true;
+    given.TraceFile = "given.txt";
+    given.RecordFile = ::testing::TempDir() + "varnox-window-settings-runs.jsonl";
+
+    EXPECT_EQ(WithCommandLine({}, none), WindowSettings{});
+    EXPECT_EQ(WithCommandLine(stored, none), stored);
+    const WindowSettings started = WithCommandLine(stored, given);
+    EXPECT_EQ(started, (WindowSettings{true, true, false, "given.txt", "Giulia Bianchi"}));
+
+    const RunOptions run = RunOptionsFor(given, started);
+    EXPECT_TRUE(run.Fast && run.VerifyEeprom && run.NoRecord);
+    EXPECT_EQ(run.TraceFile, "given.txt");
+    EXPECT_EQ(run.RecordFile, given.RecordFile);  // not a window setting: the command line's
+
+    // The window: a choice changed in a menu is stored; what the command line
+    // chose for this start is not.
+    Bench bench;
+    MemoryStore store;
+    store.kept.Fast = false;
+    store.kept.Technician = "Giulia Bianchi";
+    given.Fast = given.AllowStandIn = true;
+    given.TraceFile.clear();
+    EXPECT_EQ(bench.core.SetSettingsStore(store, given), "");
+    EXPECT_TRUE(bench.core.ItemState(MenuCommand::FastUpdate).Checked);
+    EXPECT_FALSE(bench.core.ItemState(MenuCommand::KeepRecord).Checked);
+    EXPECT_TRUE(bench.core.OnMenuCommand(MenuCommand::KeepRecord));
+    EXPECT_EQ(store.saves, 1);
+    EXPECT_TRUE(store.kept.KeepRecord);
+    EXPECT_FALSE(store.kept.Fast);
+    EXPECT_FALSE(store.kept.VerifyEeprom);
+    // A cancelled dialog changes nothing.
+    EXPECT_TRUE(bench.core.OnMenuCommand(MenuCommand::WriteTrace));
+    EXPECT_FALSE(bench.core.ItemState(MenuCommand::WriteTrace).Checked);
+    EXPECT_EQ(store.saves, 1);
+
+    // The language chosen and the technician reach the run as it starts.
+    bench.view.selector_index = 8;  // GREEK: variant 1B
+    std::remove(given.RecordFile.c_str());
+    ASSERT_TRUE(bench.RunToItsEnd());
+    PanelIdentity identity;
+    const PanelConfig panel;
+    std::copy(panel.Identity.begin(), panel.Identity.end(), identity.Bytes.begin());
+    const RunRecord& record = bench.core.Engine().LastRecord;
+    EXPECT_EQ(record.FirmwareBefore, BuildFirmwareName(identity, 8));
+    EXPECT_NE(record.FirmwareBefore, BuildFirmwareName(identity, -1));
+    EXPECT_EQ(record.Technician, "Giulia Bianchi");
+    EXPECT_TRUE(bench.core.Engine().Options.Fast && !bench.core.Engine().Options.NoRecord);
+    std::remove(given.RecordFile.c_str());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,22 @@ public:
     void SetInfoBoxVisible(bool visible) override { info_box_visible = visible; }
     int SelectorIndex() const override { return selector_index; }
     void RunEnded() override { ++runs_ended; }
+    std::optional<std::string> AskTechnician(const std::string&) override
+    {
+        ++dialogs;
+        return std::nullopt;
+    }
+    std::string ChooseTraceFile() override
+    {
+        ++dialogs;
+        return {};
+    }
+    void ShowVerdictBand(VerdictColour colour, const std::string& text) override
+    {
+        band = colour;
+        band_text = text;
+    }
+    void HideVerdictBand() override { band.reset(); }
 
     // The test's thread serves `core` until `done` holds; false after 60 s.
     bool ServeUntil(MainWindowCore& core, const std::function<bool()>& done)
@@ -91,6 +108,9 @@ public:
     bool info_box_visible = false;
     int selector_index = -1;
     int runs_ended = 0;
+    int dialogs = 0;  // asked of the user (all cancelled)
+    std::optional<VerdictColour> band;
+    std::string band_text;
     int events_served = 0;
 
 private:

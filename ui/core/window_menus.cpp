@@ -14,4 +14,13 @@ const std::array<MenuEntry, 9> kWindowMenus = {{
     {"HELP", MenuCommand::About, "ABOUT", false},
 }};
 
+const char* CaptionOf(MenuCommand command)
+{
+    for (const MenuEntry& entry : kWindowMenus) {
+        if (entry.Command == command)
+            return entry.Caption;
+    }
+    return "";
+}
+
 }  // namespace varnox

@@ -30,6 +30,9 @@ struct MenuEntry {
 // In display order: OPTIONS (5 items), PANEL (3), HELP (1).
 extern const std::array<MenuEntry, 9> kWindowMenus;
 
+// The caption of `command`'s entry.
+const char* CaptionOf(MenuCommand command);
+
 struct MenuItemState {
     bool Checked = false;
     bool Enabled = true;

@@ -11,10 +11,10 @@
 #include "comm/linux/serial_linux.h"
 #include "comm/port_map.h"
 #include "core/clock.h"
-#include "trace/traced_device.h"
 #include "ui/core/command_line.h"
 #include "ui/qt/box_presenter.h"
 #include "ui/qt/main_window.h"
+#include "ui/qt/settings_store.h"
 
 int main(int argc, char** argv)
 {
@@ -44,19 +44,20 @@ int main(int argc, char** argv)
     for (const PortOverride& item : command.Ports)
         opener.Pin(item.Port, item.Path);
     SteadyClock clock;
-    PortTracing tracing(opener, clock);
-    if (std::string error; !tracing.Start(command.Run.TraceFile, error)) {
+    ModalBoxPresenter boxes;
+    QtSettingsStore settings;
+    ApplyRunEnvironment(command.Run);
+
+    MainWindow window(opener, clock, boxes);
+    // The window's trace: the command line's, else the one kept in the settings.
+    const std::string trace_error = window.Core().SetSettingsStore(settings, command.Run);
+    if (!trace_error.empty() && !command.Run.TraceFile.empty()) {
         command.What = CommandLine::Action::UsageError;
-        command.Error = "--trace: " + error;
+        command.Error = "--trace: " + trace_error;
         const StartupAnswer refused = AnswerCommandLine(command, "varnox-patch");
         std::fputs(refused.Err.c_str(), stderr);
         return refused.ExitStatus;
     }
-    ModalBoxPresenter boxes;
-
-    MainWindow window(tracing.Opener(), clock, boxes);
-    window.Engine().Options = command.Run;
-    ApplyRunEnvironment(window.Engine().Options);
     window.show();
     return app->exec();
 }

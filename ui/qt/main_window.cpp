@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
@@ -29,6 +30,9 @@ MainWindow::MainWindow(PortOpener& opener, Clock& clock, BoxPresenter& boxes, QW
     setWindowTitle(QString::fromUtf8(kFormCaption));
     CreateControls();
     CreatePortMenu();
+    CreateWindowMenus();
+    core_.Libraries.push_back("Qt 6 (GNU LGPL version 3)");
+    core_.Libraries.push_back("libjpeg-turbo (IJG licence and modified BSD licence)");
     // The client area keeps its size; the window is as large as it and the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -212,8 +216,9 @@ void MainWindow::showEvent(QShowEvent* event)
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    // ProgressGauge keeps to the client area's bottom edge.
+    // The gauge, and the verdict band in its place, keep to the client area's bottom edge.
     ProgressGauge->setGeometry(0, client_->height() - kGaugeHeight, client_->width(), kGaugeHeight);
+    VerdictBand->setGeometry(ProgressGauge->geometry());
 }
 
 }  // namespace varnox

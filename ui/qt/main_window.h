@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <array>
+#include <map>
 #include <vector>
 
 #include "comm/serial_port.h"
@@ -54,6 +55,8 @@ public:
     // The items after the eight: a separator, then one per port above them.
     const std::vector<QAction*>& BeyondItems() const { return beyond_items_; }
     QMenu* PortMenu() const { return port_menu_; }
+    // The entry of the menus after the port menu that gives `command`.
+    QAction* MenuItem(MenuCommand command) const { return menu_items_.at(command); }
     // Why the logo could not be shown; empty when it was.
     const QString& LogoError() const { return logo_error_; }
 
@@ -75,6 +78,8 @@ public:
     QLineEdit* FlashAddressField = nullptr;
     QLabel* ErrorsLabel = nullptr;
     QLineEdit* ErrorCounterField = nullptr;
+    // How the last run ended, in the gauge's place until the next run starts.
+    QLabel* VerdictBand = nullptr;
 
 signals:
     // A run has ended and the window shows its ending.
@@ -104,12 +109,25 @@ private:
     void SetInfoBoxVisible(bool visible) override;
     int SelectorIndex() const override;
     void RunEnded() override { emit RunFinished(); }
+    void RefreshMenus() override;
+    std::string ChooseTraceFile() override;
+    std::optional<std::string> AskTechnician(const std::string& current) override;
+    std::string ChooseReportFile(const std::string& suggested_name) override;
+    int ShowHistory(const std::vector<std::string>& header,
+                    const std::vector<std::vector<std::string>>& rows) override;
+    bool AskOpenReport(const std::string& path) override;
+    void OpenInBrowser(const std::string& path) override;
+    void ShowAbout(const std::string& text) override;
+    void ShowVerdictBand(VerdictColour colour, const std::string& text) override;
+    void HideVerdictBand() override;
 
     // main_window_controls.cpp
     void CreateControls();
     template <typename W>
     W* Dressed(W* widget, ControlId id);
     void CreatePortMenu();
+    // main_window_menus.cpp
+    void CreateWindowMenus();
     void PlaceControls();
     void ShowLogo();
 
@@ -121,6 +139,7 @@ private:
     QMenu* port_menu_ = nullptr;
     std::array<QAction*, kMenuPorts> port_items_{};
     std::vector<QAction*> beyond_items_;  // the separator, then the ports above the eight
+    std::map<MenuCommand, QAction*> menu_items_;
     QString logo_error_;
     bool log_has_lines_ = false;
     bool placed_ = false;
