@@ -36,7 +36,11 @@ RECT FramePlace(HMENU menu, int dpi)
 
 }  // namespace
 
-MainWindow::MainWindow(PortOpener& opener, Clock& clock) : core_(*this, opener, clock) {}
+MainWindow::MainWindow(PortOpener& opener, Clock& clock) : core_(*this, opener, clock)
+{
+    // Linked into the program besides the core's (the system's own DLLs are not named).
+    core_.Libraries.push_back("the mingw-w64 runtime (ZPL 2.1) and winpthreads (MIT licence)");
+}
 
 MainWindow::~MainWindow()
 {

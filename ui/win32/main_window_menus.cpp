@@ -37,7 +37,8 @@ std::string MainWindow::ChooseReportFile(const std::string& suggested_name)
     return ChooseSaveFile(hwnd_, SavedFile::Report, suggested_name);
 }
 
-int MainWindow::ShowHistory(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows)
+int MainWindow::ShowHistory(const std::vector<std::string>& header,
+                            const std::vector<std::vector<std::string>>& rows)
 {
     return ShowHistoryDialog(hwnd_, header, rows);
 }
