@@ -11,6 +11,7 @@
 #include "cli/console_window.h"
 #include "cli/stop_events.h"
 #include "core/clock.h"
+#include "update/update_engine.h"
 
 namespace varnox {
 
@@ -18,10 +19,19 @@ struct UpdateWork {
     std::function<int()> run;  // on the worker thread; the run's exit status
     // From the main thread, at most once, with the status the stop gives (130 or 143).
     std::function<void(int exit_status)> stop;
+    // The exit status of a run that an exception ended: what the panel had
+    // reached. Unset: the panel counts as changed, the answer that is never
+    // wrongly reassuring.
+    std::function<int()> failed = nullptr;
 };
 
+// The engine's run as work: a stop also cuts the engine's pauses short
+// through `interrupt_pauses`.
+UpdateWork EngineWork(UpdateEngine& engine, std::function<void()> interrupt_pauses);
+
 // Returns the process's exit status (StopPolicy::ExitStatus). `clock` times
-// the confirmation window and the grace time.
+// the confirmation window and the grace time. An exception escaping the run
+// ends it with one line on standard error and `work.failed`'s status.
 int RunGuardedUpdate(const UpdateWork& work, Clock& clock, ConsoleWindow& window, StopEventSource& stops);
 
 }  // namespace varnox

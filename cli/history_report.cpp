@@ -22,7 +22,9 @@ HistoryAnswer HistoryOf(const std::string& file)
         return answer;
     }
     const RecordReadResult read = ReadRecords(*path);
-    if (read.Missing) {
+    // No record yet is news only for the per-user file; a file named on the
+    // command line that is not there is a mistake to say.
+    if (read.Missing && file.empty()) {
         answer.Out = "no run recorded yet in " + path->string() + "\n";
     } else if (!read.Read) {
         answer.ExitStatus = kExitPanelUnchanged;

@@ -5,28 +5,23 @@
 #include <unistd.h>
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #endif
 
-#include "cli/command_line.h"
+#include "cli/cli_command_line.h"
 #include "cli/console_window.h"
 #include "cli/guarded_update.h"
 #include "cli/history_report.h"
-#include "cli/interruptible_clock.h"
 #include "cli/report_command.h"
 #include "cli/stop_events.h"
 #include "comm/port_list.h"
-#include "comm/port_map.h"
-#include "trace/traced_device.h"
-#include "update/identify_report.h"
-#ifdef _WIN32
-#include "comm/win32/serial_win32.h"
-#else
-#include "comm/linux/serial_linux.h"
-#endif
 #include "firmware/image_provenance.h"
+#include "setup/program_setup.h"
 #include "update/exit_status.h"
+#include "update/identify_report.h"
 #include "update/update_engine.h"
 
 namespace {
@@ -73,30 +68,30 @@ int main(int argc, char** argv)
 #ifdef _WIN32
     const WindowsConsole console;
 #endif
-    const CommandLine line = ParseCommandLine(argc, argv);
-    if (line.action == CommandLine::Action::Help) {
-        WriteAll(STDOUT_FILENO, UsageText(kProgram));
+    const CliCommandLine line = ParseCliCommandLine(argc, argv);
+    if (line.action == CliCommandLine::Action::Help) {
+        WriteAll(STDOUT_FILENO, CliUsageText(kProgram));
         return 0;
     }
-    if (line.action == CommandLine::Action::Version) {
+    if (line.action == CliCommandLine::Action::Version) {
         WriteAll(STDOUT_FILENO, VersionText(kProgram));
         return 0;
     }
-    if (line.action == CommandLine::Action::UsageError) {
-        WriteAll(STDERR_FILENO, std::string(kProgram) + ": " + line.error + "\n\n" + UsageText(kProgram));
+    if (line.action == CliCommandLine::Action::UsageError) {
+        WriteAll(STDERR_FILENO, std::string(kProgram) + ": " + line.error + "\n\n" + CliUsageText(kProgram));
         return kExitUsage;
     }
-    if (line.action == CommandLine::Action::ListPorts) {
+    if (line.action == CliCommandLine::Action::ListPorts) {
         WriteAll(STDOUT_FILENO, PortTable(ListPorts()));
         return 0;
     }
-    if (line.action == CommandLine::Action::History) {
+    if (line.action == CliCommandLine::Action::History) {
         const HistoryAnswer history = HistoryOf(line.history_file);
         WriteAll(STDOUT_FILENO, history.Out);
         WriteAll(STDERR_FILENO, history.Err);
         return history.ExitStatus;
     }
-    if (line.action == CommandLine::Action::Report) {
+    if (line.action == CliCommandLine::Action::Report) {
         const ReportAnswer report = WriteRunReport(line.history_file, line.report_run, line.report_file);
         WriteAll(STDOUT_FILENO, report.Out);
         WriteAll(STDERR_FILENO, report.Err);
@@ -113,54 +108,40 @@ int main(int argc, char** argv)
     // Before any thread starts (the Linux source blocks the signals it takes).
     const std::unique_ptr<StopEventSource> stops = SystemStopEvents();
 
-    PortMap map;
-    int port = 1;
-    if (!line.device_path.empty()) {
-        map.Map(port, line.device_path);
-    } else {
-#ifndef _WIN32
-        map = PortMap::Discover();  // on Windows COMn is the system's own \\.\COMn
-#endif
-        port = line.port_number;
-    }
-#ifdef _WIN32
-    Win32PortOpener opener(map);
-#else
-    PosixPortOpener opener(map);
-#endif
-    InterruptibleClock clock;
-    PortTracing tracing(opener, clock);
-    if (std::string error; !tracing.Start(line.run.TraceFile, error)) {
-        WriteAll(STDERR_FILENO, std::string(kProgram) + ": --trace: " + error + "\n\n" + UsageText(kProgram));
+    // A device path is COM1 and needs no search for the machine's ports.
+    const bool path_given = !line.device_path.empty();
+    ProgramSetup setup(path_given ? std::vector<PortOverride>{{1, line.device_path}} : std::vector<PortOverride>{},
+                       path_given ? PortNumbering::OverridesOnly : PortNumbering::System);
+    if (std::string error; !setup.Start(line.run, error)) {
+        WriteAll(STDERR_FILENO, std::string(kProgram) + ": " + error + "\n\n" + CliUsageText(kProgram));
         return kExitUsage;
     }
-    ConsoleWindow window(STDOUT_FILENO, STDERR_FILENO, show_status, clock);
-    UpdateEngine engine(tracing.Opener(), clock, window);
-    engine.SelectedPort.store(port);
-    engine.Options = line.run;
-    ApplyRunEnvironment(engine.Options);
+    // The run goes on without its trace; one line at the end says so.
+    const auto warn_of_trace = [&setup] {
+        if (const std::string failure = setup.TraceFailure(); !failure.empty())
+            WriteAll(STDERR_FILENO, std::string(kProgram) + ": " + failure + "\n");
+    };
+    ConsoleWindow window(STDOUT_FILENO, STDERR_FILENO, show_status, setup.Time());
+    UpdateEngine engine(setup.Opener(), setup.Time(), window);
+    setup.Prepare(engine);
+    engine.SelectedPort.store(path_given ? 1 : line.port_number);
     engine.ProgramName = kProgram;
     engine.PortName = line.device_path;
     engine.RecordProblem = [&window](const std::string& text) { window.Notice({text}); };
-    if (line.action == CommandLine::Action::Identify) {
+    if (line.action == CliCommandLine::Action::Identify) {
         const Identification found = engine.Identify();
         window.Finish();
+        warn_of_trace();
         WriteAll(STDOUT_FILENO, IdentificationText(found));
         return IdentificationStatus(found);
     }
 
     // A stop also cuts the engine's pauses short.
-    const UpdateWork work{[&engine] {
-                              engine.Run();
-                              return engine.LastExitStatus.load();
-                          },
-                          [&engine, &clock](int exit_status) {
-                              engine.RequestStop(exit_status);
-                              clock.Interrupt();
-                          }};
-    const int status = RunGuardedUpdate(work, clock, window, *stops);
+    const int status =
+        RunGuardedUpdate(EngineWork(engine, [&setup] { setup.Time().Interrupt(); }), setup.Time(), window, *stops);
     window.Finish();
-    if (const std::string warning = opener.LastWarning(); !warning.empty())
+    warn_of_trace();
+    if (const std::string warning = setup.LastWarning(); !warning.empty())
         WriteAll(STDERR_FILENO, warning + "\n");
     return status;
 }

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstddef>
 
+#include "core/printable_text.h"
+
 namespace varnox {
 
 namespace {
@@ -56,8 +58,10 @@ PortMap MapOf(const std::vector<PortInfo>& ports)
 
 std::string PortSummary(const PortInfo& port)
 {
-    const std::string adapter = Joined({port.Maker, port.Product, port.Serial});
-    std::string text = Joined({port.Number > 0 ? PortName(port) : std::string(), port.Device});
+    // A USB descriptor says what its maker likes, escape sequences included.
+    const std::string adapter =
+        Joined({PrintableText(port.Maker), PrintableText(port.Product), PrintableText(port.Serial)});
+    std::string text = Joined({port.Number > 0 ? PortName(port) : std::string(), PrintableText(port.Device)});
     return adapter.empty() ? text : text + " (" + adapter + ")";
 }
 
@@ -79,8 +83,8 @@ std::string PortTable(const std::vector<PortInfo>& ports)
         rows.push_back({PortName(port), port.Device, port.Driver, port.UsbId, port.Maker, port.Product,
                         port.Serial, port.ById});
         for (std::string& cell : rows.back()) {
-            if (cell.empty())
-                cell = "-";
+            // Descriptors and names as the system gives them, controls escaped.
+            cell = cell.empty() ? "-" : PrintableText(cell);
         }
     }
     std::vector<std::size_t> widths(rows[0].size(), 0);

@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "core/printable_text.h"
 #include "record/utc_time.h"
 
 namespace varnox {
@@ -27,13 +28,14 @@ Row RowOf(size_t number, const RunRecord& run)
     std::string image = "-";
     if (run.Image)
         image = run.Image->Name + (run.Image->StandIn ? " (stand-in)" : "");
+    // The record file is anyone's to edit: its texts go to the terminal escaped.
     return {std::to_string(number),
             ReadableUtc(run.Start),
-            run.Port,
-            run.FirmwareBefore.value_or("-"),
-            image,
-            run.Ending,
-            run.Verification,
+            PrintableText(run.Port),
+            PrintableText(run.FirmwareBefore.value_or("-")),
+            PrintableText(image),
+            PrintableText(run.Ending),
+            PrintableText(run.Verification),
             std::to_string(run.ExitStatus)};
 }
 

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #endif
 
+#include "record/append_only_file.h"
 #include "record/run_record_json.h"
 
 namespace varnox {
@@ -26,8 +27,17 @@ namespace fs = std::filesystem;
 #ifdef _WIN32
 int OpenFile(const fs::path& file, bool append)
 {
-    const int flags = append ? _O_RDWR | _O_APPEND | _O_CREAT | _O_BINARY : _O_RDONLY | _O_BINARY;
-    return _wopen(file.c_str(), flags, _S_IREAD | _S_IWRITE);
+    return append ? OpenAppendOnly(file) : _wopen(file.c_str(), _O_RDONLY | _O_BINARY);
+}
+bool IsRegularFile(int fd)
+{
+    struct _stat64 st {};
+    return _fstat64(fd, &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG;
+}
+long long FileSize(int fd)
+{
+    struct _stat64 st {};
+    return _fstat64(fd, &st) == 0 ? st.st_size : -1;
 }
 long long SeekFile(int fd, long long offset, int whence)
 {
@@ -50,10 +60,20 @@ int CloseFile(int fd)
     return _close(fd);
 }
 #else
+// Reading never follows into a FIFO's wait (non-blocking).
 int OpenFile(const fs::path& file, bool append)
 {
-    const int flags = append ? O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC;
-    return ::open(file.c_str(), flags, 0644);
+    return append ? OpenAppendOnly(file) : ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+bool IsRegularFile(int fd)
+{
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+long long FileSize(int fd)
+{
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 long long SeekFile(int fd, long long offset, int whence)
 {
@@ -115,6 +135,28 @@ bool WriteAll(int fd, std::string_view data)
     return true;
 }
 
+// Makes the missing folders of `folder`, each only for its owner (0700): the
+// record names the user's panels and ports. Folders that exist stay as they are.
+void CreateFolders(const fs::path& folder, std::error_code& error)
+{
+#ifdef _WIN32
+    fs::create_directories(folder, error);
+#else
+    error.clear();
+    if (folder.empty() || fs::is_directory(folder, error))
+        return;
+    if (folder.has_parent_path() && folder.parent_path() != folder) {
+        CreateFolders(folder.parent_path(), error);
+        if (error)
+            return;
+    }
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        error.assign(errno, std::generic_category());
+    else if (!fs::is_directory(folder, error) && !error)
+        error = std::make_error_code(std::errc::not_a_directory);
+#endif
+}
+
 RecordWriteResult NotWritten(const std::string& what)
 {
     return {false, "run record not written: " + what};
@@ -174,14 +216,17 @@ RecordWriteResult AppendRecord(const fs::path& file, const RunRecord& record)
     std::string line = RecordToJsonLine(record) + "\n";
     if (file.has_parent_path()) {
         std::error_code error;
-        fs::create_directories(file.parent_path(), error);
+        CreateFolders(file.parent_path(), error);
         if (error)
             return NotWritten("cannot create folder " + PathText(file.parent_path()) + ": " + error.message());
     }
     const int fd = OpenFile(file, /*append=*/true);
     if (fd < 0)
         return NotWritten("cannot open " + PathText(file) + ": " + ErrnoText());
-    if (EndsInTornLine(fd))
+    // Only a regular file has an end to look at and a disk to sync to: a
+    // record sent to /dev/null is written there and that is all.
+    const bool regular = IsRegularFile(fd);
+    if (regular && EndsInTornLine(fd))
         line.insert(line.begin(), '\n');
     if (!WriteAll(fd, line)) {
         const std::string reason = ErrnoText();
@@ -189,7 +234,7 @@ RecordWriteResult AppendRecord(const fs::path& file, const RunRecord& record)
         return NotWritten("cannot write " + PathText(file) + ": " + reason);
     }
     // The record should outlive a power cut right after the run.
-    const bool synced = SyncFile(fd) == 0;
+    const bool synced = !regular || SyncFile(fd) == 0;
     const std::string reason = synced ? std::string() : ErrnoText();
     const bool closed = CloseFile(fd) == 0;
     if (!synced || !closed)
@@ -206,9 +251,22 @@ RecordReadResult ReadRecords(const fs::path& file)
         result.Error = "run record not read: cannot open " + PathText(file) + ": " + ErrnoText();
         return result;
     }
+    // A FIFO or a device would keep us waiting or reading for ever.
+    if (!IsRegularFile(fd)) {
+        result.Error = "run record not read: " + PathText(file) + " is not a regular file";
+        CloseFile(fd);
+        return result;
+    }
+    if (FileSize(fd) > static_cast<long long>(kMaxRecordFileBytes)) {
+        result.Error = "run record not read: " + PathText(file) + " is larger than " +
+                       std::to_string(kMaxRecordFileBytes >> 20) + " MiB";
+        CloseFile(fd);
+        return result;
+    }
     std::string text;
     char chunk[65536];
-    for (;;) {
+    // Bounded even if the file grows while it is read.
+    while (text.size() <= kMaxRecordFileBytes) {
         const auto got = ReadBytes(fd, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR)
             continue;
@@ -222,6 +280,8 @@ RecordReadResult ReadRecords(const fs::path& file)
         text.append(chunk, size_t(got));
     }
     CloseFile(fd);
+    if (text.size() > kMaxRecordFileBytes)
+        text.resize(kMaxRecordFileBytes);
     result.Read = true;
     result.Log = ParseRecordLines(text);
     return result;

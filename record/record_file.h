@@ -3,6 +3,7 @@
 // back. Nothing here throws: a record that cannot be written must never stop
 // or fail an update, so failures come back as text for the front-end to show.
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -44,8 +45,10 @@ struct RecordWriteResult {
     std::string Error;
 };
 
-// Appends `record` as one line, creating the file's folders first. The line
-// goes out in one write, then is synced to the disk. A file whose last line
+// Appends `record` as one line, creating the file's missing folders first
+// (on Linux only for the user: 0700, and a new file 0600). The line goes out
+// in one write, then is synced to the disk (a regular file; /dev/null simply
+// takes it). A file whose last line
 // was torn (power cut) gets a line break first, so that it spoils only itself.
 RecordWriteResult AppendRecord(const std::filesystem::path& file, const RunRecord& record);
 
@@ -56,6 +59,12 @@ struct RecordReadResult {
     RecordLog Log;
 };
 
+// The largest record file read back: 64 MiB, some tens of thousands of runs.
+// A bigger file (or anything but a regular file: a FIFO, a device) is refused
+// rather than read, so that a stray file cannot hang the reader or fill its memory.
+inline constexpr std::size_t kMaxRecordFileBytes = std::size_t{64} << 20;
+
+// Reads every line of a regular file of at most kMaxRecordFileBytes.
 RecordReadResult ReadRecords(const std::filesystem::path& file);
 
 }  // namespace varnox

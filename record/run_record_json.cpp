@@ -190,7 +190,10 @@ void ReadPhases(const Json& line, RunRecord& record)
         return;
     if (!failures->is_object())
         throw Unreadable{};
-    for (const auto& [name, list] : failures->items()) {
+    for (const auto& item : failures->items()) {
+        // Named copies: clang 14 (the fuzzing build) cannot capture a structured binding.
+        const std::string name = item.key();
+        const Json& list = item.value();
         if (!list.is_array())
             throw Unreadable{};
         // Beside the phase of that name; a phase the list does not give still keeps its failures.

@@ -62,7 +62,14 @@ std::optional<system_clock::time_point> ParseIsoUtc(std::string_view text)
     const year_month_day date{year{y}, month{unsigned(mo)}, day{unsigned(d)}};
     if (!date.ok())
         return std::nullopt;
-    return sys_days{date} + hours{h} + minutes{mi} + seconds{s};
+    // In seconds a four-digit year always fits; the system clock's finer ticks
+    // hold only some centuries (1678 to 2261 in nanoseconds), and a time
+    // outside them would wrap into another year.
+    const sys_seconds time = sys_days{date} + hours{h} + minutes{mi} + seconds{s};
+    if (time < ceil<seconds>(system_clock::time_point::min()) ||
+        time > floor<seconds>(system_clock::time_point::max()))
+        return std::nullopt;
+    return time;
 }
 
 }  // namespace varnox

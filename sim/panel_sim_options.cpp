@@ -3,6 +3,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <optional>
 
 #include "sim/panel_fault.h"
@@ -34,7 +35,9 @@ std::optional<double> ParseMilliseconds(const std::string& text)
     double value = 0;
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || value < 0 || value > kMaxDelayMs)
+    // from_chars takes "nan" and "inf" too; a NaN slips past any comparison.
+    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value) || value < 0 ||
+        value > kMaxDelayMs)
         return std::nullopt;
     return value;
 }
@@ -223,7 +226,8 @@ std::string PanelSimUsage()
         "  --as NAME              take the identity block of a carried firmware image, by\n"
         "                         image or catalogue name (e.g. FWKA1AVRXGAA0I_2x04)\n"
         "  --eeprom-word HEX      the word at EEPROM 0x2820 (default 8000)\n"
-        "  --delay KIND=MS        reply delay after the request in milliseconds; KIND is\n";
+        "  --delay KIND=MS        reply delay after the request in milliseconds (every MS\n"
+        "                         here is a number from 0 to 60000); KIND is\n";
     for (const DelayRow& row : kDelays) {
         std::string line = "                           " + std::string(row.Name);
         line.resize(40, ' ');
@@ -248,7 +252,8 @@ std::string PanelSimUsage()
         "  --link PATH            keep a symbolic link PATH to the current terminal, as\n"
         "                         udev's /dev/serial/by-id links do; it follows the\n"
         "                         panel to its new terminal after pull-return and is\n"
-        "                         removed at the end\n"
+        "                         removed at the end; PATH must not exist, or be a\n"
+        "                         link to a pseudo-terminal (left by an earlier run)\n"
         "Each line of output is the path of the panel's current terminal: the first at\n"
         "the start, one more each time the adapter returns after pull-return.\n"
         "\n"

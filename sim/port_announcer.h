@@ -12,7 +12,7 @@ class PortAnnouncer {
 public:
     // No link when `link_path` is empty.
     explicit PortAnnouncer(std::string link_path = {});
-    // Removes the link it made.
+    // Removes the link it made, unless something else has taken its place.
     ~PortAnnouncer();
     PortAnnouncer(const PortAnnouncer&) = delete;
     PortAnnouncer& operator=(const PortAnnouncer&) = delete;
@@ -20,12 +20,14 @@ public:
     // Points the link at `path`, then prints `path` and a newline on stdout
     // and flushes: whoever reads the line finds the link already there. The
     // link is replaced by a rename, so it is never missing or half made.
-    // False with the reason when the link cannot be made.
+    // False with the reason when the link cannot be made, or when `link_path`
+    // is taken by anything but a link to a pseudo-terminal.
     bool Announce(const std::string& path, std::string& error);
 
 private:
     std::string link_path_;
     bool linked_ = false;
+    std::string linked_to_;  // the terminal the link was last pointed at
 };
 
 }  // namespace varnox

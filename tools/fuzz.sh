@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fuzzes the frame codec, the memory requests, the bootloader phase, the lock
-# file reader and the port list's sysfs reading with
+# file reader, the port list's sysfs reading and the run record reader with
 # libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer, each for a
 # bounded time, starting from the seed corpus in tests/fuzz/corpus/<target>/.
 # Fails when a target crashes, leaks, times out or breaks an expectation; the
@@ -15,10 +15,10 @@ seconds=${FUZZ_SECONDS:-60}
 build=${FUZZ_BUILD:-build/fuzz}
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(fuzz_cobs fuzz_memory_requests fuzz_bootloader_replies fuzz_lock_file fuzz_sysfs_attributes)
+  targets=(fuzz_cobs fuzz_memory_requests fuzz_bootloader_replies fuzz_lock_file fuzz_sysfs_attributes fuzz_run_records)
 fi
 # Targets that work through files saturate early: less time, unless asked.
-declare -A short=([fuzz_lock_file]=20 [fuzz_sysfs_attributes]=30)
+declare -A short=([fuzz_lock_file]=20 [fuzz_sysfs_attributes]=30 [fuzz_run_records]=30)
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVARNOX_FUZZ=ON -DVARNOX_SANITIZE=ON -DVARNOX_BUILD_UI=OFF >/dev/null

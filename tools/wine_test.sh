@@ -8,7 +8,8 @@
 # Tests:
 #   prepare        cross-build the Windows programs (tools/win_build.sh) and
 #                  boot the Wine prefix; the others expect both
-#   serial         the Win32 serial backend's tests (serial_win32_test.exe)
+#   serial         the Win32 serial backend's tests and the run record's
+#                  append-only handle (serial_win32_test.exe)
 #   window-parts   the window's parts that need no screen (window_parts_test.exe),
 #                  varnox-patch.exe --version and --help
 #   cli-usage      varnox-patch-cli.exe with no port, a wrong port, --help, --version

@@ -32,4 +32,10 @@ void PortTrace::Event(const std::string& text)
     transcript_.Note(clock_.Now(), text);
 }
 
+std::string PortTrace::WriteFailure()
+{
+    const std::lock_guard lock(mutex_);
+    return transcript_.WriteFailure();
+}
+
 }  // namespace varnox

@@ -27,6 +27,8 @@ public:
     void Wrote(std::span<const uint8_t> bytes);
     void Read(std::span<const uint8_t> bytes);
     void Event(const std::string& text);
+    // Why the first write to the file failed; empty while none did.
+    std::string WriteFailure();
 
 private:
     Clock& clock_;

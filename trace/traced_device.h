@@ -83,6 +83,9 @@ public:
     // False with the reason when the file cannot be created.
     bool Start(const std::string& path, std::string& error);
     PortOpener& Opener() { return tracing_ ? static_cast<PortOpener&>(traced_) : inner_; }
+    // Why the trace could not be written ("No space left on device"), once a
+    // write has failed; empty otherwise. For one warning at the end of a run.
+    std::string WriteFailure() { return tracing_ ? trace_.WriteFailure() : std::string(); }
 
     // For a window, whose trace can be chosen between runs: ends the trace
     // under way and traces into `path` from now on (none when it is empty).

@@ -20,7 +20,7 @@ bool WireTranscript::Open(const std::string& path, double origin, const std::str
     }
     origin_ = origin;
     std::fprintf(file_.get(), "# seconds, '>' tool to panel, '<' panel to tool, '#' %s\n", events.c_str());
-    std::fflush(file_.get());
+    Flush();
     return true;
 }
 
@@ -50,7 +50,7 @@ void WireTranscript::Note(double time, const std::string& text)
         return;
     EndLine();
     std::fprintf(file_.get(), "%12.6f # %s\n", time - origin_, text.c_str());
-    std::fflush(file_.get());
+    Flush();
 }
 
 void WireTranscript::EndLine()
@@ -60,7 +60,15 @@ void WireTranscript::EndLine()
     std::fprintf(file_.get(), "%s\n", line_.c_str());
     line_.clear();
     // Flushed line by line, so that a transcript survives the program being killed.
-    std::fflush(file_.get());
+    Flush();
+}
+
+void WireTranscript::Flush()
+{
+    errno = 0;
+    if ((std::fflush(file_.get()) != 0 || std::ferror(file_.get()) != 0) && write_failure_.empty())
+        write_failure_ = errno != 0 ? std::strerror(errno) : "write failed";
+    std::clearerr(file_.get());
 }
 
 }  // namespace varnox

@@ -40,8 +40,14 @@ public:
     void Log(WireDirection direction, double time, std::span<const uint8_t> bytes);
     void Note(double time, const std::string& text);
 
+    // The reason the first write that failed gave ("No space left on device"),
+    // empty while every write went through. Writing goes on regardless.
+    const std::string& WriteFailure() const { return write_failure_; }
+
 private:
     void EndLine();
+    // Flushes the file and keeps the first failure's reason.
+    void Flush();
 
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
@@ -52,6 +58,7 @@ private:
     std::string line_;
     WireDirection line_direction_ = WireDirection::ToPanel;
     double last_byte_ = 0;
+    std::string write_failure_;
 };
 
 }  // namespace varnox

@@ -8,6 +8,7 @@
 #include "firmware/image_provenance.h"
 #include "firmware/panel_identity.h"
 #include "record/record_file.h"
+#include "record/run_verdict.h"
 #include "update/exit_status.h"
 #include "update/update_run.h"
 
@@ -60,8 +61,20 @@ UpdateEnding UpdateEngine::Run(const RunStart& start)
             awake.emplace(*inhibitor);
         run_.reset();
         run_ = std::make_unique<UpdateRun>(port_, clock_, window_, Options, start, stop_);
-        // The run keeps this port for every re-open.
-        ending = run_->Steps(SelectedPort.load());
+        try {
+            // The run keeps this port for every re-open.
+            ending = run_->Steps(SelectedPort.load());
+        } catch (...) {
+            // A fault escaping the run ends it where it was: the port is let
+            // go on the thread that used it, and the status says whether the
+            // panel had been written to. The front-end says what happened.
+            port_.Close();
+            LastEnding.store(UpdateEnding::NotRun);
+            RunRecord reached;
+            reached.Phases = run_->Phases.Phases();
+            LastExitStatus.store(PanelWritten(reached) ? kExitPanelChanged : kExitPanelUnchanged);
+            throw;
+        }
     }
     LastVerification.store(run_->Verified);
     LastEnding.store(ending);

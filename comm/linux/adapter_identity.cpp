@@ -1,13 +1,9 @@
 #include "comm/linux/adapter_identity.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <system_error>
+
+#include "core/file_head.h"
 
 namespace varnox {
 
@@ -33,27 +29,10 @@ std::string IdentityOfTty(const std::string& name, const TtySources& sources)
 
 std::string SysfsLine(const std::string& file)
 {
-    // O_NONBLOCK: a FIFO planted in a tree that is not sysfs must not hold us.
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return {};
-    std::string line;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        char bytes[kSysfsAttributeLimit];
-        std::size_t count = 0;
-        while (count < sizeof bytes) {
-            const ssize_t got = ::read(fd, bytes + count, sizeof bytes - count);
-            if (got > 0)
-                count += static_cast<std::size_t>(got);
-            else if (got == 0 || errno != EINTR)
-                break;
-        }
-        line.assign(bytes, count);
-        line.resize(std::min(line.find('\n'), line.size()));
-    }
-    ::close(fd);
-    return line;
+    // Links followed: sysfs is made of them. A FIFO in a tree that is not sysfs
+    // must not hold us, nor a huge file fill our memory.
+    const FileHead head = ReadFileHead(file, kSysfsAttributeLimit, Links::Follow);
+    return head.Bytes.substr(0, head.Bytes.find('\n'));
 }
 
 std::string UsbParentOf(const std::string& name, const TtySources& sources)

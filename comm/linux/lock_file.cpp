@@ -1,13 +1,11 @@
 #include "comm/linux/lock_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+
+#include "core/file_head.h"
 
 namespace varnox {
 
@@ -35,33 +33,16 @@ long ParseLockPid(const char* bytes, std::size_t count)
 LockFile ReadLockFile(const std::string& path)
 {
     LockFile lock;
-    // O_NONBLOCK: opening a FIFO must not wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR)
-            return lock;
-        lock.Exists = true;
-        lock.Unreadable = error == ELOOP ? "a link" : std::generic_category().message(error);
+    const FileHead head = ReadFileHead(path, kLockFileReadLimit, Links::Refuse);
+    if (head.OpenError == ENOENT || head.OpenError == ENOTDIR)
         return lock;
-    }
     lock.Exists = true;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (head.OpenError != 0)
+        lock.Unreadable = head.OpenError == ELOOP ? "a link" : std::generic_category().message(head.OpenError);
+    else if (!head.Regular)
         lock.Unreadable = "not a regular file";
-    } else {
-        char bytes[kLockFileReadLimit];
-        std::size_t count = 0;
-        while (count < sizeof bytes) {
-            const ssize_t got = ::read(fd, bytes + count, sizeof bytes - count);
-            if (got > 0)
-                count += static_cast<std::size_t>(got);
-            else if (got == 0 || errno != EINTR)
-                break;
-        }
-        lock.Pid = ParseLockPid(bytes, count);
-    }
-    ::close(fd);
+    else
+        lock.Pid = ParseLockPid(head.Bytes.data(), head.Bytes.size());
     return lock;
 }
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/command_line.h"
+#include "cli/cli_command_line.h"
 #include "cli/console_window.h"
 #include "cli/status_line.h"
 #include "tests/cli/console_capture.h"
@@ -11,33 +11,33 @@
 namespace varnox {
 namespace {
 
-CommandLine Parse(std::vector<const char*> args)
+CliCommandLine Parse(std::vector<const char*> args)
 {
     args.insert(args.begin(), "varnox-patch-cli");
-    return ParseCommandLine(static_cast<int>(args.size()), args.data());
+    return ParseCliCommandLine(static_cast<int>(args.size()), args.data());
 }
 
 TEST(CommandLineTest, PortsAndUsageErrors)
 {
-    EXPECT_EQ(Parse({"--help"}).action, CommandLine::Action::Help);
-    EXPECT_EQ(Parse({"-h"}).action, CommandLine::Action::Help);
-    EXPECT_EQ(Parse({"--version"}).action, CommandLine::Action::Version);
+    EXPECT_EQ(Parse({"--help"}).action, CliCommandLine::Action::Help);
+    EXPECT_EQ(Parse({"-h"}).action, CliCommandLine::Action::Help);
+    EXPECT_EQ(Parse({"--version"}).action, CliCommandLine::Action::Version);
 
-    const CommandLine path = Parse({"/dev/pts/7"});
-    EXPECT_EQ(path.action, CommandLine::Action::Run);
+    const CliCommandLine path = Parse({"/dev/pts/7"});
+    EXPECT_EQ(path.action, CliCommandLine::Action::Run);
     EXPECT_EQ(path.device_path, "/dev/pts/7");
     EXPECT_EQ(Parse({"./ttyfake"}).device_path, "./ttyfake");
 
     EXPECT_EQ(Parse({"COM1"}).port_number, 1);
     EXPECT_EQ(Parse({"com8"}).port_number, 8);
-    EXPECT_EQ(Parse({"Com3"}).action, CommandLine::Action::Run);
+    EXPECT_EQ(Parse({"Com3"}).action, CliCommandLine::Action::Run);
     // USB adapters on Windows get high numbers, also in the system's own form.
     EXPECT_EQ(Parse({"COM9"}).port_number, 9);
     EXPECT_EQ(Parse({"COM256"}).port_number, 256);
     EXPECT_EQ(Parse({"\\\\.\\COM12"}).port_number, 12);
     EXPECT_EQ(Parse({"\\\\.\\com3"}).port_number, 3);
 
-    EXPECT_EQ(Parse({"--list-ports"}).action, CommandLine::Action::ListPorts);
+    EXPECT_EQ(Parse({"--list-ports"}).action, CliCommandLine::Action::ListPorts);
 
     for (auto args : std::vector<std::vector<const char*>>{{},
                                                            {"COM257"},
@@ -54,22 +54,22 @@ TEST(CommandLineTest, PortsAndUsageErrors)
                                                            {"--version", "COM1"},
                                                            {"-v"},
                                                            {"--Version"}})
-        EXPECT_EQ(Parse(args).action, CommandLine::Action::UsageError) << (args.empty() ? "(none)" : args[0]);
+        EXPECT_EQ(Parse(args).action, CliCommandLine::Action::UsageError) << (args.empty() ? "(none)" : args[0]);
 }
 
 TEST(CommandLineTest, IdentifyHistoryAndTheRecordOptions)
 {
-    const CommandLine identify = Parse({"--identify", "--allow-stand-in", "COM2"});
-    EXPECT_EQ(identify.action, CommandLine::Action::Identify);
+    const CliCommandLine identify = Parse({"--identify", "--allow-stand-in", "COM2"});
+    EXPECT_EQ(identify.action, CliCommandLine::Action::Identify);
     EXPECT_EQ(identify.port_number, 2);
     EXPECT_TRUE(identify.run.AllowStandIn);
-    EXPECT_EQ(Parse({"--identify"}).action, CommandLine::Action::UsageError);  // no port
+    EXPECT_EQ(Parse({"--identify"}).action, CliCommandLine::Action::UsageError);  // no port
 
-    EXPECT_EQ(Parse({"--history"}).action, CommandLine::Action::History);
+    EXPECT_EQ(Parse({"--history"}).action, CliCommandLine::Action::History);
     EXPECT_EQ(Parse({"--history"}).history_file, "");
     EXPECT_EQ(Parse({"--history", "old.jsonl"}).history_file, "old.jsonl");
-    EXPECT_EQ(Parse({"--history", "a", "b"}).action, CommandLine::Action::UsageError);
-    EXPECT_EQ(Parse({"COM1", "--history"}).action, CommandLine::Action::UsageError);
+    EXPECT_EQ(Parse({"--history", "a", "b"}).action, CliCommandLine::Action::UsageError);
+    EXPECT_EQ(Parse({"COM1", "--history"}).action, CliCommandLine::Action::UsageError);
 
     EXPECT_EQ(Parse({"--record", "old.jsonl", "--report", "r.html", "12"}).report_run, 12);
     for (auto args : std::vector<std::vector<const char*>>{{"--report"},
@@ -80,37 +80,37 @@ TEST(CommandLineTest, IdentifyHistoryAndTheRecordOptions)
                                                            {"--report", "r.html", "--fast"},
                                                            {"--report", "r.html", "--record"},
                                                            {"COM1", "--report", "r.html"}})
-        EXPECT_EQ(Parse(args).action, CommandLine::Action::UsageError) << args.back();
+        EXPECT_EQ(Parse(args).action, CliCommandLine::Action::UsageError) << args.back();
 
-    const CommandLine recorded = Parse({"--record", "runs.jsonl", "COM1"});
+    const CliCommandLine recorded = Parse({"--record", "runs.jsonl", "COM1"});
     EXPECT_EQ(recorded.run.RecordFile, "runs.jsonl");
     EXPECT_FALSE(recorded.run.NoRecord);
     EXPECT_EQ(Parse({"COM1", "--record=x/y.jsonl"}).run.RecordFile, "x/y.jsonl");
     EXPECT_TRUE(Parse({"--no-record", "COM1"}).run.NoRecord);
     for (auto args : std::vector<std::vector<const char*>>{
              {"COM1", "--record"}, {"--record=", "COM1"}, {"--no-record=yes", "COM1"}, {"--record", "", "COM1"}})
-        EXPECT_EQ(Parse(args).action, CommandLine::Action::UsageError) << args[0] << " " << args[1];
+        EXPECT_EQ(Parse(args).action, CliCommandLine::Action::UsageError) << args[0] << " " << args[1];
 }
 
 TEST(CommandLineTest, FastAndVerifyEepromBeforeOrAfterThePort)
 {
-    const CommandLine plain = Parse({"COM1"});
+    const CliCommandLine plain = Parse({"COM1"});
     EXPECT_FALSE(plain.run.Fast);
     EXPECT_FALSE(plain.run.ReadsEepromBack());
 
-    const CommandLine fast = Parse({"--fast", "COM1"});
-    ASSERT_EQ(fast.action, CommandLine::Action::Run);
+    const CliCommandLine fast = Parse({"--fast", "COM1"});
+    ASSERT_EQ(fast.action, CliCommandLine::Action::Run);
     EXPECT_TRUE(fast.run.Fast);
     EXPECT_FALSE(fast.run.VerifyEeprom);
     EXPECT_TRUE(fast.run.ReadsEepromBack());
 
-    const CommandLine verify = Parse({"/dev/pts/7", "--verify-eeprom"});
-    ASSERT_EQ(verify.action, CommandLine::Action::Run);
+    const CliCommandLine verify = Parse({"/dev/pts/7", "--verify-eeprom"});
+    ASSERT_EQ(verify.action, CliCommandLine::Action::Run);
     EXPECT_FALSE(verify.run.Fast);
     EXPECT_TRUE(verify.run.ReadsEepromBack());
 
     EXPECT_EQ(Parse({"--fast=1", "COM1"}).error, "--fast takes no value");
-    const std::string usage = UsageText("varnox-patch-cli");
+    const std::string usage = CliUsageText("varnox-patch-cli");
     for (const char* part : {"  --fast  ", "  --verify-eeprom  ", "takes its next request", "checked either way"})
         EXPECT_NE(usage.find(part), std::string::npos) << part;
 }

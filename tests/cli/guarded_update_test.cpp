@@ -7,12 +7,15 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
 #include "cli/guarded_update.h"
 #include "cli/stop_policy.h"
 #include "tests/cli/console_capture.h"
+#include "tests/update/simulated_update.h"
+#include "update/exit_status.h"
 
 namespace varnox {
 namespace {
@@ -195,6 +198,47 @@ TEST_F(GuardedUpdate, WithoutStopEventsTheUpdateRunsUnguarded)
     const UpdateWork failing{[] { return 3; }, [](int) {}};
     EXPECT_EQ(RunGuardedUpdate(failing, clock, window, stops), 3);
     EXPECT_EQ(Drain(err_[0]), "Cannot watch for Ctrl-C; the update runs to its end without it.\n");
+}
+
+// The engine's clock, failing at the first pause once `fails` says so: a
+// fault inside the engine in the middle of a run.
+class FailingClock final : public Clock {
+public:
+    FailingClock(SimClock& clock, std::function<bool()> fails) : clock_(clock), fails_(std::move(fails)) {}
+    double Now() override { return clock_.Now(); }
+    void Pause(int milliseconds) override
+    {
+        if (fails_())
+            throw std::runtime_error("clock failed\nmid-run");
+        clock_.Pause(milliseconds);
+    }
+
+private:
+    SimClock& clock_;
+    std::function<bool()> fails_;
+};
+
+TEST_F(GuardedUpdate, FaultEscapingTheRunClosesThePortAndSaysWhatThePanelReached)
+{
+    struct Row {
+        RequestKind after;  // the fault comes once the panel has had one of these
+        int status;
+    };
+    for (const Row row :
+         {Row{RequestKind::ReadMemory, kExitPanelUnchanged}, Row{RequestKind::WriteEeprom, kExitPanelChanged}}) {
+        SimClock sim_clock;
+        SimPanel panel(testing::PanelWith(testing::kIdentity192536));
+        SimPortOpener opener(panel, sim_clock);
+        FailingClock engine_clock(sim_clock, [&panel, &row] { return panel.CountOf(row.after) > 0; });
+        ConsoleWindow window(out_[1], err_[1], false, engine_clock);
+        UpdateEngine engine(opener, engine_clock, window);
+        testing::PrepareForTests(engine);
+        ScriptedStopEvents stops(clock, {});
+        EXPECT_EQ(RunGuardedUpdate(EngineWork(engine, [] {}), clock, window, stops), row.status);
+        EXPECT_FALSE(engine.PortIsOpen());
+        EXPECT_EQ(Drain(err_[0]), "Internal error: the update stopped: clock failed mid-run\n");
+        Drain(out_[0]);
+    }
 }
 
 TEST(GuardedUpdateDeathTest, StopThatOverrunsItsGraceLeavesWithoutTheUpdate)

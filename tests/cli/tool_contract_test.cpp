@@ -2,6 +2,7 @@
 // stdout exactly the log, boxes on stderr, and the guarded Ctrl-C.
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -213,6 +214,53 @@ TEST(ToolContract, RecordThatCannotBeWrittenIsSaidOnStderrAndChangesNothingElse)
                                "", "ERROR : Panel release earlier than this patch", ""}));
     EXPECT_EQ(run.err.rfind("run record not written: ", 0), 0u) << run.err;
     EXPECT_NE(run.err.find("/proc/varnox"), std::string::npos) << run.err;
+}
+
+TEST(ToolContract, TraceAndRecordFilesAreGuarded)
+{
+    const std::string dir = kToolEnvironment.state_home + "/guard-test";
+    const std::string record = dir + "/new/runs.jsonl";
+    PanelProgram panel(kSimPath, {"--identity", "00000B210000"});
+    ASSERT_FALSE(panel.Port().empty());
+    // A record made where nothing was is the user's alone.
+    EXPECT_EQ(RunTool({panel.Port(), "--record", record}).status, 1);
+    struct stat folder {
+    }, file{};
+    ASSERT_EQ(::stat((dir + "/new").c_str(), &folder) | ::stat(record.c_str(), &file), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+    EXPECT_EQ(file.st_mode & 0777, 0600u);
+
+    // The trace would empty the record: refused, by another spelling of the same file too.
+    const std::string runs = FileText(record);
+    const ChildResult same =
+        RunTool({panel.Port(), "--record", record, "--trace", dir + "/new/../new/runs.jsonl"});
+    EXPECT_EQ(same.status, 2);
+    EXPECT_EQ(
+        same.err.rfind("varnox-patch-cli: --trace " + dir + "/new/../new/runs.jsonl is the run record's file", 0),
+        0u)
+        << same.err;
+    EXPECT_EQ(FileText(record), runs);
+
+    // A trace that cannot be written is said once; a record into /dev/null is no problem.
+    const ChildResult full = RunTool({panel.Port(), "--record", "/dev/null", "--trace", "/dev/full"});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err,
+              "varnox-patch-cli: --trace /dev/full: the trace could not be written: No space left on device\n");
+
+    // --history of what is not a record: a missing file, a FIFO (no hang), a file over the cap.
+    const std::string fifo = dir + "/fifo", big = dir + "/big.jsonl";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(big).close();
+    std::filesystem::resize_file(big, (std::uintmax_t{64} << 20) + 1);
+    for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
+             {dir + "/none.jsonl", "cannot open " + dir + "/none.jsonl: No such file or directory"},
+             {fifo, fifo + " is not a regular file"},
+             {big, big + " is larger than 64 MiB"}}) {
+        const ChildResult history = RunTool({"--history", path});
+        EXPECT_EQ(history.status, 1) << path;
+        EXPECT_EQ(history.out, "");
+        EXPECT_EQ(history.err, "run record not read: " + reason + "\n");
+    }
 }
 
 class InterruptedTool : public ::testing::Test {

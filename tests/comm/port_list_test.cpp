@@ -70,7 +70,8 @@ TEST_F(PortListTest, AdaptersFirstWithTheirDescriptorsAndByIdLinks)
     Tty("ttyS1", root / "devices" / "platform" / "serial8250", "serial8250");
     Write(root / "class" / "tty" / "ttyS1" / "type", "0");  // a phantom UART
     Tty("ttyUSB0", Usb("1-1.2", "FTDI", "FT232R USB UART", "A50285BI"), "ftdi_sio");
-    Tty("ttyACM0", Usb("1-1.3", "Arduino", "Uno", ""), "cdc_acm");
+    // A crafted descriptor that would clear the screen.
+    Tty("ttyACM0", Usb("1-1.3", "Arduino", "U\x1b[2J", ""), "cdc_acm");
     fs::create_symlink("../../ttyUSB0", root / "dev" / "serial" / "by-id" / "usb-FTDI_FT232R_A50285BI-if00-port0");
 
     const std::vector<PortInfo> ports = ListPorts(sources);
@@ -94,7 +95,7 @@ TEST_F(PortListTest, AdaptersFirstWithTheirDescriptorsAndByIdLinks)
     EXPECT_EQ(ports[2].UsbId, "");
 
     EXPECT_EQ(PortsHere(ports), "ports here: COM1 " + dev + "/ttyUSB0 (FTDI FT232R USB UART A50285BI), COM2 " +
-                                    dev + "/ttyACM0 (Arduino Uno), COM3 " + dev + "/ttyS0");
+                                    dev + "/ttyACM0 (Arduino U\\x1B[2J), COM3 " + dev + "/ttyS0");
     EXPECT_EQ(MapOf(ports).PathOf(2), dev + "/ttyACM0");
     const std::string table = PortTable(ports);
     EXPECT_EQ(table.substr(0, table.find('\n')),
@@ -104,6 +105,7 @@ TEST_F(PortListTest, AdaptersFirstWithTheirDescriptorsAndByIdLinks)
         table.find("\nCOM3  " + dev + "/ttyS0    serial8250  -          -        -                -         -\n"),
         std::string::npos)
         << table;
+    EXPECT_NE(table.find("  Arduino  U\\x1B[2J  "), std::string::npos) << table;
 }
 
 TEST(PortOpenerLearn, ListedPortsAreMappedAndPinnedOnesKept)

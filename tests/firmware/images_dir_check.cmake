@@ -1,6 +1,7 @@
 # Configures the project with VARNOX_IMAGES_DIR pointing at copies of the
 # carried images: a wrongly sized image must stop the configuration; an image
-# of the right size but other content must pass and not count as a stand-in.
+# of the right size but other content must pass and not count as a stand-in;
+# a same-sized stray file in the build root must not be what gets embedded.
 #   cmake -DSOURCE_DIR=. -DWORK_DIR=/tmp/x -DCMAKE_GENERATOR_NAME=Ninja -P images_dir_check.cmake
 set(images ${WORK_DIR}/images)
 set(build ${WORK_DIR}/build)
@@ -49,4 +50,22 @@ foreach(row "{\"FWKA1AVRXGAA0I_2x04\", \"${replaced}\", false}"
     message(FATAL_ERROR "image_digests.cpp lacks ${row}:\n${generated}")
   endif()
 endforeach()
+
+# A stray microKernel of the right size in the build root, where the assembler
+# looks first for a bare .incbin name: the checked file must be embedded, not it.
+string(REPEAT "STRAY-IMAGE-IN-THE-BUILD-ROOT--\n" 2048 stray)
+file(WRITE ${build}/MICROK.bin "${stray}")
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${build} --target varnox_firmware
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "building the firmware library failed:\n${out}${err}")
+endif()
+file(GLOB_RECURSE objects ${build}/firmware/*images.S.o*)
+if(NOT objects)
+  message(FATAL_ERROR "no images.S object under ${build}/firmware")
+endif()
+file(STRINGS ${objects} strays REGEX "STRAY-IMAGE-IN-THE-BUILD-ROOT" LIMIT_COUNT 1)
+if(strays)
+  message(FATAL_ERROR "the stray ${build}/MICROK.bin was embedded instead of ${images}/MICROK.bin")
+endif()
 file(REMOVE_RECURSE ${WORK_DIR})

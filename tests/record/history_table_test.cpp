@@ -14,7 +14,7 @@ TEST(HistoryTable, OneNumberedRowPerRunOldestFirstColumnsFitCharacters)
     rejected.Port = "caf\xc3\xa9";  // é takes one column
     rejected.FirmwareBefore = "FWKA1AVRXGAA0I_2x04";
     rejected.Image = RecordedImage{"FWKA1AVRXGAA0I_2x04", "00", false};
-    rejected.Ending = run_ending::kFlashFailed;
+    rejected.Ending = "flash\x1b[2J";  // a hand-edited line must not clear the screen
     rejected.Verification = run_verification::kNoAnswer;
 
     RecordLog log;
@@ -31,7 +31,7 @@ TEST(HistoryTable, OneNumberedRowPerRunOldestFirstColumnsFitCharacters)
         "2    2025-03-15 23:59:58  /dev/ttyS0  -                    -                               "
         "identity-read-failed  not-run       1\n"
         "3    2025-04-01 07:05:00  caf\xc3\xa9        FWKA1AVRXGAA0I_2x04  FWKA1AVRXGAA0I_2x04             "
-        "flash-failed          no-answer     1\n"
+        "flash\\x1B[2J          no-answer     1\n"
         "3 runs; 2 unreadable lines skipped\n");
 }
 

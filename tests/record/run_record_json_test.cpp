@@ -119,8 +119,11 @@ TEST(RunRecordJson, TornAndGarbageLinesAreSkippedAndCounted)
 TEST(UtcTime, ReadsFractionsAndRefusesImpossibleTimes)
 {
     EXPECT_EQ(ParseIsoUtc("2024-02-29T23:59:59.123456789012Z"), test::Utc(2024, 2, 29, 23, 59, 59));
+    EXPECT_TRUE(ParseIsoUtc("1677-09-21T00:12:44Z") && ParseIsoUtc("2262-04-11T23:47:16Z"));
     for (const char* bad : {"2023-02-29T00:00:00Z", "1999-12-31T24:00:00Z", "1999-12-31T23:59:59",
-                            "1999-12-31T23:59:59.Z", "1999-12-31T23:59:59+01:00", "1999-1-31T23:59:59Z", ""})
+                            "1999-12-31T23:59:59.Z", "1999-12-31T23:59:59+01:00", "1999-1-31T23:59:59Z", "",
+                            // beyond this build's nanosecond clock: refused, not wrapped into another year
+                            "0000-01-01T00:00:00Z", "1677-09-21T00:12:43Z", "2262-04-11T23:47:17Z"})
         EXPECT_FALSE(ParseIsoUtc(bad)) << bad;
 }
 

@@ -45,6 +45,10 @@ TEST(PanelSimOptions, StoreTimeDropoutAndLink)
 
     EXPECT_EQ(Refusal({"--eeprom-write-ms", "-1"}), "--eeprom-write-ms -1: expected MS from 0 to 60000");
     EXPECT_EQ(Refusal({"--return-after", "soon"}), "--return-after soon: expected MS from 0 to 60000");
+    // from_chars reads these; a NaN would pass any range check and kill the panel later.
+    EXPECT_EQ(Refusal({"--return-after", "nan"}), "--return-after nan: expected MS from 0 to 60000");
+    EXPECT_EQ(Refusal({"--eeprom-write-ms=-nan"}), "--eeprom-write-ms -nan: expected MS from 0 to 60000");
+    EXPECT_EQ(Refusal({"--eeprom-write-ms", "inf"}), "--eeprom-write-ms inf: expected MS from 0 to 60000");
     EXPECT_EQ(Refusal({"--link"}), "--link needs a value");
 }
 
@@ -90,6 +94,7 @@ TEST(PanelSimOptions, RefusesWhatItCannotUse)
     EXPECT_EQ(Refusal({"--eeprom-word", "10000"}), "--eeprom-word 10000: expected a 16-bit hex number, e.g. 8000");
     EXPECT_EQ(Refusal({"--delay", "read"}), "--delay read: expected read=MS with MS from 0 to 60000");
     EXPECT_EQ(Refusal({"--delay", "read=-1"}), "--delay read=-1: expected read=MS with MS from 0 to 60000");
+    EXPECT_EQ(Refusal({"--delay", "flash=NAN"}), "--delay flash=NAN: expected flash=MS with MS from 0 to 60000");
     EXPECT_EQ(Refusal({"--delay", "boot=5"}), "--delay boot=5: unknown delay \"boot\"");
     EXPECT_EQ(Refusal({"--fault", "late:flash"}), "fault \"late:flash\": expected TYPE:KIND:N[:COUNT]");
     EXPECT_EQ(Refusal({"--verify"}), "--verify needs a value");

@@ -179,6 +179,8 @@ std::string LinkTarget(const std::string& link)
 TEST(PanelSimProgram, DroppedAdapterReturnsOnANewTerminalThatTheLinkFollows)
 {
     const std::string link = TempPath("by-id");
+    // A link a killed run left behind is taken over.
+    ASSERT_EQ(::symlink("/dev/pts/999", link.c_str()), 0);
     PanelProgram sim(kPanelSim,
                      {"--link", link, "--return-after", "1000", "--fault", "pull-return:read-memory:1"});
     ASSERT_FALSE(sim.Port().empty()) << sim.Finish(kExitSeconds).err;
@@ -277,6 +279,18 @@ TEST(PanelSimProgram, BadCommandLinesAreRefusedWithStatusTwo)
 
     PanelProgram not_carried(kPanelSim, {"--as", "FWKZZZVRXGAA0I_2x04"});
     EXPECT_EQ(not_carried.Finish(kExitSeconds).status, 2);
+
+    // Someone's file where the link is to go: refused, and neither replaced nor deleted.
+    const std::string taken = TempPath("taken");
+    std::ofstream(taken) << "keep me\n";
+    PanelProgram on_a_file(kPanelSim, {"--link", taken});
+    const ChildResult not_linked = on_a_file.Finish(kExitSeconds);
+    EXPECT_EQ(not_linked.status, 1);
+    EXPECT_NE(not_linked.err.find("--link " + taken + ": exists and is not a link to a pseudo-terminal"),
+              std::string::npos)
+        << not_linked.err;
+    EXPECT_EQ(ReadFile(taken), Bytes({'k', 'e', 'e', 'p', ' ', 'm', 'e', '\n'}));
+    ::unlink(taken.c_str());
 }
 
 }  // namespace

@@ -8,10 +8,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <thread>
 
+#include "firmware/image_provenance.h"
 #include "firmware/panel_identity.h"
 #include "recording_view.h"
 #include "sim/sim_device.h"
@@ -334,6 +337,9 @@ TEST(MainWindowCoreMenus, DuringARunWhatWouldChangeItOrUseThePortIsRefusedAndIts
     EXPECT_EQ(core.Settings(), before);
     EXPECT_EQ(store.saves, 0);
     EXPECT_FALSE(view.band);
+    EXPECT_TRUE(core.OnMenuCommand(MenuCommand::About));
+    EXPECT_NE(view.about.find(std::string(ImageSetSha256())), std::string::npos);
+    EXPECT_NE(view.about.find("Run record: not kept"), std::string::npos);
 
     ASSERT_TRUE(view.ServeUntil(core, [&] { return !core.RunInProgress(); }));
     EXPECT_EQ(view.band, VerdictColour::Green);
@@ -395,10 +401,21 @@ TEST(WindowSettingsTest, CommandLineOverStoredOverDefaults)
     EXPECT_FALSE(bench.core.ItemState(MenuCommand::WriteTrace).Checked);
     EXPECT_EQ(store.saves, 1);
 
-    // The language chosen and the technician reach the run as it starts.
+    // The language chosen, the technician and the trace reach the run as it starts.
     bench.view.selector_index = 8;  // GREEK: variant 1B
+    bench.view.trace_file = ::testing::TempDir() + "varnox-window-trace.txt";
+    EXPECT_TRUE(bench.core.OnMenuCommand(MenuCommand::WriteTrace));
+    EXPECT_TRUE(bench.core.ItemState(MenuCommand::WriteTrace).Checked);
+    EXPECT_EQ(store.kept.TracePath, bench.view.trace_file);
     std::remove(given.RecordFile.c_str());
     ASSERT_TRUE(bench.RunToItsEnd());
+    // Chosen again while checked: the trace ends with what it holds.
+    EXPECT_TRUE(bench.core.OnMenuCommand(MenuCommand::WriteTrace));
+    EXPECT_TRUE(store.kept.TracePath.empty());
+    std::ifstream trace_file(bench.view.trace_file);
+    const std::string trace((std::istreambuf_iterator<char>(trace_file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(trace.find("# open COM1"), std::string::npos);
+    EXPECT_NE(trace.find(" > "), std::string::npos);
     PanelIdentity identity;
     const PanelConfig panel;
     std::copy(panel.Identity.begin(), panel.Identity.end(), identity.Bytes.begin());
@@ -408,6 +425,7 @@ TEST(WindowSettingsTest, CommandLineOverStoredOverDefaults)
     EXPECT_EQ(record.Technician, "Giulia Bianchi");
     EXPECT_TRUE(bench.core.Engine().Options.Fast && !bench.core.Engine().Options.NoRecord);
     std::remove(given.RecordFile.c_str());
+    std::remove(bench.view.trace_file.c_str());
 }
 
 }  // namespace

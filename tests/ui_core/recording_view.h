@@ -70,8 +70,9 @@ public:
     std::string ChooseTraceFile() override
     {
         ++dialogs;
-        return {};
+        return trace_file;
     }
+    void ShowAbout(const std::string& text) override { about = text; }
     void ShowVerdictBand(VerdictColour colour, const std::string& text) override
     {
         band = colour;
@@ -111,6 +112,8 @@ public:
     int dialogs = 0;  // asked of the user (all cancelled)
     std::optional<VerdictColour> band;
     std::string band_text;
+    std::string trace_file;  // what ChooseTraceFile answers; empty: cancelled
+    std::string about;
     int events_served = 0;
 
 private:

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "core/gauge_percent.h"
-#include "ui/core/command_line.h"
+#include "ui/core/window_command_line.h"
 #include "ui/win32/logo.h"
 #include "ui/win32/registry_settings.h"
 #include "ui/win32/resource_ids.h"
@@ -96,12 +96,12 @@ TEST_F(LogoDecodeTest, DamagedDataGivesAReasonNotAPicture)
 
 TEST(WindowCommandLineTest, MapsMenuItemsToDevices)
 {
-    const CommandLine none = ParseCommandLine({});
-    EXPECT_EQ(none.What, CommandLine::Action::OpenWindow);
+    const WindowCommandLine none = ParseWindowCommandLine({});
+    EXPECT_EQ(none.What, WindowCommandLine::Action::OpenWindow);
     EXPECT_TRUE(none.Ports.empty());
 
-    const CommandLine mapped = ParseCommandLine({"COM1=\\\\.\\COM12", "com8=\\\\.\\COM3"});
-    ASSERT_EQ(mapped.What, CommandLine::Action::OpenWindow) << mapped.Error;
+    const WindowCommandLine mapped = ParseWindowCommandLine({"COM1=\\\\.\\COM12", "com8=\\\\.\\COM3"});
+    ASSERT_EQ(mapped.What, WindowCommandLine::Action::OpenWindow) << mapped.Error;
     ASSERT_EQ(mapped.Ports.size(), 2u);
     EXPECT_EQ(mapped.Ports[0].Port, 1);
     EXPECT_EQ(mapped.Ports[0].Path, "\\\\.\\COM12");
@@ -111,16 +111,16 @@ TEST(WindowCommandLineTest, MapsMenuItemsToDevices)
 
 TEST(WindowCommandLineTest, RefusesWhatItCannotMean)
 {
-    EXPECT_EQ(ParseCommandLine({"COM9=\\\\.\\COM1"}).Error, "COM9 is not in the port menu (COM1 to COM8)");
-    EXPECT_EQ(ParseCommandLine({"COM0=x"}).Error, "unknown argument 'COM0=x'");
-    EXPECT_EQ(ParseCommandLine({"COM3"}).Error, "unknown argument 'COM3'");
-    EXPECT_EQ(ParseCommandLine({"COM3="}).Error, "no device given for COM3");
-    EXPECT_EQ(ParseCommandLine({"COM3=a", "COM3=b"}).Error, "COM3 is mapped twice");
+    EXPECT_EQ(ParseWindowCommandLine({"COM9=\\\\.\\COM1"}).Error, "COM9 is not in the port menu (COM1 to COM8)");
+    EXPECT_EQ(ParseWindowCommandLine({"COM0=x"}).Error, "unknown argument 'COM0=x'");
+    EXPECT_EQ(ParseWindowCommandLine({"COM3"}).Error, "unknown argument 'COM3'");
+    EXPECT_EQ(ParseWindowCommandLine({"COM3="}).Error, "no device given for COM3");
+    EXPECT_EQ(ParseWindowCommandLine({"COM3=a", "COM3=b"}).Error, "COM3 is mapped twice");
 }
 
 TEST(WindowCommandLineTest, TheUsageNamesTheWindowsPortsAndTheVersion)
 {
-    const std::string usage = UsageText("varnox-patch");
+    const std::string usage = WindowUsageText("varnox-patch");
     EXPECT_NE(usage.find("COM1=\\\\.\\COM12"), std::string::npos) << usage;
     EXPECT_NE(usage.find("--version"), std::string::npos) << usage;
     EXPECT_EQ(usage.find("/dev/"), std::string::npos) << usage;

@@ -13,13 +13,14 @@
 #include "ui/core/about_text.h"
 #include "ui/core/form_texts.h"
 #include "update/identify_report.h"
+#include "update/trace_target.h"
 
 namespace varnox {
 
 namespace {
 
-// What a run the user cannot start (the menus' refusals) is told by: the
-// OPTIONS choices are the next run's, IDENTIFY PANEL uses the port.
+// The entries refused while a run is under way: the OPTIONS choices would
+// change what the run was started with, IDENTIFY PANEL would use its port.
 bool ChangesTheRun(MenuCommand command)
 {
     switch (command) {
@@ -278,7 +279,9 @@ void MainWindowCore::ToggleTrace()
         next.TracePath = view_.ChooseTraceFile();
         if (next.TracePath.empty())
             return;
-        if (!tracing_.Switch(next.TracePath, error)) {
+        // Never over the run record, which a new trace file would empty.
+        error = TraceTargetRefusal(RunOptionsFor(base_options_, next));
+        if (!error.empty() || !tracing_.Switch(next.TracePath, error)) {
             view_.ShowBox({BoxIcon::Error, kProgramName, "Trace not written: " + error, {}});
             return;
         }

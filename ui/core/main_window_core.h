@@ -85,9 +85,9 @@ public:
 
     // The menus after the port menu: each entry's check mark and state now.
     MenuItemState ItemState(MenuCommand command) const;
-    // An entry chosen. Refused (false) as a second CONTINUE is: while a run
-    // or an identification is under way for what would change the run or use
-    // the port, and for a greyed entry.
+    // An entry chosen. Refused (false), silently as a second CONTINUE is,
+    // when the entry is greyed: during a run or an identification, every
+    // entry that would change the run or use the port.
     bool OnMenuCommand(MenuCommand command);
     // The record of this window's last run; none before a run has ended.
     const std::optional<RunRecord>& LastRun() const { return last_run_; }

@@ -60,7 +60,7 @@ public:
     // Why the logo could not be shown; empty when it was.
     const QString& LogoError() const { return logo_error_; }
 
-    // The controls, named as in the window's layout (ui/core/form_layout.h).
+    // The controls by what they are; their object names are the layout's (ui/core/form_layout.h).
     QFrame* LogoFrame = nullptr;
     Gauge* ProgressGauge = nullptr;
     QFrame* LogoBevel = nullptr;

@@ -10,13 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "comm/port_map.h"
-#include "comm/win32/serial_win32.h"
-#include "core/clock.h"
-#include "ui/core/command_line.h"
+#include "setup/program_setup.h"
+#include "ui/core/window_command_line.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/registry_settings.h"
 #include "ui/win32/wide_text.h"
+#include "update/trace_target.h"
 #include "update/update_engine.h"
 
 namespace {
@@ -76,8 +75,8 @@ int RefuseArguments(const varnox::StartupAnswer& answer)
 int main()
 {
     using namespace varnox;
-    CommandLine command = ParseCommandLine(Arguments());
-    const StartupAnswer answer = AnswerCommandLine(command, kProgramName);
+    WindowCommandLine command = ParseWindowCommandLine(Arguments());
+    const StartupAnswer answer = AnswerWindowCommandLine(command, kProgramName);
     if (!answer.Err.empty())
         return RefuseArguments(answer);
     if (answer.ExitStatus >= 0) {
@@ -90,21 +89,30 @@ int main()
                                   ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
-    PortMap overrides;
-    for (const PortOverride& item : command.Ports)
-        overrides.Map(item.Port, item.Path);
-    Win32PortOpener opener(overrides);
-    SteadyClock clock;
-    // The window traces through its own PortTracing, which WRITE TRACE... switches.
-    MainWindow window(opener, clock);
-    RunOptions given = command.Run;
-    ApplyRunEnvironment(given);
+    ProgramSetup setup(command.Ports, PortNumbering::System);
+    // The window's trace goes through its core, where WRITE TRACE... can end
+    // it or choose another: the command line's, else the one kept.
+    RunOptions untraced = command.Run;
+    untraced.TraceFile.clear();
+    RunOptions given;
+    std::string error;
+    if (setup.Start(untraced, error)) {
+        given = setup.Options();
+        given.TraceFile = command.Run.TraceFile;
+        error = TraceTargetRefusal(given);
+    }
+    if (!error.empty()) {
+        command.What = WindowCommandLine::Action::UsageError;
+        command.Error = error;
+        return RefuseArguments(AnswerWindowCommandLine(command, kProgramName));
+    }
+    MainWindow window(setup.Opener(), setup.Time());
     RegistrySettings settings;
-    if (const std::string error = window.KeepSettingsIn(settings, given);
-        !error.empty() && !given.TraceFile.empty()) {
-        command.What = CommandLine::Action::UsageError;
-        command.Error = "--trace: " + error;
-        return RefuseArguments(AnswerCommandLine(command, kProgramName));
+    if (const std::string trace_error = window.KeepSettingsIn(settings, given);
+        !trace_error.empty() && !given.TraceFile.empty()) {
+        command.What = WindowCommandLine::Action::UsageError;
+        command.Error = "--trace: " + trace_error;
+        return RefuseArguments(AnswerWindowCommandLine(command, kProgramName));
     }
     if (!window.Create())
         return 1;

@@ -85,7 +85,7 @@ public:
     void SelectPort(int port) { core_.SelectPort(port); }
     bool RunInProgress() const { return core_.RunInProgress(); }
 
-    // The controls, named as in the window's layout (ui/core/form_layout.h).
+    // The controls by what they are; their ids and places are the layout's (ui/core/form_layout.h).
     // LogoFrame and LogoBevel are drawn on the window itself.
     Gauge ProgressGauge;
     HWND LogoImage = nullptr;

@@ -1,4 +1,4 @@
-#include "ui/core/command_line.h"
+#include "ui/core/window_command_line.h"
 
 #include "comm/port_map.h"
 #include "firmware/image_provenance.h"
@@ -12,25 +12,29 @@ namespace {
 constexpr const char* kDeviceExample =
     "               e.g. COM1=\\\\.\\COM12 for an adapter numbered above 8\n"
     "Items not mapped on the command line are the system's ports of the same name.\n";
+constexpr const char* kToolkitOptions = "";
 #else
 constexpr const char* kDeviceExample =
     "               e.g. COM1=/dev/ttyUSB0 or COM1=/dev/pts/7\n"
     "Items not mapped on the command line use the serial ports found on this machine.\n";
+constexpr const char* kToolkitOptions =
+    "Qt's own options (-platform NAME, -style NAME, -display DISPLAY, -reverse, ...;\n"
+    "see the manual page) are passed to Qt.\n";
 #endif
 
-CommandLine Refused(std::string error)
+WindowCommandLine Refused(std::string error)
 {
-    CommandLine line;
-    line.What = CommandLine::Action::UsageError;
+    WindowCommandLine line;
+    line.What = WindowCommandLine::Action::UsageError;
     line.Error = std::move(error);
     return line;
 }
 
 }  // namespace
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args)
+WindowCommandLine ParseWindowCommandLine(const std::vector<std::string>& args)
 {
-    CommandLine result;
+    WindowCommandLine result;
     for (std::size_t index = 0; index < args.size();) {
         std::string error;
         switch (TakeRunOption(args, index, result.Run, error)) {
@@ -40,12 +44,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
         }
         const std::string& arg = args[index++];
         if (arg == "-h" || arg == "--help") {
-            result.What = CommandLine::Action::Help;
+            result.What = WindowCommandLine::Action::Help;
             continue;
         }
         if (arg == "--version") {
-            if (result.What != CommandLine::Action::Help)
-                result.What = CommandLine::Action::Version;
+            if (result.What != WindowCommandLine::Action::Help)
+                result.What = WindowCommandLine::Action::Version;
             continue;
         }
         const auto equals = arg.find('=');
@@ -66,7 +70,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
     return result;
 }
 
-std::string UsageText(const std::string& program)
+std::string WindowUsageText(const std::string& program)
 {
     return "usage: " + program +
            " [OPTION]... [COMn=DEVICE]...\n"
@@ -77,16 +81,20 @@ std::string UsageText(const std::string& program)
            kDeviceExample +
            "  --version    prints the program's version, the carried image set and the\n"
            "               source commit and build date, then ends\n" +
-           RunOptionsHelp();
+           RunOptionsHelp() +
+           "--fast, --verify-eeprom, --no-record and --trace hold for this start over the\n"
+           "choices kept from the OPTIONS menu, and do not change them.\n" +
+           kToolkitOptions;
 }
 
-StartupAnswer AnswerCommandLine(const CommandLine& line, const std::string& program)
+StartupAnswer AnswerWindowCommandLine(const WindowCommandLine& line, const std::string& program)
 {
     switch (line.What) {
-    case CommandLine::Action::UsageError: return {2, {}, program + ": " + line.Error + "\n" + UsageText(program)};
-    case CommandLine::Action::Help: return {0, UsageText(program), {}};
-    case CommandLine::Action::Version: return {0, VersionText(program), {}};
-    case CommandLine::Action::OpenWindow: break;
+    case WindowCommandLine::Action::UsageError:
+        return {2, {}, program + ": " + line.Error + "\n" + WindowUsageText(program)};
+    case WindowCommandLine::Action::Help: return {0, WindowUsageText(program), {}};
+    case WindowCommandLine::Action::Version: return {0, VersionText(program), {}};
+    case WindowCommandLine::Action::OpenWindow: break;
     }
     return {};
 }

@@ -1,4 +1,4 @@
-#include "cli/interruptible_clock.h"
+#include "core/interruptible_clock.h"
 
 #include <chrono>
 

@@ -6,7 +6,7 @@
 
 #include "core/gauge_percent.h"
 #include "firmware/image_provenance.h"
-#include "ui/core/command_line.h"
+#include "ui/core/window_command_line.h"
 #include "ui/core/window_placement.h"
 
 namespace varnox {
@@ -14,12 +14,12 @@ namespace {
 
 TEST(WindowCommandLineTest, MapsMenuItemsToDevices)
 {
-    const CommandLine none = ParseCommandLine({});
-    EXPECT_EQ(none.What, CommandLine::Action::OpenWindow);
+    const WindowCommandLine none = ParseWindowCommandLine({});
+    EXPECT_EQ(none.What, WindowCommandLine::Action::OpenWindow);
     EXPECT_TRUE(none.Ports.empty());
 
-    const CommandLine two = ParseCommandLine({"COM1=/dev/pts/7", "com8=\\\\.\\COM12"});
-    ASSERT_EQ(two.What, CommandLine::Action::OpenWindow) << two.Error;
+    const WindowCommandLine two = ParseWindowCommandLine({"COM1=/dev/pts/7", "com8=\\\\.\\COM12"});
+    ASSERT_EQ(two.What, WindowCommandLine::Action::OpenWindow) << two.Error;
     ASSERT_EQ(two.Ports.size(), 2u);
     EXPECT_EQ(two.Ports[0].Port, 1);
     EXPECT_EQ(two.Ports[0].Path, "/dev/pts/7");
@@ -29,16 +29,16 @@ TEST(WindowCommandLineTest, MapsMenuItemsToDevices)
 
 TEST(WindowCommandLineTest, TakesTheRunOptions)
 {
-    const CommandLine line =
-        ParseCommandLine({"--verify-eeprom", "COM1=/dev/pts/7", "--fast", "--trace=/tmp/field trace.txt"});
-    ASSERT_EQ(line.What, CommandLine::Action::OpenWindow) << line.Error;
+    const WindowCommandLine line =
+        ParseWindowCommandLine({"--verify-eeprom", "COM1=/dev/pts/7", "--fast", "--trace=/tmp/field trace.txt"});
+    ASSERT_EQ(line.What, WindowCommandLine::Action::OpenWindow) << line.Error;
     EXPECT_TRUE(line.Run.Fast);
     EXPECT_TRUE(line.Run.VerifyEeprom);
     EXPECT_EQ(line.Run.TraceFile, "/tmp/field trace.txt");
-    EXPECT_EQ(ParseCommandLine({"--trace"}).Error, "--trace needs a FILE");
-    EXPECT_FALSE(ParseCommandLine({}).Run.ReadsEepromBack());
-    EXPECT_EQ(ParseCommandLine({"--verify-eeprom=yes"}).What, CommandLine::Action::UsageError);
-    const std::string usage = UsageText("varnox-patch");
+    EXPECT_EQ(ParseWindowCommandLine({"--trace"}).Error, "--trace needs a FILE");
+    EXPECT_FALSE(ParseWindowCommandLine({}).Run.ReadsEepromBack());
+    EXPECT_EQ(ParseWindowCommandLine({"--verify-eeprom=yes"}).What, WindowCommandLine::Action::UsageError);
+    const std::string usage = WindowUsageText("varnox-patch");
     EXPECT_NE(usage.find(RunOptionsHelp()), std::string::npos);
     EXPECT_NE(usage.find("--fast"), std::string::npos);
 }
@@ -46,8 +46,8 @@ TEST(WindowCommandLineTest, TakesTheRunOptions)
 TEST(WindowCommandLineTest, RefusesWhatItCannotMean)
 {
     const auto error = [](std::vector<std::string> args) {
-        const CommandLine line = ParseCommandLine(args);
-        return line.What == CommandLine::Action::UsageError ? line.Error : "(accepted)";
+        const WindowCommandLine line = ParseWindowCommandLine(args);
+        return line.What == WindowCommandLine::Action::UsageError ? line.Error : "(accepted)";
     };
     EXPECT_EQ(error({"COM9=/dev/x"}), "COM9 is not in the port menu (COM1 to COM8)");
     EXPECT_EQ(error({"COM0=/dev/x"}), "unknown argument 'COM0=/dev/x'");
@@ -62,25 +62,27 @@ TEST(WindowCommandLineTest, RefusesWhatItCannotMean)
 
 TEST(WindowCommandLineTest, AnswersHelpVersionAndBadArgumentsBeforeAnyWindow)
 {
-    const StartupAnswer help = AnswerCommandLine(ParseCommandLine({"-h"}), "varnox-patch");
+    const StartupAnswer help = AnswerWindowCommandLine(ParseWindowCommandLine({"-h"}), "varnox-patch");
     EXPECT_EQ(help.ExitStatus, 0);
-    EXPECT_EQ(help.Out, UsageText("varnox-patch"));
+    EXPECT_EQ(help.Out, WindowUsageText("varnox-patch"));
     EXPECT_TRUE(help.Err.empty());
-    EXPECT_EQ(AnswerCommandLine(ParseCommandLine({"--help", "--version"}), "varnox-patch").Out, help.Out);
+    EXPECT_EQ(AnswerWindowCommandLine(ParseWindowCommandLine({"--help", "--version"}), "varnox-patch").Out,
+              help.Out);
 
-    const StartupAnswer version = AnswerCommandLine(ParseCommandLine({"--version"}), "varnox-patch");
+    const StartupAnswer version = AnswerWindowCommandLine(ParseWindowCommandLine({"--version"}), "varnox-patch");
     EXPECT_EQ(version.ExitStatus, 0);
     EXPECT_EQ(version.Out, VersionText("varnox-patch"));
     EXPECT_TRUE(version.Err.empty());
 
-    const StartupAnswer bad = AnswerCommandLine(ParseCommandLine({"COM9=/dev/x"}), "varnox-patch");
+    const StartupAnswer bad = AnswerWindowCommandLine(ParseWindowCommandLine({"COM9=/dev/x"}), "varnox-patch");
     EXPECT_EQ(bad.ExitStatus, 2);
     EXPECT_TRUE(bad.Out.empty());
-    EXPECT_EQ(bad.Err, "varnox-patch: COM9 is not in the port menu (COM1 to COM8)\n" + UsageText("varnox-patch"));
+    EXPECT_EQ(bad.Err,
+              "varnox-patch: COM9 is not in the port menu (COM1 to COM8)\n" + WindowUsageText("varnox-patch"));
 
-    EXPECT_EQ(AnswerCommandLine(ParseCommandLine({"COM2=/dev/x"}), "varnox-patch").ExitStatus, -1);
+    EXPECT_EQ(AnswerWindowCommandLine(ParseWindowCommandLine({"COM2=/dev/x"}), "varnox-patch").ExitStatus, -1);
 
-    const std::string usage = UsageText("varnox-patch");
+    const std::string usage = WindowUsageText("varnox-patch");
     for (const char* part : {"COMn=DEVICE", "--help", "--version", "n = 1..8", "COM1=/dev/ttyUSB0"})
         EXPECT_NE(usage.find(part), std::string::npos) << part;
 }

@@ -6,16 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "setup/program_setup.h"
 #include "update/run_options.h"
 
 namespace varnox {
 
-struct PortOverride {
-    int Port = 0;
-    std::string Path;
-};
-
-struct CommandLine {
+struct WindowCommandLine {
     enum class Action { OpenWindow, Help, Version, UsageError };
     Action What = Action::OpenWindow;
     std::vector<PortOverride> Ports;
@@ -24,8 +20,8 @@ struct CommandLine {
 };
 
 // `args` without the program name.
-CommandLine ParseCommandLine(const std::vector<std::string>& args);
-std::string UsageText(const std::string& program);
+WindowCommandLine ParseWindowCommandLine(const std::vector<std::string>& args);
+std::string WindowUsageText(const std::string& program);
 
 // What the program answers before any window opens; exit status -1: open the window.
 struct StartupAnswer {
@@ -33,6 +29,6 @@ struct StartupAnswer {
     std::string Out;  // for standard output
     std::string Err;  // for standard error (the native window shows it in a box)
 };
-StartupAnswer AnswerCommandLine(const CommandLine& line, const std::string& program);
+StartupAnswer AnswerWindowCommandLine(const WindowCommandLine& line, const std::string& program);
 
 }  // namespace varnox

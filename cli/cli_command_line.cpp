@@ -1,4 +1,4 @@
-#include "cli/command_line.h"
+#include "cli/cli_command_line.h"
 
 #include <algorithm>
 #include <vector>
@@ -32,24 +32,24 @@ constexpr const char* kRecordHelp =
     "~/.local/state/varnox-patch/runs.jsonl).\n";
 #endif
 
-CommandLine Only(CommandLine::Action action)
+CliCommandLine Only(CliCommandLine::Action action)
 {
-    CommandLine line;
+    CliCommandLine line;
     line.action = action;
     return line;
 }
 
-CommandLine Usage(std::string error)
+CliCommandLine Usage(std::string error)
 {
-    CommandLine line = Only(CommandLine::Action::UsageError);
+    CliCommandLine line = Only(CliCommandLine::Action::UsageError);
     line.error = std::move(error);
     return line;
 }
 
 // --report FILE [N], with --record FILE before or after.
-CommandLine ParseReport(const std::vector<std::string>& args)
+CliCommandLine ParseReport(const std::vector<std::string>& args)
 {
-    CommandLine line = Only(CommandLine::Action::Report);
+    CliCommandLine line = Only(CliCommandLine::Action::Report);
     std::vector<std::string> values;
     for (std::size_t index = 0; index < args.size(); ++index) {
         const std::string& arg = args[index];
@@ -82,19 +82,19 @@ CommandLine ParseReport(const std::vector<std::string>& args)
 
 }  // namespace
 
-CommandLine ParseCommandLine(int argc, const char* const* argv)
+CliCommandLine ParseCliCommandLine(int argc, const char* const* argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h"))
-        return Only(CommandLine::Action::Help);
+        return Only(CliCommandLine::Action::Help);
     if (args.size() == 1 && args[0] == "--version")
-        return Only(CommandLine::Action::Version);
+        return Only(CliCommandLine::Action::Version);
     if (args.size() == 1 && args[0] == "--list-ports")
-        return Only(CommandLine::Action::ListPorts);
+        return Only(CliCommandLine::Action::ListPorts);
     if (!args.empty() && args[0] == "--history") {
         if (args.size() > 2)
             return Usage("--history takes at most one file");
-        CommandLine line = Only(CommandLine::Action::History);
+        CliCommandLine line = Only(CliCommandLine::Action::History);
         if (args.size() == 2)
             line.history_file = args[1];
         return line;
@@ -103,8 +103,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
         return ParseReport(args);
 
     // Run options may stand before or after the one port.
-    CommandLine line;
-    line.action = CommandLine::Action::Run;
+    CliCommandLine line;
+    line.action = CliCommandLine::Action::Run;
     std::vector<std::string> ports;
     for (std::size_t index = 0; index < args.size();) {
         std::string error;
@@ -115,7 +115,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
         }
         const std::string& arg = args[index++];
         if (arg == "--identify") {
-            line.action = CommandLine::Action::Identify;
+            line.action = CliCommandLine::Action::Identify;
             continue;
         }
         if (arg == "--help" || arg == "-h" || arg == "--version" || arg == "--history" || arg == "--list-ports")
@@ -144,7 +144,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv)
     return line;
 }
 
-std::string UsageText(const std::string& program)
+std::string CliUsageText(const std::string& program)
 {
     return "Usage: " + program +
            " PORT\n"
@@ -182,7 +182,8 @@ std::string UsageText(const std::string& program)
            "error is a terminal it shows a status line with the progress. Message box\n"
            "texts go to standard error; the update goes on as if OK had been pressed.\n"
            "Ctrl-C is refused once with a warning; a second Ctrl-C within 3 s stops the\n"
-           "update, which can leave the panel unusable.\n"
+           "update, which can leave the panel unusable. An internal fault that ends the\n"
+           "update is said in one line on standard error; the exit status is then 1 or 3.\n"
            "\n"
            "The carried firmware images may be generated stand-ins (--version says so);\n"
            "a stand-in is never written into a panel without --allow-stand-in.\n"
@@ -196,14 +197,18 @@ std::string UsageText(const std::string& program)
            "that fits and the image that would be written, and writes nothing: exit\n"
            "status 0 when an update could start, 1 otherwise.\n"
            "--history prints the run record (or FILE) as a table, newest last, each\n"
-           "run with its number.\n"
+           "run with its number. It reads only a regular file of at most 64 MiB: exit\n"
+           "status 1 when FILE is missing, not a regular file or bigger.\n"
+           "--trace FILE must not be the run record's file; a trace that cannot be\n"
+           "written is said once on standard error at the end of the run.\n"
            "--report writes the report of the last run in the run record (or RECORD),\n"
            "or of run N as --history numbers them, to FILE: one HTML page to print on\n"
            "A4 for the panel's maintenance register. Exit status 1 when there is no\n"
            "such run or the record cannot be read, 0 when FILE is written.\n"
            "--list-ports lists the serial ports of this machine without opening any:\n"
            "the COMn that reaches each, its device, driver, USB vendor:product, maker,\n"
-           "product, serial and by-id path.\n"
+           "product, serial and by-id path. Here and in --history control characters\n"
+           "(0x00..0x1F, 0x7F) are shown as \\xHH, e.g. \\x1B for an escape.\n"
            "--version prints the program's version, the carried image set and the source\n"
            "commit and build date.\n"
            "\n"

@@ -8,7 +8,7 @@
 
 namespace varnox {
 
-struct CommandLine {
+struct CliCommandLine {
     enum class Action { Run, Identify, History, Report, ListPorts, Help, Version, UsageError };
     Action action = Action::UsageError;
     // Run: either a device path (anything containing '/')...
@@ -25,9 +25,9 @@ struct CommandLine {
     std::string error;
 };
 
-CommandLine ParseCommandLine(int argc, const char* const* argv);
+CliCommandLine ParseCliCommandLine(int argc, const char* const* argv);
 
 // The --help text.
-std::string UsageText(const std::string& program);
+std::string CliUsageText(const std::string& program);
 
 }  // namespace varnox
