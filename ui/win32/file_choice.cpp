@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <vector>
@@ -26,7 +27,13 @@ std::string ChooseSaveFile(HWND owner, SavedFile kind, const std::string& sugges
     dialog.lpstrFile = path.data();
     dialog.nMaxFile = static_cast<DWORD>(path.size());
     dialog.lpstrDefExt = kind == SavedFile::Report ? L"html" : L"txt";
-    dialog.lpstrTitle = kind == SavedFile::Report ? L"SAVE REPORT" : L"WRITE TRACE";
+    dialog.lpstrTitle = kind == SavedFile::Report ? L"SAVE REPORT..." : L"WRITE TRACE...";
+    // A report goes with the user's documents, a trace to their profile folder,
+    // unless `suggested` names a folder itself.
+    wchar_t folder[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, kind == SavedFile::Report ? CSIDL_PERSONAL : CSIDL_PROFILE, nullptr,
+                                   SHGFP_TYPE_CURRENT, folder)))
+        dialog.lpstrInitialDir = folder;
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_EXPLORER;
     if (!GetSaveFileNameW(&dialog))
         return {};

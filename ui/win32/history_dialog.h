@@ -10,7 +10,7 @@
 namespace varnox {
 
 // The dialog's caption; the Wine tests find the dialog by it.
-inline constexpr const wchar_t* kHistoryCaption = L"RUN HISTORY";
+inline constexpr const wchar_t* kHistoryCaption = L"RUN HISTORY...";
 // The list view's id in the dialog.
 inline constexpr int kHistoryList = 300;
 

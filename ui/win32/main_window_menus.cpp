@@ -29,7 +29,14 @@ std::string MainWindow::ChooseTraceFile()
 
 std::optional<std::string> MainWindow::AskTechnician(const std::string& current)
 {
-    return AskText(hwnd_, "TECHNICIAN", "The technician's name, for the run record and the report:", current);
+    auto name =
+        AskText(hwnd_, "TECHNICIAN...", "Technician's name, kept for the run record and the report:", current);
+    if (name) {
+        // Spaces around the name are a slip of the keyboard, not part of it.
+        name->erase(0, name->find_first_not_of(' '));
+        name->erase(name->find_last_not_of(' ') + 1);
+    }
+    return name;
 }
 
 std::string MainWindow::ChooseReportFile(const std::string& suggested_name)
@@ -45,7 +52,7 @@ int MainWindow::ShowHistory(const std::vector<std::string>& header,
 
 bool MainWindow::AskOpenReport(const std::string& path)
 {
-    const std::string question = "The report is saved in\n" + path + "\n\nOpen it in the browser?";
+    const std::string question = "Report saved to " + path + ".\n\nOpen it in the browser?";
     return MessageBoxW(hwnd_, Widen(question).c_str(), Widen(kProgramName).c_str(), MB_YESNO | MB_ICONQUESTION) ==
            IDYES;
 }
