@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #endif
 
 #include "cli/cli_command_line.h"
