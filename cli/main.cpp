@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #ifdef _WIN32
-#include <windows.h>
-
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
