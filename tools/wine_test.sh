@@ -20,7 +20,9 @@
 #                  EEPROM phase and again in the flash phase: COM3 follows it
 #                  through the panel's link, the tool waits and carries on
 #   window         varnox-patch.exe under Xvfb: start-up, port menu, an early
-#                  ending; then a run under way: refused close, screenshot
+#                  ending; then IDENTIFY PANEL (nothing written), a run under
+#                  way (refused close, screenshot) to its end: the verdict
+#                  band, RUN HISTORY's rows, the OPTIONS menu open
 #   window-dpi     varnox-patch.exe on a 144-dpi screen (150 %): scaled 1.5
 #                  times, every text whole, at start and during an update;
 #                  screenshot; then the window moved to screens of other dpis
@@ -36,6 +38,8 @@
 #                      Linux (default build-winlinux/bin)
 #   --prefix DIR       the Wine prefix (default <win-build>/wine-prefix)
 #   --screenshot FILE  the window test saves the window mid-update here
+#   --band-screenshot FILE, --menu-screenshot FILE
+#                      ... and after the update: the band, the OPTIONS menu open
 #   --dpi-screenshot FILE
 #                      the same for the window at 144 dpi
 # The console tool's stdout and exit status are compared with the Linux
@@ -50,6 +54,8 @@ win_build=build-win
 linux_bin=build-winlinux/bin
 prefix=""
 screenshot=""
+band_screenshot=""
+menu_screenshot=""
 dpi_screenshot=""
 tests=()
 while (($#)); do
@@ -58,6 +64,8 @@ while (($#)); do
     --linux-bin) linux_bin=$2; shift ;;
     --prefix) prefix=$2; shift ;;
     --screenshot) screenshot=$2; shift ;;
+    --band-screenshot) band_screenshot=$2; shift ;;
+    --menu-screenshot) menu_screenshot=$2; shift ;;
     --dpi-screenshot) dpi_screenshot=$2; shift ;;
     -h|--help) usage; exit 0 ;;
     -*) echo "wine_test: unknown option $1" >&2; exit 2 ;;
@@ -70,6 +78,8 @@ linux_bin=$(realpath -m "$linux_bin")
 prefix=$(realpath -m "${prefix:-$win_build/wine-prefix}")
 [[ -z "$screenshot" ]] || screenshot=$(realpath -m "$screenshot")
 [[ -z "$dpi_screenshot" ]] || dpi_screenshot=$(realpath -m "$dpi_screenshot")
+[[ -z "$band_screenshot" ]] || band_screenshot=$(realpath -m "$band_screenshot")
+[[ -z "$menu_screenshot" ]] || menu_screenshot=$(realpath -m "$menu_screenshot")
 win_bin=$win_build/bin
 
 export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
@@ -325,10 +335,12 @@ start_display() {
   export DISPLAY=:$(head -1 "$work/display")
 }
 
-# Starts the window with the arguments "$@".
+# Starts the window with the arguments "$@" (--no-record unless $record is set).
 start_window() {
-  # The simulated panel takes the carried stand-ins; the test's runs are kept out of any run record.
-  VARNOX_ALLOW_STAND_IN=1 wine "$win_bin/varnox-patch.exe" --no-record "$@" >/dev/null 2>&1 &
+  # The simulated panel takes the carried stand-ins; the test's runs are kept
+  # out of any run record but the one the test makes.
+  [[ -n "${record:-}" ]] || set -- --no-record "$@"
+  VARNOX_ALLOW_STAND_IN=1 wine "$win_bin/varnox-patch.exe" "$@" >/dev/null 2>&1 &
   pids+=($!)
   inspect state >"$work/state.txt" || fail "window: it did not open"
   cp "$work/state.txt" "$work/startup-state.txt"
@@ -391,6 +403,17 @@ save_window() {
   convert "$work/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$1"
 }
 
+# A run record in the prefix's user profile holding one run of an earlier
+# version (no phases, no technician), and no stored window choices.
+fresh_user_state() {
+  wine reg delete 'HKCU\Software\varnox-patch' /f >/dev/null 2>&1 || true
+  local folder
+  folder=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+  record_file=$(winepath -u "$folder" 2>/dev/null)/varnox-patch/runs.jsonl
+  mkdir -p "${record_file%/*}"
+  printf '%s\n' '{"record":1,"start":"2025-03-14T09:26:53Z","end":"2025-03-14T09:27:01Z","program":"varnox-patch","version":"2.03","port":"COM1","identity_before":"00 00 0B 21 00 00","failed_attempts":{"eeprom":0,"handshake":0,"microkernel":0,"flash":0},"reopens":0,"ending":"release-rejected","verification":"not-run","exit_status":1}' >"$record_file"
+}
+
 test_window() {
   set_dpi 96  # whatever an interrupted window-dpi test left
   start_display
@@ -450,8 +473,10 @@ log.3=
 log.4=ERROR : Panel release earlier than this patch
 log.5=
 EOF
-  expect_value "$state" Gauge1.visible 1
-  expect_value "$state" Gauge1.position 0
+  # The band in the gauge's place: grey, nothing was written.
+  expect_value "$state" Gauge1.visible 0
+  expect_value "$state" band.visible 1
+  expect_value "$state" band.text "CENTRALE NON MODIFICATA , PANEL UNCHANGED"
   expect_value "$state" Button5.enabled 1
   note "window: start-up, port menu and release ending as expected"
 
@@ -474,12 +499,20 @@ EOF
   inspect wait-idle 5 || fail "window: Button5 not enabled after the identity-read ending"
   note "window: error box for a missing port, run held until it closed"
 
-  # Phase 2: a panel that takes the update; the run is under way.
+  # Phase 2: a panel that takes the update, its run kept in the record.
   wineserver -k
-  start_peer update-panel "$linux_bin/varnox-panel-sim" --as "$smallest_image"
+  fresh_user_state
+  start_peer update-panel "$linux_bin/varnox-panel-sim" --as "$smallest_image" --transcript "$work/wire.txt"
   map_com3 "$pty"
-  start_window
+  record=1 start_window
   choose_com3_in_menu
+  # IDENTIFY PANEL: the facts in the log; the only request on the wire is the identity read.
+  inspect menu "IDENTIFY PANEL"
+  inspect wait-line "firmware: $smallest_image" 15 || { inspect state | grep '^log\.' >&2; fail "window: IDENTIFY PANEL"; }
+  [[ $(awk '$2 == ">" { $1 = ""; print }' "$work/wire.txt" | sort -u | wc -l) == 1 ]] ||
+    { cat "$work/wire.txt" >&2; fail "window: IDENTIFY PANEL sent more than the identity read"; }
+  inspect wait-idle 5 || fail "window: Button5 not enabled after IDENTIFY PANEL"
+  note "window: IDENTIFY PANEL named the firmware and wrote nothing"
   press_continue
   inspect wait-line "PLEASE WAIT..." 15 || fail "window: the update did not start"
   sleep 8  # the gauge and the EEPROM address move on
@@ -504,6 +537,36 @@ EOF
   inspect state >"$state" || fail "window: closed during the update"
   expect_value "$state" Button5.enabled 0
   note "window: run under way, close refused"
+
+  # The run's end: the verdict band in the gauge's place.
+  inspect wait-line "PANEL VERIFIED: $smallest_image" 240 || fail "window: the update did not complete"
+  local waited=0
+  until inspect state >"$state" && [[ $(value_of "$state" band.visible) == 1 ]]; do
+    sleep 0.5
+    ((++waited < 20)) || break
+  done
+  expect_value "$state" band.text "AGGIORNATA E VERIFICATA , UPDATED AND VERIFIED"
+  expect_value "$state" band.place "0,337 633x25"
+  expect_value "$state" Gauge1.visible 0
+  [[ -z "$band_screenshot" ]] || { save_window "$band_screenshot"; note "window: screenshot in $band_screenshot"; }
+  # RUN HISTORY...: newest first, the run just made above the earlier version's.
+  inspect menu "RUN HISTORY..."
+  inspect read-history 10 >"$work/history.txt" || fail "window: no RUN HISTORY dialog"
+  expect_value "$work/history.txt" history.rows 2
+  grep -qx "history.row.1=2 | .* | COM3 | .* | $smallest_image (stand-in) | completed | verified | 0" "$work/history.txt" &&
+    grep -qx "history.row.2=1 | 2025-03-14 .* | COM1 | .* | release-rejected | .* | 1" "$work/history.txt" ||
+    { cat "$work/history.txt" >&2; fail "window: RUN HISTORY's rows"; }
+  note "window: green band after the update, RUN HISTORY with both runs"
+  if [[ -n "$menu_screenshot" ]]; then
+    # The port menu open, then Right: the OPTIONS menu beside it.
+    xdotool mousemove $((client_x + 40)) $((client_y - 10)) click 1
+    sleep 1
+    xdotool key Right
+    sleep 1
+    save_window "$menu_screenshot"
+    xdotool key Escape Escape
+    note "window: screenshot in $menu_screenshot"
+  fi
 }
 
 # Checks that KEY of a state dump, "x,y wxh" or "wxh", is the designed one scaled

@@ -8,6 +8,10 @@
 //   inspect wait-idle S         waits up to S seconds until Button5 is enabled
 //   inspect wait-box S          waits up to S seconds for a message box of the
 //                               window and prints its title and text
+//   inspect menu CAPTION        chooses the menu item CAPTION (after the port
+//                               menu), as a click on it does
+//   inspect read-history S      waits up to S seconds for the RUN HISTORY
+//                               dialog, prints its columns and rows, closes it
 //   inspect fit                 checks that every shown control lies inside
 //                               its parent, overlaps no other and shows its
 //                               whole text at the screen's dpi; prints what
@@ -29,7 +33,10 @@
 #include "ui/core/dpi_scale.h"
 #include "ui/core/form_layout.h"
 #include "ui/win32/control_fonts.h"
+#include "ui/win32/history_dialog.h"
+#include "ui/win32/verdict_band.h"
 #include "ui/win32/wide_text.h"
+#include "ui/win32/window_menu_bar.h"
 
 namespace varnox {
 namespace {
@@ -110,6 +117,8 @@ int ScreenDpi()
     return dpi;
 }
 
+std::string Describe(const RECT& rect);
+
 int State(HWND form)
 {
     Print("caption", Narrow(TextOf(form)));
@@ -137,6 +146,13 @@ int State(HWND form)
     const HWND gauge = GetDlgItem(form, kGauge1);
     Print("Gauge1.position", std::to_string(SendMessageW(gauge, PBM_GETPOS, 0, 0)));
     Print("Gauge1.maximum", std::to_string(SendMessageW(gauge, PBM_GETRANGE, FALSE, 0)));
+    const HWND band = GetDlgItem(form, kVerdictBandId);
+    Print("band.visible", IsWindowVisible(band) ? "1" : "0");
+    Print("band.text", Narrow(TextOf(band)));
+    RECT band_rect{};
+    GetWindowRect(band, &band_rect);
+    MapWindowPoints(HWND_DESKTOP, form, reinterpret_cast<POINT*>(&band_rect), 2);
+    Print("band.place", Describe(band_rect));
 
     const std::vector<std::wstring> lines = LogLines(form);
     Print("log.lines", std::to_string(lines.size()));
@@ -272,6 +288,102 @@ int WaitFor(HWND form, double seconds, Ready ready)
     }
 }
 
+// Memory in the window's process: a list view answers only with pointers
+// that are valid there.
+class RemoteMemory {
+public:
+    RemoteMemory(HWND window, std::size_t size)
+    {
+        DWORD id = 0;
+        GetWindowThreadProcessId(window, &id);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id);
+        if (process_ != nullptr)
+            address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteMemory()
+    {
+        if (address_ != nullptr)
+            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        if (process_ != nullptr)
+            CloseHandle(process_);
+    }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+    char* At(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
+    void Write(std::size_t offset, const void* data, std::size_t size) const
+    {
+        WriteProcessMemory(process_, At(offset), data, size, nullptr);
+    }
+    void Read(std::size_t offset, void* data, std::size_t size) const
+    {
+        ReadProcessMemory(process_, At(offset), data, size, nullptr);
+    }
+    bool Ready() const { return address_ != nullptr; }
+
+private:
+    HANDLE process_ = nullptr;
+    void* address_ = nullptr;
+};
+
+// A list view's column title (`row` -1) or cell text, read from its process.
+std::string ListText(HWND list, const RemoteMemory& memory, int row, int column)
+{
+    constexpr std::size_t kText = 512;  // offset of the text buffer, after the structure
+    constexpr int kChars = 256;
+    if (row < 0) {
+        LVCOLUMNW entry{};
+        entry.mask = LVCF_TEXT;
+        entry.pszText = reinterpret_cast<LPWSTR>(memory.At(kText));
+        entry.cchTextMax = kChars;
+        memory.Write(0, &entry, sizeof entry);
+        SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(memory.At(0)));
+    } else {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = reinterpret_cast<LPWSTR>(memory.At(kText));
+        item.cchTextMax = kChars;
+        memory.Write(0, &item, sizeof item);
+        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(memory.At(0)));
+    }
+    wchar_t text[kChars] = {};
+    memory.Read(kText, text, sizeof text);
+    text[kChars - 1] = L'\0';
+    return Narrow(text);
+}
+
+// The RUN HISTORY dialog: "history.columns" and "history.row.N", cells
+// joined by " | "; then the dialog is closed as its CLOSE button does.
+int ReadHistory(HWND form, double seconds)
+{
+    HWND dialog = nullptr;
+    const int status = WaitFor(form, seconds, [&dialog](HWND) {
+        dialog = FindWindowW(L"#32770", kHistoryCaption);
+        return dialog != nullptr && IsWindowVisible(dialog);
+    });
+    if (status != 0)
+        return status;
+    const HWND list = GetDlgItem(dialog, kHistoryList);
+    const RemoteMemory memory(list, 1024);
+    if (!memory.Ready())
+        return 1;
+    const int columns = static_cast<int>(
+        SendMessageW(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
+    const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    const auto line = [&](int row) {
+        std::string joined;
+        for (int column = 0; column < columns; ++column)
+            joined += (column > 0 ? " | " : "") + ListText(list, memory, row, column);
+        return joined;
+    };
+    Print("history.columns", line(-1));
+    Print("history.rows", std::to_string(rows));
+    for (int row = 0; row < rows; ++row)
+        Print("history.row." + std::to_string(row + 1), line(row));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return 0;
+}
+
 }  // namespace
 }  // namespace varnox
 
@@ -310,6 +422,16 @@ int main(int argc, char** argv)
             return false;
         });
     }
+    if (command == "menu" && argc == 3) {
+        for (const MenuEntry& entry : kWindowMenus) {
+            if (std::string(entry.Caption) == argv[2])
+                return PostMessageW(form, WM_COMMAND, MAKEWPARAM(MenuItemId(entry.Command), 0), 0) ? 0 : 1;
+        }
+        std::fprintf(stderr, "inspect: no menu item '%s'\n", argv[2]);
+        return 2;
+    }
+    if (command == "read-history" && argc == 3)
+        return ReadHistory(form, std::atof(argv[2]));
     if (command == "wait-idle" && argc == 3) {
         return WaitFor(form, std::atof(argv[2]),
                        [](HWND window) { return IsWindowEnabled(GetDlgItem(window, kButton5)) != FALSE; });
@@ -325,6 +447,7 @@ int main(int argc, char** argv)
         return status;
     }
     std::fprintf(stderr,
-                 "usage: inspect state | fit | wait-line TEXT SECONDS | wait-idle SECONDS | wait-box SECONDS\n");
+                 "usage: inspect state | fit | wait-line TEXT SECONDS | wait-idle SECONDS | wait-box SECONDS |\n"
+                 "       menu CAPTION | read-history SECONDS\n");
     return 2;
 }

@@ -1,6 +1,6 @@
 // Parts of the native window that need no screen, run under Wine: the
 // gauge's percentage text, fitting and decoding the logo, the command line
-// (the window core's, built for Windows).
+// (the window core's, built for Windows), the choices kept in the registry.
 
 #include <windows.h>
 
@@ -13,6 +13,7 @@
 #include "core/gauge_percent.h"
 #include "ui/core/window_command_line.h"
 #include "ui/win32/logo.h"
+#include "ui/win32/registry_settings.h"
 #include "ui/win32/resource_ids.h"
 
 namespace varnox {
@@ -123,6 +124,40 @@ TEST(WindowCommandLineTest, TheUsageNamesTheWindowsPortsAndTheVersion)
     EXPECT_NE(usage.find("COM1=\\\\.\\COM12"), std::string::npos) << usage;
     EXPECT_NE(usage.find("--version"), std::string::npos) << usage;
     EXPECT_EQ(usage.find("/dev/"), std::string::npos) << usage;
+}
+
+TEST(RegistrySettingsTest, KeepsTheChoicesAndIgnoresWhatItDidNotWrite)
+{
+    const std::wstring key = L"Software\\varnox-patch-test";
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    RegistrySettings store(key);
+    const WindowSettings defaults = store.Load();
+    EXPECT_FALSE(defaults.Fast);
+    EXPECT_TRUE(defaults.KeepRecord);
+
+    store.Save({.Fast = true,
+                .VerifyEeprom = true,
+                .KeepRecord = false,
+                .TracePath = "C:\\traces\\tr\u00e0ccia.txt",
+                .Technician = "Jos\u00e9 N\u00fa\u00f1ez"});
+    WindowSettings kept = store.Load();
+    EXPECT_TRUE(kept.Fast);
+    EXPECT_TRUE(kept.VerifyEeprom);
+    EXPECT_FALSE(kept.KeepRecord);
+    EXPECT_EQ(kept.TracePath, "C:\\traces\\tr\u00e0ccia.txt");
+    EXPECT_EQ(kept.Technician, "Jos\u00e9 N\u00fa\u00f1ez");
+
+    // A value of another type, or a string stored without its terminator, as
+    // another tool may leave them.
+    HKEY raw = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE, &raw), ERROR_SUCCESS);
+    RegSetValueExW(raw, L"FastUpdate", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"), 4);
+    RegSetValueExW(raw, L"Technician", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Ann"), 6);
+    RegCloseKey(raw);
+    kept = store.Load();
+    EXPECT_FALSE(kept.Fast);
+    EXPECT_EQ(kept.Technician, "Ann");
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
 }
 
 }  // namespace

@@ -13,7 +13,9 @@
 #include "setup/program_setup.h"
 #include "ui/core/window_command_line.h"
 #include "ui/win32/main_window.h"
+#include "ui/win32/registry_settings.h"
 #include "ui/win32/wide_text.h"
+#include "update/trace_target.h"
 #include "update/update_engine.h"
 
 namespace {
@@ -83,17 +85,35 @@ int main()
     }
 
     const ComApartment com;
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
     ProgramSetup setup(command.Ports, PortNumbering::System);
-    if (std::string error; !setup.Start(command.Run, error)) {
+    // The window's trace goes through its core, where WRITE TRACE... can end
+    // it or choose another: the command line's, else the one kept.
+    RunOptions untraced = command.Run;
+    untraced.TraceFile.clear();
+    RunOptions given;
+    std::string error;
+    if (setup.Start(untraced, error)) {
+        given = setup.Options();
+        given.TraceFile = command.Run.TraceFile;
+        error = TraceTargetRefusal(given);
+    }
+    if (!error.empty()) {
         command.What = WindowCommandLine::Action::UsageError;
         command.Error = error;
         return RefuseArguments(AnswerWindowCommandLine(command, kProgramName));
     }
     MainWindow window(setup.Opener(), setup.Time());
-    setup.Prepare(window.Engine());
+    RegistrySettings settings;
+    if (const std::string trace_error = window.KeepSettingsIn(settings, given);
+        !trace_error.empty() && !given.TraceFile.empty()) {
+        command.What = WindowCommandLine::Action::UsageError;
+        command.Error = "--trace: " + trace_error;
+        return RefuseArguments(AnswerWindowCommandLine(command, kProgramName));
+    }
     if (!window.Create())
         return 1;
     ShowWindow(window.Handle(), SW_SHOWNORMAL);

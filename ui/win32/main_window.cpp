@@ -5,6 +5,7 @@
 #include "ui/core/window_placement.h"
 #include "ui/win32/screen_dpi.h"
 #include "ui/win32/wide_text.h"
+#include "ui/win32/window_menu_bar.h"
 
 namespace varnox {
 
@@ -35,7 +36,11 @@ RECT FramePlace(HMENU menu, int dpi)
 
 }  // namespace
 
-MainWindow::MainWindow(PortOpener& opener, Clock& clock) : core_(*this, opener, clock) {}
+MainWindow::MainWindow(PortOpener& opener, Clock& clock) : core_(*this, opener, clock)
+{
+    // Linked into the program besides the core's (the system's own DLLs are not named).
+    core_.Libraries.push_back("the mingw-w64 runtime (ZPL 2.1) and winpthreads (MIT licence)");
+}
 
 MainWindow::~MainWindow()
 {
@@ -136,6 +141,8 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
         // Probed again each time it opens: an adapter plugged in since becomes selectable.
         if (reinterpret_cast<HMENU>(wparam) == port_menu_)
             core_.ProbePorts();
+        else
+            RefreshMenus();
         return 0;
     case WM_DPICHANGED: OnDpiChanged(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); return 0;
     case WM_PAINT: {
@@ -166,7 +173,12 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
         hwnd_ = nullptr;
         PostQuitMessage(0);
         return 0;
-    default: break;
+    default:
+        if (message == TaskbarProgress::ButtonCreatedMessage()) {
+            taskbar_.Attach(hwnd_);
+            return 0;
+        }
+        break;
     }
     return DefWindowProcW(hwnd_, message, wparam, lparam);
 }
@@ -177,7 +189,33 @@ void MainWindow::OnCommand(int id, int code)
         StartUpdate();
     } else if (id > kPortItemBase && id <= kPortItemBase + kHighestPortNumber) {
         SelectPort(id - kPortItemBase);
+    } else if (const auto command = MenuCommandOf(id)) {
+        core_.OnMenuCommand(*command);
     }
+}
+
+void MainWindow::StartUpdate()
+{
+    if (core_.StartUpdate())
+        taskbar_.RunStarted();
+}
+
+void MainWindow::SetGaugeProgress(int progress)
+{
+    ProgressGauge.SetProgress(progress);
+    taskbar_.SetProgress(progress, ProgressGauge.Maximum());
+}
+
+void MainWindow::SetGaugeMaximum(int maximum)
+{
+    ProgressGauge.SetMaximum(maximum);
+    taskbar_.SetProgress(ProgressGauge.Progress(), maximum);
+}
+
+void MainWindow::RunEnded()
+{
+    // Red on the taskbar after an ending that left the panel changed.
+    taskbar_.RunEnded(Verdict.Shown() && Verdict.Colour() == VerdictColour::Red);
 }
 
 void MainWindow::WakeWindowThread()

@@ -15,7 +15,10 @@
 #include "ui/core/form_layout.h"
 #include "ui/core/main_window_core.h"
 #include "ui/core/main_window_view.h"
+#include "ui/core/window_settings.h"
 #include "ui/win32/gauge.h"
+#include "ui/win32/taskbar_progress.h"
+#include "ui/win32/verdict_band.h"
 
 namespace varnox {
 
@@ -68,8 +71,15 @@ public:
     bool Create();
     HWND Handle() const { return hwnd_; }
 
+    // The choices kept in `store` with the command line's `given` over them
+    // (MainWindowCore::SetSettingsStore); "" or why the trace did not start.
+    std::string KeepSettingsIn(SettingsStore& store, const RunOptions& given)
+    {
+        return core_.SetSettingsStore(store, given);
+    }
+
     // CONTINUE: the update, on the worker thread; refused during a run.
-    void StartUpdate() { core_.StartUpdate(); }
+    void StartUpdate();
     UpdateEngine& Engine() { return core_.Engine(); }
     // The port menu: item n chooses port n for the next run.
     void SelectPort(int port) { core_.SelectPort(port); }
@@ -92,6 +102,8 @@ public:
     HWND FlashAddressField = nullptr;
     HWND ErrorsLabel = nullptr;
     HWND ErrorCounterField = nullptr;
+    // In the gauge's place once a run has ended.
+    VerdictBand Verdict;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -111,8 +123,8 @@ private:
     void LogLine(const std::string& text) override;
     void ClearLog() override;
     void SetGaugeVisible(bool visible) override;
-    void SetGaugeProgress(int progress) override { ProgressGauge.SetProgress(progress); }
-    void SetGaugeMaximum(int maximum) override { ProgressGauge.SetMaximum(maximum); }
+    void SetGaugeProgress(int progress) override;
+    void SetGaugeMaximum(int maximum) override;
     void RepaintGauge() override { UpdateWindow(ProgressGauge.Handle()); }
     void SetFieldText(Field field, const std::string& text) override;
     void EnableRunControls(bool button, bool port_menu) override;
@@ -121,6 +133,20 @@ private:
     void SetButtonText(const std::string& text) override;
     void SetInfoBoxVisible(bool visible) override;
     int SelectorIndex() const override;
+    void RunEnded() override;
+
+    // main_window_menus.cpp: the menus after the port menu and their dialogs.
+    void RefreshMenus() override;
+    std::string ChooseTraceFile() override;
+    std::optional<std::string> AskTechnician(const std::string& current) override;
+    std::string ChooseReportFile(const std::string& suggested_name) override;
+    int ShowHistory(const std::vector<std::string>& header,
+                    const std::vector<std::vector<std::string>>& rows) override;
+    bool AskOpenReport(const std::string& path) override;
+    void OpenInBrowser(const std::string& path) override;
+    void ShowAbout(const std::string& text) override;
+    void ShowVerdictBand(VerdictColour colour, const std::string& text) override;
+    void HideVerdictBand() override;
 
     // main_window_controls.cpp
     // The fonts at dpi_; the old ones are deleted once no control uses them.
@@ -155,6 +181,7 @@ private:
                                           ControlFont::Log};
     // Indexed by ControlFont.
     std::array<GdiObject<HFONT>, kFonts.size()> fonts_;
+    TaskbarProgress taskbar_;
     GdiObject<HBITMAP> logo_;
     std::string logo_error_;
     bool log_has_lines_ = false;

@@ -15,6 +15,7 @@
 #include "ui/win32/main_window.h"
 #include "ui/win32/resource_ids.h"
 #include "ui/win32/wide_text.h"
+#include "ui/win32/window_menu_bar.h"
 
 namespace varnox {
 
@@ -53,6 +54,7 @@ HMENU MainWindow::CreatePortMenu()
                     Widen(items[port - 1].Text).c_str());
     }
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(port_menu_), Widen(kPortMenuTitle).c_str());
+    AppendWindowMenus(bar);
     return bar;
 }
 
@@ -96,11 +98,17 @@ void MainWindow::PlaceControls()
             PlaceControl(control, place);
     }
     ProgressGauge.SetFont(FontOf(PlaceOf(kGauge1).Font));
+    // The verdict band lies exactly where the gauge does.
+    const ScreenRect band = PlaceAtDpi(PlaceOf(kGauge1), dpi_);
+    SetWindowPos(Verdict.Handle(), nullptr, band.Left, band.Top, band.Width, band.Height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    Verdict.SetFont(FontOf(ControlFont::Bold));
 }
 
 void MainWindow::CreateControls()
 {
     ProgressGauge.Create(hwnd_, kGauge1);
+    Verdict.Create(hwnd_, kVerdictBandId);
 
     LogoImage = CreateChild(L"STATIC", SS_BITMAP, kImage1);
     LanguageLabel = CreateChild(L"STATIC", SS_LEFT | SS_NOPREFIX, kLabel1);
