@@ -15,7 +15,6 @@
 #include "ui/win32/main_window.h"
 #include "ui/win32/registry_settings.h"
 #include "ui/win32/wide_text.h"
-#include "update/trace_target.h"
 #include "update/update_engine.h"
 
 namespace {
@@ -90,26 +89,17 @@ int main()
     InitCommonControlsEx(&controls);
 
     ProgramSetup setup(command.Ports, PortNumbering::System);
-    // The window's trace goes through its core, where WRITE TRACE... can end
-    // it or choose another: the command line's, else the one kept.
-    RunOptions untraced = command.Run;
-    untraced.TraceFile.clear();
-    RunOptions given;
-    std::string error;
-    if (setup.Start(untraced, error)) {
-        given = setup.Options();
-        given.TraceFile = command.Run.TraceFile;
-        error = TraceTargetRefusal(given);
-    }
-    if (!error.empty()) {
+    if (std::string error; !setup.StartForWindow(command.Run, error)) {
         command.What = WindowCommandLine::Action::UsageError;
         command.Error = error;
         return RefuseArguments(AnswerWindowCommandLine(command, kProgramName));
     }
     MainWindow window(setup.Opener(), setup.Time());
     RegistrySettings settings;
-    if (const std::string trace_error = window.KeepSettingsIn(settings, given);
-        !trace_error.empty() && !given.TraceFile.empty()) {
+    // The window's trace goes through its core, where WRITE TRACE... can end
+    // it or choose another: the command line's, else the one kept.
+    if (const std::string trace_error = window.KeepSettingsIn(settings, setup.Options());
+        !trace_error.empty() && !setup.Options().TraceFile.empty()) {
         command.What = WindowCommandLine::Action::UsageError;
         command.Error = "--trace: " + trace_error;
         return RefuseArguments(AnswerWindowCommandLine(command, kProgramName));
