@@ -19,6 +19,7 @@ bool WireTranscript::Open(const std::string& path, double origin, const std::str
         return false;
     }
     origin_ = origin;
+    write_failure_.clear();  // a new file: its own writes tell
     std::fprintf(file_.get(), "# seconds, '>' tool to panel, '<' panel to tool, '#' %s\n", events.c_str());
     Flush();
     return true;

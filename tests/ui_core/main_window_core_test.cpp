@@ -225,6 +225,8 @@ TEST(MainWindowCoreTest, AnExceptionEscapingARunIsReportedAndTheWindowRecovers)
         EXPECT_EQ(box.Title, kProgramName);
         EXPECT_EQ(box.Text, kRunFailedText);
         EXPECT_EQ(box.Detail, armed == 1 ? "opener exploded" : "unknown error");
+        // Nothing had been written when it broke off.
+        EXPECT_EQ(view.band_text, "CENTRALE NON MODIFICATA , PANEL UNCHANGED");
         EXPECT_EQ(core.Phase(), RunPhase::Finished);
         EXPECT_TRUE(view.port_menu_enabled);
         EXPECT_TRUE(core.MayClose());
@@ -426,6 +428,23 @@ TEST(WindowSettingsTest, CommandLineOverStoredOverDefaults)
     EXPECT_TRUE(bench.core.Engine().Options.Fast && !bench.core.Engine().Options.NoRecord);
     std::remove(given.RecordFile.c_str());
     std::remove(bench.view.trace_file.c_str());
+
+    // A trace that cannot be written is said once, when what used the port has
+    // ended; the panel is asked all the same.
+    bench.view.trace_file = "/dev/full";
+    EXPECT_TRUE(bench.core.OnMenuCommand(MenuCommand::WriteTrace));
+    const std::size_t boxes = bench.view.boxes.size();
+    for (int identify = 0; identify < 2; ++identify) {
+        EXPECT_TRUE(bench.core.OnMenuCommand(MenuCommand::IdentifyPanel));
+        ASSERT_TRUE(bench.view.ServeUntil(bench.core, [&] { return !bench.core.RunInProgress(); }));
+    }
+    ASSERT_EQ(bench.view.boxes.size(), boxes + 1);
+    EXPECT_EQ(bench.view.boxes.back().Icon, BoxIcon::Warning);
+    EXPECT_EQ(bench.view.boxes.back().Text, "Trace not written: No space left on device");
+    EXPECT_EQ(std::count_if(bench.view.log.begin(), bench.view.log.end(),
+                            [](const std::string& line) { return line.starts_with("firmware: "); }),
+              2);
+    std::remove(given.RecordFile.c_str());
 }
 
 }  // namespace

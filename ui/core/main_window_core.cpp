@@ -12,6 +12,7 @@
 #include "record/run_verdict.h"
 #include "ui/core/about_text.h"
 #include "ui/core/form_texts.h"
+#include "update/exit_status.h"
 #include "update/identify_report.h"
 #include "update/trace_target.h"
 
@@ -85,6 +86,7 @@ std::string MainWindowCore::SetSettingsStore(SettingsStore& store, const RunOpti
     settings_ = WithCommandLine(stored_, given);
     base_options_ = given;
     std::string error;
+    trace_warned_ = false;
     if (!tracing_.Switch(settings_.TracePath, error))
         settings_.TracePath.clear();
     view_.RefreshMenus();
@@ -144,7 +146,12 @@ void MainWindowCore::OnRunEnded(const std::string& failure)
         view_.ShowVerdictBand(verdict.Colour, verdict.Text);
     } else {
         view_.ShowBox({BoxIcon::Error, kProgramName, kRunFailedText, failure});
+        // The engine has judged what the panel had reached when the run broke off.
+        const int status = engine_.LastExitStatus.load();
+        const RunVerdict verdict = VerdictOf(status, status == kExitPanelChanged);
+        view_.ShowVerdictBand(verdict.Colour, verdict.Text);
     }
+    WarnOfTrace();
     view_.RefreshMenus();
     view_.RunEnded();
 }
@@ -189,7 +196,17 @@ void MainWindowCore::OnIdentifyEnded(const std::string& failure)
     ShowRunControls();
     if (!failure.empty())
         view_.ShowBox({BoxIcon::Error, kProgramName, kRunFailedText, failure});
+    WarnOfTrace();
     view_.RefreshMenus();
+}
+
+void MainWindowCore::WarnOfTrace()
+{
+    const std::string failure = tracing_.WriteFailure();
+    if (failure.empty() || trace_warned_)
+        return;
+    trace_warned_ = true;
+    view_.ShowBox({BoxIcon::Warning, kProgramName, "Trace not written: " + failure, {}});
 }
 
 MenuItemState MainWindowCore::ItemState(MenuCommand command) const
@@ -275,6 +292,7 @@ void MainWindowCore::ToggleTrace()
         // Chosen again while checked: the trace ends.
         next.TracePath.clear();
         tracing_.Switch({}, error);
+        trace_warned_ = false;
     } else {
         next.TracePath = view_.ChooseTraceFile();
         if (next.TracePath.empty())
@@ -285,6 +303,7 @@ void MainWindowCore::ToggleTrace()
             view_.ShowBox({BoxIcon::Error, kProgramName, "Trace not written: " + error, {}});
             return;
         }
+        trace_warned_ = false;
     }
     Changed(next);
 }

@@ -111,6 +111,8 @@ private:
     // Keeps a changed choice and shows it.
     void Changed(WindowSettings next);
     void ToggleTrace();
+    // Once per trace file: the runs go on without their trace.
+    void WarnOfTrace();
     void ShowHistory();
     // Saves `record`'s report where the user chooses, and offers to open it.
     void SaveReport(const RunRecord& record);
@@ -132,6 +134,7 @@ private:
     WindowSettings settings_;  // this start's: the stored ones under the command line
     RunOptions base_options_;  // the command line's and the environment's
     std::optional<RunRecord> last_run_;
+    bool trace_warned_ = false;
     std::thread worker_;
 };
 
