@@ -113,25 +113,31 @@ bool MainWindowCore::StartUpdate()
     ShowRunControls();
     view_.HideVerdictBand();
     view_.RefreshMenus();
+    StartWorker([this](const RunStart& start) { engine_.Run(start); }, &MainWindowCore::OnRunEnded);
+    return true;
+}
+
+void MainWindowCore::StartWorker(std::function<void(const RunStart&)> work,
+                                 void (MainWindowCore::*ended)(const std::string&))
+{
     // Without a store the front-end has set the engine's options itself.
     if (store_ != nullptr)
         engine_.Options = RunOptionsFor(base_options_, settings_);
-    worker_ = std::thread([this, start = StartOfRun()] {
+    worker_ = std::thread([this, work = std::move(work), ended, start = StartOfRun()] {
         // An exception must not end the program with the window in its run
-        // state; it is reported once the run has been wound up.
+        // state; it is reported once the work has been wound up.
         std::string failure;
         try {
-            engine_.Run(start);
+            work(start);
         } catch (const std::exception& error) {
             failure = error.what();
         } catch (...) {
             failure = "unknown error";
         }
-        // Queued behind every operation the run posted, so the window shows
-        // the whole run before it counts as ended.
-        queue_.Post([this, failure] { OnRunEnded(failure); });
+        // Queued behind every operation the work posted, so the window shows
+        // all of it before it counts as ended.
+        queue_.Post([this, ended, failure] { (this->*ended)(failure); });
     });
-    return true;
 }
 
 void MainWindowCore::OnRunEnded(const std::string& failure)
@@ -166,25 +172,17 @@ bool MainWindowCore::StartIdentify()
     phase_ = RunPhase::Running;
     ShowRunControls();
     view_.RefreshMenus();
-    if (store_ != nullptr)
-        engine_.Options = RunOptionsFor(base_options_, settings_);
     // On the worker as a run is, so the window goes on answering while the
     // panel is asked; the lines reach the log through the bridge, in order.
-    worker_ = std::thread([this, start = StartOfRun()] {
-        std::string failure;
-        try {
+    StartWorker(
+        [this](const RunStart& start) {
             const std::string text = IdentificationText(engine_.Identify(start));
             bridge_.LogLine("");
             std::istringstream lines(text);
             for (std::string line; std::getline(lines, line);)
                 bridge_.LogLine(line);
-        } catch (const std::exception& error) {
-            failure = error.what();
-        } catch (...) {
-            failure = "unknown error";
-        }
-        queue_.Post([this, failure] { OnIdentifyEnded(failure); });
-    });
+        },
+        &MainWindowCore::OnIdentifyEnded);
     return true;
 }
 

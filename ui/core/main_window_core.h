@@ -108,6 +108,9 @@ private:
     // The worker's part of IDENTIFY PANEL, and its end on the window's thread.
     bool StartIdentify();
     void OnIdentifyEnded(const std::string& failure);
+    // Runs `work` on the worker with the run's start and the current choices,
+    // then `ended` on the window's thread with what escaped it ("" for nothing).
+    void StartWorker(std::function<void(const RunStart&)> work, void (MainWindowCore::*ended)(const std::string&));
     // Keeps a changed choice and shows it.
     void Changed(WindowSettings next);
     void ToggleTrace();
