@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -128,7 +130,17 @@ int main(int argc, char** argv)
     engine.PortName = line.device_path;
     engine.RecordProblem = [&window](const std::string& text) { window.Notice({text}); };
     if (line.action == CliCommandLine::Action::Identify) {
-        const Identification found = engine.Identify();
+        Identification found;
+        try {
+            found = engine.Identify();
+        } catch (const std::exception& error) {
+            // The identity read writes nothing: the panel is as it was.
+            std::string what = error.what();
+            std::replace(what.begin(), what.end(), '\n', ' ');
+            window.Notice({"Internal error: the identification stopped: " + what});
+            window.Finish();
+            return kExitPanelUnchanged;
+        }
         window.Finish();
         warn_of_trace();
         WriteAll(STDOUT_FILENO, IdentificationText(found));

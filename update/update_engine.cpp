@@ -94,7 +94,13 @@ Identification UpdateEngine::Identify(const RunStart& start)
     run.Requests.Pacing = ReplyPacing::Fixed;
     port_.Open(SelectedPort.load());
     PanelIdentity identity;
-    const LinkResult read = run.Requests.ReadMemory(kIdentityAddress, identity.Bytes.data(), kIdentityLength);
+    LinkResult read;
+    try {
+        read = run.Requests.ReadMemory(kIdentityAddress, identity.Bytes.data(), kIdentityLength);
+    } catch (...) {
+        port_.Close();  // on the thread that used it, as after a run's fault
+        throw;
+    }
     port_.Close();
     if (read.failed()) {
         found.ReadFailure = read.text();

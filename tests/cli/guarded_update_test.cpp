@@ -239,6 +239,16 @@ TEST_F(GuardedUpdate, FaultEscapingTheRunClosesThePortAndSaysWhatThePanelReached
         EXPECT_EQ(Drain(err_[0]), "Internal error: the update stopped: clock failed mid-run\n");
         Drain(out_[0]);
     }
+    // An identification alone lets the port go as well before the fault goes on.
+    SimClock sim_clock;
+    SimPanel panel(testing::PanelWith(testing::kIdentity192536));
+    SimPortOpener opener(panel, sim_clock);
+    FailingClock engine_clock(sim_clock, [&panel] { return panel.CountOf(RequestKind::ReadMemory) > 0; });
+    ConsoleWindow window(out_[1], err_[1], false, engine_clock);
+    UpdateEngine engine(opener, engine_clock, window);
+    testing::PrepareForTests(engine);
+    EXPECT_THROW(engine.Identify(), std::runtime_error);
+    EXPECT_FALSE(engine.PortIsOpen());
 }
 
 TEST(GuardedUpdateDeathTest, StopThatOverrunsItsGraceLeavesWithoutTheUpdate)
